@@ -1,0 +1,72 @@
+#include "AppearanceToggler.h"
+
+#include <string>
+
+#include "Alerts.h"
+#include "Log.h"
+#include "platform/AppKit.h"
+
+namespace dusk {
+namespace {
+
+constexpr std::string_view interfaceStyleKey = "AppleInterfaceStyle";
+// The platform's refusal to let Dusk send Apple events to System Events.
+constexpr std::int64_t automationNotPermitted = -1743;
+
+template <typename T>
+const T* entry(const platform::Dictionary& dictionary, std::string_view key) {
+    const auto found = dictionary.find(key);
+    return found == dictionary.end() ? nullptr : std::get_if<T>(&found->second);
+}
+
+}  // namespace
+
+static_assert(AppearanceToggler::script.size() == 125);
+
+bool AppearanceToggler::isDarkMode() {
+    const auto global =
+        platform::UserDefaults::standardUserDefaults().persistentDomainForName(platform::UserDefaults::globalDomain);
+    if (!global) return false;
+    const auto* style = entry<std::string>(*global, interfaceStyleKey);
+    return style != nullptr && *style == "Dark";
+}
+
+void AppearanceToggler::toggle() {
+    log().notice("toggle requested, currently dark=%{bool,public}d", {isDarkMode()});
+    const auto appleScript = platform::AppleScript::initWithSource(std::string(script));
+    if (!appleScript) return;
+    if (const auto errorInfo = appleScript->executeAndReturnError()) {
+        log().error("AppleScript failed: %{public}@", {*errorInfo});
+        report(*errorInfo);
+        return;
+    }
+    log().notice("toggle succeeded, now dark=%{bool,public}d", {isDarkMode()});
+}
+
+void AppearanceToggler::report(const platform::Dictionary& errorInfo) {
+    const auto* number = entry<std::int64_t>(errorInfo, platform::AppleScript::errorNumberKey);
+    const auto* message = entry<std::string>(errorInfo, platform::AppleScript::errorMessageKey);
+    const std::int64_t errorNumber = number != nullptr ? *number : 0;
+    const std::string errorMessage = message != nullptr ? *message : "Unknown error";
+
+    platform::Alert alert;
+    alert.setAlertStyle(platform::AlertStyle::Warning);
+    if (errorNumber == automationNotPermitted) {
+        alert.setMessageText("Dusk needs permission to control System Events");
+        alert.setInformativeText(
+            "Open System Settings › Privacy & Security › Automation and allow Dusk to control System Events, "
+            "then try again.");
+        alert.addButtonWithTitle("Open System Settings");
+        alert.addButtonWithTitle("Cancel");
+        if (runAlertInFront(alert) != platform::alertFirstButtonReturn) return;
+        if (const auto url = platform::URL::URLWithString(automationSettingsLink)) {
+            platform::Workspace::sharedWorkspace().openURL(*url);
+        }
+        return;
+    }
+    alert.setMessageText("Couldn't change appearance");
+    alert.setInformativeText(errorMessage + " (" + std::to_string(errorNumber) + ")");
+    runAlertInFront(alert);
+}
+
+}  // namespace dusk

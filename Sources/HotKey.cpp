@@ -1,0 +1,113 @@
+#include "HotKey.h"
+
+#include <array>
+#include <bit>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/Foundation.h"
+#include "platform/KeyboardLayout.h"
+
+namespace dusk {
+namespace {
+
+struct ModifierInfo {
+    ModifierFlags flag;
+    std::string_view symbol;
+    std::uint32_t carbonMask;
+};
+
+// Display order; the Carbon masks are cmdKey, shiftKey, optionKey, controlKey.
+constexpr std::array<ModifierInfo, 4> modifierTable{{
+    {Modifier::control, "⌃", 0x1000},
+    {Modifier::option, "⌥", 0x800},
+    {Modifier::shift, "⇧", 0x200},
+    {Modifier::command, "⌘", 0x100},
+}};
+
+constexpr std::string_view codeKey = "hotKeyCode";
+constexpr std::string_view modifiersKey = "hotKeyModifiers";
+
+const std::unordered_map<std::uint32_t, std::string_view>& special() {
+    static const std::unordered_map<std::uint32_t, std::string_view> table{
+        {36, "↩"},   {48, "⇥"},   {49, "Space"}, {51, "⌫"},   {117, "⌦"},  {53, "⎋"},   {123, "←"},
+        {124, "→"},  {125, "↓"},  {126, "↑"},    {115, "↖"},  {119, "↘"},  {116, "⇞"},  {121, "⇟"},
+        {122, "F1"}, {120, "F2"}, {99, "F3"},    {118, "F4"}, {96, "F5"},  {97, "F6"},  {98, "F7"},
+        {100, "F8"}, {101, "F9"}, {109, "F10"},  {103, "F11"}, {111, "F12"}, {105, "F13"}, {107, "F14"},
+        {113, "F15"}, {106, "F16"}, {64, "F17"},  {79, "F18"}, {80, "F19"}, {90, "F20"},
+    };
+    return table;
+}
+
+std::optional<std::string> layoutName(std::uint32_t keyCode) {
+    // The layout translation takes 16-bit key codes; no key event carries more.
+    if (keyCode > std::numeric_limits<std::uint16_t>::max()) return std::nullopt;
+    const auto layout = platform::KeyboardLayout::copyCurrentASCIICapable();
+    if (!layout) return std::nullopt;
+    const auto translation =
+        layout->translate(static_cast<std::uint16_t>(keyCode), platform::kUCKeyActionDisplay, 0, 4);
+    if (translation.status != platform::noErr || translation.text.empty()) return std::nullopt;
+    auto name = platform::uppercaseString(translation.text);
+    if (name.empty()) return std::nullopt;
+    return name;
+}
+
+}  // namespace
+
+std::string modifierSymbols(ModifierFlags modifiers) {
+    std::string symbols;
+    for (const auto& modifier : modifierTable) {
+        if ((modifiers & modifier.flag) != 0) symbols += modifier.symbol;
+    }
+    return symbols;
+}
+
+std::uint32_t HotKey::carbonModifiers() const {
+    std::uint32_t mask = 0;
+    for (const auto& modifier : modifierTable) {
+        if ((modifiers & modifier.flag) != 0) mask |= modifier.carbonMask;
+    }
+    return mask;
+}
+
+std::string HotKey::displayString() const { return modifierSymbols() + KeyNames::name(keyCode); }
+
+std::optional<HotKey> Settings::hotKey() {
+    auto& defaults = platform::UserDefaults::standardUserDefaults();
+    if (!defaults.objectForKey(codeKey)) return defaultHotKey;
+    const std::int64_t code = defaults.integerForKey(codeKey);
+    const std::int64_t modifiers = defaults.integerForKey(modifiersKey);
+    // Negative codes mean cleared. A code too large for any key can only come
+    // from a hand-edited store; truncating it would silently bind some other
+    // key, so it reads as no shortcut and the menu invites a new recording.
+    if (code < 0 || code > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    // Modifiers keep their exact 64 bits: a negative stored value is the same
+    // bit pattern a raw value at or above 2^63 would have been written as.
+    return HotKey{static_cast<std::uint32_t>(code), std::bit_cast<ModifierFlags>(modifiers)};
+}
+
+void Settings::setHotKey(const std::optional<HotKey>& hotKey) {
+    auto& defaults = platform::UserDefaults::standardUserDefaults();
+    if (!hotKey) {
+        defaults.setInteger(-1, codeKey);
+        defaults.setInteger(0, modifiersKey);
+        return;
+    }
+    defaults.setInteger(hotKey->keyCode, codeKey);
+    defaults.setInteger(std::bit_cast<std::int64_t>(hotKey->modifiers), modifiersKey);
+}
+
+std::string KeyNames::name(std::uint32_t keyCode) {
+    if (const auto found = special().find(keyCode); found != special().end()) return std::string(found->second);
+    if (auto name = layoutName(keyCode)) return std::move(*name);
+    return "Key " + std::to_string(keyCode);
+}
+
+bool KeyNames::isFunctionKey(std::uint32_t keyCode) {
+    const auto found = special().find(keyCode);
+    return found != special().end() && found->second.starts_with('F');
+}
+
+}  // namespace dusk

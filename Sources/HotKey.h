@@ -1,0 +1,61 @@
+// The shortcut as a value, the one stored setting, and the names of keys.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/Views.h"
+
+namespace dusk {
+
+// The modifier flag set keeps the platform's raw 64-bit value; Dusk gives
+// meaning to four of its bits.
+using ModifierFlags = platform::EventModifierFlags;
+
+namespace Modifier {
+inline constexpr ModifierFlags shift = 0x20000;
+inline constexpr ModifierFlags control = 0x40000;
+inline constexpr ModifierFlags option = 0x80000;
+inline constexpr ModifierFlags command = 0x100000;
+// Everything a recorded shortcut may carry.
+inline constexpr ModifierFlags recordable = shift | control | option | command;
+// What makes an ordinary key a shortcut: Shift alone does not.
+inline constexpr ModifierFlags required = control | option | command;
+}  // namespace Modifier
+
+// The symbols of the modifiers present, always in the order ⌃⌥⇧⌘.
+std::string modifierSymbols(ModifierFlags modifiers);
+
+struct HotKey {
+    std::uint32_t keyCode = 0;
+    ModifierFlags modifiers = 0;
+
+    // The event manager's modifier mask for registration.
+    std::uint32_t carbonModifiers() const;
+    std::string modifierSymbols() const { return dusk::modifierSymbols(modifiers); }
+    // How a shortcut is shown everywhere: symbols, then the key's name.
+    std::string displayString() const;
+
+    // All 64 bits count, including ones Dusk gives no meaning to.
+    bool operator==(const HotKey&) const = default;
+};
+
+class Settings final {
+public:
+    Settings() = delete;
+    // Control-Option-Command-D, until the user records or clears a shortcut.
+    static constexpr HotKey defaultHotKey{2, Modifier::required};
+
+    static std::optional<HotKey> hotKey();
+    static void setHotKey(const std::optional<HotKey>& hotKey);
+};
+
+class KeyNames final {
+public:
+    KeyNames() = delete;
+    static std::string name(std::uint32_t keyCode);
+    static bool isFunctionKey(std::uint32_t keyCode);
+};
+
+}  // namespace dusk

@@ -1,0 +1,69 @@
+#include "HotKeyManager.h"
+
+#include "Log.h"
+#include "platform/Foundation.h"
+
+namespace dusk {
+
+HotKeyManager& HotKeyManager::shared() {
+    static const auto instance = std::make_shared<HotKeyManager>(PrivateToken{});
+    return *instance;
+}
+
+HotKeyManager::HotKeyManager(PrivateToken) {
+    // Presses only; releases are of no use to a toggle.
+    const platform::EventTypeSpec pressed{platform::kEventClassKeyboard, platform::kEventHotKeyPressed};
+    platform::EventHandlerRef handler = nullptr;
+    const auto status = platform::InstallEventHandler(platform::GetEventDispatcherTarget(), &eventCallback, 1,
+                                                      &pressed, nullptr, &handler);
+    if (handler != nullptr) handlerRef_ = handler;
+    log().notice("InstallEventHandler status=%{public}d", {status});
+}
+
+platform::OSStatus HotKeyManager::eventCallback(platform::EventHandlerCallRef, platform::EventRef event, void*) {
+    platform::EventHotKeyID pressed{};
+    const auto status = platform::GetEventParameter(event, platform::kEventParamDirectObject,
+                                                    platform::typeEventHotKeyID, nullptr, sizeof(pressed), nullptr,
+                                                    &pressed);
+    if (status != platform::noErr) return status;
+    shared().handle(pressed);
+    return platform::noErr;
+}
+
+void HotKeyManager::handle(platform::EventHotKeyID pressed) {
+    log().notice("hotkey event received sig=%{public}u id=%{public}u", {pressed.signature, pressed.id});
+    if (pressed.signature != signature || pressed.id != hotKeyID) return;
+    // The toggle runs a script and may show an alert: never inside the
+    // platform's event callback. The trigger is read when the work runs.
+    platform::MainQueue::async([self = shared_from_this()] {
+        if (self->onTrigger) self->onTrigger();
+    });
+}
+
+bool HotKeyManager::registerHotKey(const HotKey& hotKey) {
+    unregister();
+    const std::uint32_t carbonModifiers = hotKey.carbonModifiers();
+    platform::EventHotKeyRef ref = nullptr;
+    const auto status = platform::RegisterEventHotKey(hotKey.keyCode, carbonModifiers, {signature, hotKeyID},
+                                                      platform::GetEventDispatcherTarget(), 0, &ref);
+    log().notice("RegisterEventHotKey %{public}s code=%{public}u mods=%{public}u status=%{public}d",
+                 {hotKey.displayString(), hotKey.keyCode, carbonModifiers, status});
+    if (status != platform::noErr) {
+        hotKeyRef_.reset();
+        registered_.reset();
+        return false;
+    }
+    hotKeyRef_ = ref;
+    registered_ = hotKey;
+    return true;
+}
+
+void HotKeyManager::unregister() {
+    if (hotKeyRef_) {
+        platform::UnregisterEventHotKey(*hotKeyRef_);
+        hotKeyRef_.reset();
+    }
+    registered_.reset();
+}
+
+}  // namespace dusk

@@ -1,0 +1,45 @@
+// Dusk's one global hot key, registered with the event manager.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "HotKey.h"
+#include "platform/HotKeyEvents.h"
+
+namespace dusk {
+
+class HotKeyManager final : public std::enable_shared_from_this<HotKeyManager> {
+    struct PrivateToken {};
+
+public:
+    // "DUSK", packed big-endian.
+    static constexpr platform::OSType signature = 0x4455534B;
+    static constexpr std::uint32_t hotKeyID = 1;
+
+    // Created on first use, which installs the event handler.
+    static HotKeyManager& shared();
+    explicit HotKeyManager(PrivateToken);
+
+    // Run on the main queue for each accepted press.
+    std::function<void()> onTrigger;
+
+    // What the platform has accepted now; none after a refusal.
+    const std::optional<HotKey>& registered() const { return registered_; }
+
+    // Drops the current registration first, whatever the outcome.
+    bool registerHotKey(const HotKey& hotKey);
+    void unregister();
+
+private:
+    static platform::OSStatus eventCallback(platform::EventHandlerCallRef, platform::EventRef event, void*);
+    void handle(platform::EventHotKeyID pressed);
+
+    std::optional<HotKey> registered_;
+    std::optional<platform::EventHotKeyRef> hotKeyRef_;
+    std::optional<platform::EventHandlerRef> handlerRef_;
+};
+
+}  // namespace dusk
