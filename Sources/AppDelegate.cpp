@@ -70,7 +70,8 @@ bool AppDelegate::anotherInstanceIsRunning() const {
     const auto bundleIdentifier = platform::Bundle::mainBundle().bundleIdentifier();
     if (!bundleIdentifier) return false;
     const int self = platform::ProcessInfo::processInfo().processIdentifier();
-    for (const auto& running : platform::RunningApplication::runningApplicationsWithBundleIdentifier(*bundleIdentifier)) {
+    for (const auto& running :
+         platform::RunningApplication::runningApplicationsWithBundleIdentifier(*bundleIdentifier)) {
         if (running.processIdentifier() != self) return true;
     }
     return false;
@@ -204,8 +205,8 @@ std::pair<std::shared_ptr<platform::Window>, std::shared_ptr<platform::View>> Ap
     window->center();
     window->setDelegate(weak_from_this());
 
-    auto prompt = makeLabel("Press the shortcut you want to use to toggle Light/Dark mode.", 12,
-                            Color::secondaryLabelColor());
+    auto prompt =
+        makeLabel("Press the shortcut you want to use to toggle Light/Dark mode.", 12, Color::secondaryLabelColor());
     prompt->setAlignment(TextAlignment::Center);
     prompt->setMaximumNumberOfLines(2);
     prompt->setPreferredMaxLayoutWidth(300);
@@ -228,8 +229,8 @@ std::pair<std::shared_ptr<platform::Window>, std::shared_ptr<platform::View>> Ap
     };
 
     const auto stored = Settings::hotKey();
-    auto current = makeLabel(stored ? "Current: " + stored->displayString() : "No hotkey set", 11,
-                             Color::tertiaryLabelColor());
+    auto current =
+        makeLabel(stored ? "Current: " + stored->displayString() : "No hotkey set", 11, Color::tertiaryLabelColor());
 
     auto clear = Button::buttonWithTitle("Clear Hotkey", weak_from_this(), "clearHotKey");
     clear->setBezelStyle(BezelStyle::Rounded);

@@ -42,8 +42,7 @@ private:
     bool anotherInstanceIsRunning() const;
     void startHotKey();
     std::shared_ptr<platform::Menu> buildMenu();
-    std::shared_ptr<platform::MenuItem> addActionItem(platform::Menu& menu, std::string title,
-                                                      std::string action);
+    std::shared_ptr<platform::MenuItem> addActionItem(platform::Menu& menu, std::string title, std::string action);
     void refreshStatusIcon();
     void refreshMenuTitles();
     std::string hotKeyItemTitle() const;

@@ -14,17 +14,17 @@ HotKeyManager::HotKeyManager(PrivateToken) {
     // Presses only; releases are of no use to a toggle.
     const platform::EventTypeSpec pressed{platform::kEventClassKeyboard, platform::kEventHotKeyPressed};
     platform::EventHandlerRef handler = nullptr;
-    const auto status = platform::InstallEventHandler(platform::GetEventDispatcherTarget(), &eventCallback, 1,
-                                                      &pressed, nullptr, &handler);
+    const auto status = platform::InstallEventHandler(platform::GetEventDispatcherTarget(), &eventCallback, 1, &pressed,
+                                                      nullptr, &handler);
     if (handler != nullptr) handlerRef_ = handler;
     log().notice("InstallEventHandler status=%{public}d", {status});
 }
 
 platform::OSStatus HotKeyManager::eventCallback(platform::EventHandlerCallRef, platform::EventRef event, void*) {
     platform::EventHotKeyID pressed{};
-    const auto status = platform::GetEventParameter(event, platform::kEventParamDirectObject,
-                                                    platform::typeEventHotKeyID, nullptr, sizeof(pressed), nullptr,
-                                                    &pressed);
+    const auto status =
+        platform::GetEventParameter(event, platform::kEventParamDirectObject, platform::typeEventHotKeyID, nullptr,
+                                    sizeof(pressed), nullptr, &pressed);
     if (status != platform::noErr) return status;
     shared().handle(pressed);
     return platform::noErr;

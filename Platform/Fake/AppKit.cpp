@@ -74,8 +74,7 @@ std::shared_ptr<StatusItem> StatusBar::statusItemWithLength(double length) {
 
 MenuItem::MenuItem(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-MenuItem::MenuItem(std::string title, std::string action, std::string keyEquivalent)
-    : impl_(std::make_unique<Impl>()) {
+MenuItem::MenuItem(std::string title, std::string action, std::string keyEquivalent) : impl_(std::make_unique<Impl>()) {
     impl_->title = std::move(title);
     impl_->action = std::move(action);
     impl_->keyEquivalent = std::move(keyEquivalent);

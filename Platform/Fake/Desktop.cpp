@@ -14,14 +14,13 @@ using platform::Value;
 
 std::map<std::uint16_t, std::u16string> usLayout() {
     std::map<std::uint16_t, std::u16string> keys{
-        {0, u"a"},   {1, u"s"},   {2, u"d"},   {3, u"f"},   {4, u"h"},   {5, u"g"},   {6, u"z"},   {7, u"x"},
-        {8, u"c"},   {9, u"v"},   {11, u"b"},  {12, u"q"},  {13, u"w"},  {14, u"e"},  {15, u"r"},  {16, u"y"},
-        {17, u"t"},  {18, u"1"},  {19, u"2"},  {20, u"3"},  {21, u"4"},  {22, u"6"},  {23, u"5"},  {24, u"="},
-        {25, u"9"},  {26, u"7"},  {27, u"-"},  {28, u"8"},  {29, u"0"},  {30, u"]"},  {31, u"o"},  {32, u"u"},
-        {33, u"["},  {34, u"i"},  {35, u"p"},  {37, u"l"},  {38, u"j"},  {39, u"'"},  {40, u"k"},  {41, u";"},
-        {42, u"\\"}, {43, u","},  {44, u"/"},  {45, u"n"},  {46, u"m"},  {47, u"."},  {50, u"`"},  {65, u"."},
-        {67, u"*"},  {69, u"+"},  {75, u"/"},  {78, u"-"},  {81, u"="},  {82, u"0"},  {83, u"1"},  {84, u"2"},
-        {85, u"3"},  {86, u"4"},  {87, u"5"},  {88, u"6"},  {89, u"7"},  {91, u"8"},  {92, u"9"},
+        {0, u"a"},  {1, u"s"},  {2, u"d"},  {3, u"f"},  {4, u"h"},   {5, u"g"},  {6, u"z"},  {7, u"x"},  {8, u"c"},
+        {9, u"v"},  {11, u"b"}, {12, u"q"}, {13, u"w"}, {14, u"e"},  {15, u"r"}, {16, u"y"}, {17, u"t"}, {18, u"1"},
+        {19, u"2"}, {20, u"3"}, {21, u"4"}, {22, u"6"}, {23, u"5"},  {24, u"="}, {25, u"9"}, {26, u"7"}, {27, u"-"},
+        {28, u"8"}, {29, u"0"}, {30, u"]"}, {31, u"o"}, {32, u"u"},  {33, u"["}, {34, u"i"}, {35, u"p"}, {37, u"l"},
+        {38, u"j"}, {39, u"'"}, {40, u"k"}, {41, u";"}, {42, u"\\"}, {43, u","}, {44, u"/"}, {45, u"n"}, {46, u"m"},
+        {47, u"."}, {50, u"`"}, {65, u"."}, {67, u"*"}, {69, u"+"},  {75, u"/"}, {78, u"-"}, {81, u"="}, {82, u"0"},
+        {83, u"1"}, {84, u"2"}, {85, u"3"}, {86, u"4"}, {87, u"5"},  {88, u"6"}, {89, u"7"}, {91, u"8"}, {92, u"9"},
     };
     return keys;
 }
@@ -29,8 +28,8 @@ std::map<std::uint16_t, std::u16string> usLayout() {
 std::map<std::uint16_t, std::u16string> germanLayout() {
     auto keys = usLayout();
     const std::map<std::uint16_t, std::u16string> qwertz{
-        {6, u"y"},  {16, u"z"}, {24, u"´"}, {27, u"ß"}, {30, u"+"}, {33, u"ü"}, {39, u"ä"},
-        {41, u"ö"}, {42, u"#"}, {44, u"-"}, {50, u"<"},
+        {6, u"y"},  {16, u"z"}, {24, u"´"}, {27, u"ß"}, {30, u"+"}, {33, u"ü"},
+        {39, u"ä"}, {41, u"ö"}, {42, u"#"}, {44, u"-"}, {50, u"<"},
     };
     for (const auto& [code, text] : qwertz) keys[code] = text;
     return keys;
@@ -121,10 +120,18 @@ std::map<std::string, Value, std::less<>> takeDictionary(std::string_view& in) {
     for (auto count = take<std::size_t>(in); count > 0; --count) {
         auto key = takeString(in);
         switch (take<std::size_t>(in)) {
-            case 0: dictionary[key] = take<std::int64_t>(in); break;
-            case 1: dictionary[key] = take<double>(in); break;
-            case 2: dictionary[key] = take<bool>(in); break;
-            default: dictionary[key] = takeString(in); break;
+            case 0:
+                dictionary[key] = take<std::int64_t>(in);
+                break;
+            case 1:
+                dictionary[key] = take<double>(in);
+                break;
+            case 2:
+                dictionary[key] = take<bool>(in);
+                break;
+            default:
+                dictionary[key] = takeString(in);
+                break;
         }
     }
     return dictionary;
@@ -486,7 +493,8 @@ int runInNewProcess(const std::function<int()>& body) {
     ::close(fds[1]);
     std::string received;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        received.append(buffer, static_cast<std::size_t>(n));
     ::close(fds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -28,8 +28,7 @@ OSStatus InstallEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
 
 OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* outActualType,
                            std::uint32_t bufferSize, std::uint32_t* outActualSize, void* outData) {
-    if (event == nullptr || name != kEventParamDirectObject || desiredType != typeEventHotKeyID ||
-        !event->hotKeyID) {
+    if (event == nullptr || name != kEventParamDirectObject || desiredType != typeEventHotKeyID || !event->hotKeyID) {
         return eventParameterNotFoundErr;
     }
     if (bufferSize < sizeof(EventHotKeyID)) return -50;

@@ -31,7 +31,9 @@ Layer::Layer(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Layer::~Layer() = default;
 void Layer::setCornerRadius(double radius) { impl_->cornerRadius = radius; }
 void Layer::setBorderWidth(double width) { impl_->borderWidth = width; }
-void Layer::setBackgroundColor(Color color) { impl_->backgroundColor = ResolvedColor{color.name(), appearanceIsDark()}; }
+void Layer::setBackgroundColor(Color color) {
+    impl_->backgroundColor = ResolvedColor{color.name(), appearanceIsDark()};
+}
 void Layer::setBorderColor(Color color) { impl_->borderColor = ResolvedColor{color.name(), appearanceIsDark()}; }
 
 View::View() : View(Rect{}) {}

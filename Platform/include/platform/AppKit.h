@@ -46,7 +46,7 @@ class Image final {
 public:
     // None when the platform has no image of that name.
     static std::shared_ptr<Image> imageWithSystemSymbolName(std::string_view name,
-                                                             std::string_view accessibilityDescription);
+                                                            std::string_view accessibilityDescription);
     ~Image();
     void setTemplate(bool isTemplate);
 

@@ -100,8 +100,7 @@ class RunningApplication final {
 public:
     explicit RunningApplication(int processIdentifier) : processIdentifier_(processIdentifier) {}
     // Includes the calling process itself when it matches.
-    static std::vector<RunningApplication> runningApplicationsWithBundleIdentifier(
-        std::string_view bundleIdentifier);
+    static std::vector<RunningApplication> runningApplicationsWithBundleIdentifier(std::string_view bundleIdentifier);
     int processIdentifier() const { return processIdentifier_; }
 
 private:

@@ -15,7 +15,7 @@ inline constexpr OSStatus noErr = 0;
 inline constexpr OSStatus eventHotKeyExistsErr = -9878;
 inline constexpr OSStatus eventParameterNotFoundErr = -9870;
 
-inline constexpr OSType kEventClassKeyboard = 0x6B657962;      // 'keyb'
+inline constexpr OSType kEventClassKeyboard = 0x6B657962;  // 'keyb'
 inline constexpr std::uint32_t kEventHotKeyPressed = 5;
 inline constexpr OSType kEventParamDirectObject = 0x2D2D2D2D;  // '----'
 inline constexpr OSType typeEventHotKeyID = 0x686B6964;        // 'hkid'

@@ -164,7 +164,7 @@ struct MenuEntry {
 
 // What register or unregister of the login item does when asked.
 struct LoginOutcome {
-    std::optional<platform::Error> error;  // fails with this
+    std::optional<platform::Error> error;                   // fails with this
     std::optional<platform::AppServiceStatus> statusAfter;  // none: the natural status
 };
 
