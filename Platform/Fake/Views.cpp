@@ -136,10 +136,14 @@ void Window::makeKeyAndOrderFront() {
 bool Window::makeFirstResponder(View* view) {
     View* previous = impl_->firstResponder;
     if (previous == view) return true;
-    if (previous != nullptr && !previous->resignFirstResponder()) return false;
     if (view != nullptr && !view->acceptsFirstResponder()) return false;
-    // The new holder is named before it is told, so it can see itself focused.
+    // Both hooks already see the new holder, so each view can tell whether
+    // it is the one focused.
     impl_->firstResponder = view;
+    if (previous != nullptr && !previous->resignFirstResponder()) {
+        impl_->firstResponder = previous;
+        return false;
+    }
     if (view != nullptr) view->becomeFirstResponder();
     return true;
 }
