@@ -20,8 +20,7 @@ if ! command -v "$clangxx" >/dev/null; then
   fi
 fi
 
-common=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Wshadow -Werror
-        -Wno-gnu-statement-expression -Wno-c99-extensions
+common=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror
         -isystem "$here/SyntaxCheck/include" -I "$root/Platform/include" -I "$here")
 objc=(-x objective-c++ -fobjc-arc -fobjc-runtime=macosx-13.0 -fblocks
       -Wundeclared-selector -Wobjc-method-access)
