@@ -35,7 +35,7 @@ TEST(Describe, WritesADictionaryAsThePlatformDoes) {
 TEST(Log, IsCreatedOnceUnderConcurrentFirstUse) {
     std::vector<const Log*> seen(8);
     std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&seen, i] { seen[i] = &log(); });
+    for (auto& slot : seen) threads.emplace_back([&slot] { slot = &log(); });
     for (auto& thread : threads) thread.join();
     for (const auto* instance : seen) EXPECT_EQ(instance, seen[0]);
     EXPECT_EQ(fake::loggersCreated(), 1);

@@ -38,8 +38,11 @@ DistributedNotificationCenter& DistributedNotificationCenter::defaultCenter() {
     return center;
 }
 
-void DistributedNotificationCenter::addObserver(std::weak_ptr<Responder> observer, std::string selector,
-                                                std::string name, std::optional<std::string>) {
+// Every poster on this desktop is the system itself, so the sender filter
+// has nothing to tell apart.
+void DistributedNotificationCenter::addObserver(
+    std::weak_ptr<Responder> observer, std::string selector, std::string name,
+    std::optional<std::string> /*sender*/) {  // NOLINT(performance-unnecessary-value-param)
     desktop().observers.push_back({std::move(observer), std::move(selector), std::move(name)});
 }
 

@@ -260,7 +260,7 @@ platform::View* findLabel(const platform::Window& window, const std::string& tex
 platform::View* findButton(const platform::Window& window, const std::string& title);
 struct RecordedConstraint {
     platform::LayoutConstraint constraint;
-    bool active;
+    bool active = false;
 };
 std::vector<RecordedConstraint> constraintsOf(const platform::View* view);
 // The user's keyboard, delivered to the key window.
