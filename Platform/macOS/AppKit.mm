@@ -138,11 +138,12 @@ std::shared_ptr<StatusItem> StatusBar::statusItemWithLength(double length) {
 
 MenuItem::MenuItem(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-MenuItem::MenuItem(std::string title, std::string action, std::string keyEquivalent)
-    : impl_(std::make_unique<Impl>(Impl{[[NSMenuItem alloc] initWithTitle:toNSString(title)
-                                                                   action:NSSelectorFromString(toNSString(action))
-                                                            keyEquivalent:toNSString(keyEquivalent)],
-                                        std::move(action)})) {}
+MenuItem::MenuItem(std::string title, std::string action, std::string keyEquivalent) : impl_(std::make_unique<Impl>()) {
+    impl_->item = [[NSMenuItem alloc] initWithTitle:toNSString(title)
+                                             action:NSSelectorFromString(toNSString(action))
+                                      keyEquivalent:toNSString(keyEquivalent)];
+    impl_->action = std::move(action);
+}
 
 MenuItem::~MenuItem() = default;
 

@@ -16,8 +16,11 @@
 
 namespace platform::mac {
 
+// Text that is not UTF-8 becomes empty rather than nil, which AppKit setters
+// and collection literals would not take.
 inline NSString* toNSString(std::string_view text) {
-    return [[NSString alloc] initWithBytes:text.data() length:text.size() encoding:NSUTF8StringEncoding];
+    NSString* string = [[NSString alloc] initWithBytes:text.data() length:text.size() encoding:NSUTF8StringEncoding];
+    return string != nil ? string : @"";
 }
 
 inline std::string toString(NSString* text) {

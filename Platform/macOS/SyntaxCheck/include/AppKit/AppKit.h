@@ -169,7 +169,7 @@ typedef NS_ENUM(NSInteger, NSUserInterfaceLayoutOrientation){
 - (instancetype)initWithTitle:(NSString*)string
                        action:(nullable SEL)selector
                 keyEquivalent:(NSString*)charCode NS_DESIGNATED_INITIALIZER;
-@property(class, readonly, strong) NSMenuItem* separatorItem;
++ (NSMenuItem*)separatorItem;
 @property(copy) NSString* title;
 @property(nullable, weak) id target;
 @property(nullable) SEL action;
