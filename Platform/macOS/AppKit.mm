@@ -67,6 +67,7 @@ static_assert(static_cast<NSUInteger>(AlertStyle::Critical) == NSAlertStyleCriti
 
 Application& Application::sharedApplication() {
     static Application application;
+    // Makes NSApp, which every other call here reaches through.
     [NSApplication sharedApplication];
     return application;
 }

@@ -3,8 +3,9 @@
 # Objective-C++ with ARC against the declaration headers in SyntaxCheck/,
 # which stand in for the SDK and declare only what the backend uses. Then
 # proves the check has teeth: copies of the sources with a misspelled
-# selector, an undeclared action selector, a wrong argument type or a missing
-# import must each fail it.
+# selector, an undeclared action selector, a wrong argument type, a missing
+# import, a misspelled Carbon call or a log argument that does not match its
+# placeholder must each fail it.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -71,5 +72,5 @@ must_fail "an undeclared action selector" Views.mm 's/@selector(performAction:)/
 must_fail "a wrong argument type" Foundation.mm 's/openURL:\[NSURL URLWithString:\(.*\)\]\]/openURL:\1]/'
 must_fail "a missing import" Views.mm '/#import <QuartzCore\/QuartzCore.h>/d'
 must_fail "a misspelled Carbon call" HotKeyEvents.cpp 's/::UnregisterEventHotKey(/::UnregisterEventHotkey(/'
-must_fail "a non-public log argument of the wrong type" Foundation.mm 's/std::string(text).c_str());/text.size());/'
+must_fail "a log argument that does not match its placeholder" Foundation.mm 's/std::string(text).c_str());/text.size());/'
 exit $status

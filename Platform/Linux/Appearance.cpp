@@ -1,0 +1,221 @@
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QPalette>
+#include <QProcess>
+#include <QStyle>
+#include <QStyleFactory>
+#include <vector>
+
+#include "GnomeSettings.h"
+#include "Internal.h"
+#include "ScriptParser.h"
+
+namespace dusk::backend {
+namespace {
+
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString portalSettings = QStringLiteral("org.freedesktop.portal.Settings");
+const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
+const QString colorSchemeKey = QStringLiteral("color-scheme");
+
+// The portal stands between sandboxed applications and every desktop's own
+// setting; where it runs, it is the one answer.
+bool portalPresent() {
+    static const bool present = [] {
+        auto* bus = QDBusConnection::sessionBus().interface();
+        if (bus == nullptr) return false;
+        if (bus->isServiceRegistered(portalService).value()) return true;
+        const QDBusReply<QStringList> activatable = bus->call(QStringLiteral("ListActivatableNames"));
+        return activatable.isValid() && activatable.value().contains(portalService);
+    }();
+    return present;
+}
+
+// Unwraps the variants that Read (before ReadOne existed) nests.
+std::optional<bool> darkFromPortalValue(QVariant value) {
+    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>()) {
+        value = value.value<QDBusVariant>().variant();
+    }
+    bool ok = false;
+    const uint scheme = value.toUInt(&ok);
+    if (!ok) return std::nullopt;
+    return scheme == 1;  // 0 no preference, 1 dark, 2 light
+}
+
+std::optional<bool> portalPrefersDark() {
+    for (const auto* method : {"ReadOne", "Read"}) {
+        auto call =
+            QDBusMessage::createMethodCall(portalService, portalPath, portalSettings, QString::fromLatin1(method));
+        call << appearanceNamespace << colorSchemeKey;
+        const auto reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+            return darkFromPortalValue(reply.arguments().constFirst());
+        }
+        // Portals before 1.17.1 have only Read.
+        if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod")) break;
+    }
+    return std::nullopt;
+}
+
+bool isPlasma() {
+    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    return desktop.split(':').contains(QStringLiteral("KDE"), Qt::CaseInsensitive);
+}
+
+std::optional<std::string> applyPlasmaScheme(bool dark) {
+    QProcess process;
+    process.start(QStringLiteral("plasma-apply-colorscheme"),
+                  {dark ? QStringLiteral("BreezeDark") : QStringLiteral("BreezeClassic")});
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        return "plasma-apply-colorscheme could not apply the Breeze colour scheme: " +
+               (process.errorString() + QString::fromUtf8(process.readAllStandardError())).toStdString();
+    }
+    return std::nullopt;
+}
+
+class ThemeObservers final : public QObject {
+    Q_OBJECT
+public:
+    static ThemeObservers& shared() {
+        static ThemeObservers instance;
+        return instance;
+    }
+
+    void add(std::weak_ptr<platform::Responder> observer, std::string selector) {
+        observers_.push_back({std::move(observer), std::move(selector)});
+        if (subscribed_) return;
+        subscribed_ = true;
+        if (portalPresent()) {
+            QDBusConnection::sessionBus().connect(portalService, portalPath, portalSettings,
+                                                  QStringLiteral("SettingChanged"), this,
+                                                  SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
+        } else {
+            GnomeColorScheme::shared().onChange([this] { post(); });
+        }
+    }
+
+private slots:
+    void portalSettingChanged(const QString& nameSpace, const QString& key, const QDBusVariant&) {
+        if (nameSpace == appearanceNamespace && key == colorSchemeKey) post();
+    }
+
+private:
+    struct Observer {
+        std::weak_ptr<platform::Responder> responder;
+        std::string selector;
+    };
+
+    void post() {
+        applyPalette(desktopPrefersDark());
+        const auto observers = observers_;
+        for (const auto& observer : observers) {
+            if (const auto responder = observer.responder.lock()) responder->perform(observer.selector);
+        }
+    }
+
+    std::vector<Observer> observers_;
+    bool subscribed_ = false;
+};
+
+}  // namespace
+
+bool desktopPrefersDark() {
+    if (portalPresent()) {
+        if (const auto dark = portalPrefersDark()) return *dark;
+    }
+    return GnomeColorScheme::shared().prefersDark().value_or(false);
+}
+
+void applyPalette(bool dark) {
+    // Fusion draws the same on every desktop, and its palette is ours to set.
+    static const bool styled = [] {
+        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+        return true;
+    }();
+    (void)styled;
+    if (!dark) {
+        QApplication::setPalette(QApplication::style()->standardPalette());
+        return;
+    }
+    QPalette palette;
+    const QColor window(0x2b, 0x2b, 0x2e), base(0x1e, 0x1e, 0x20), text(0xf2, 0xf2, 0xf2);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3d));
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Mid, QColor(0x55, 0x55, 0x5a));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9e));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x84));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x84));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x84));
+    QApplication::setPalette(palette);
+}
+
+}  // namespace dusk::backend
+
+namespace platform {
+
+DistributedNotificationCenter& DistributedNotificationCenter::defaultCenter() {
+    static DistributedNotificationCenter center;
+    return center;
+}
+
+void DistributedNotificationCenter::addObserver(std::weak_ptr<Responder> observer, std::string selector,
+                                                std::string name, std::optional<std::string>) {
+    // The one notification this desktop posts for Dusk.
+    if (name != "AppleInterfaceThemeChangedNotification") return;
+    dusk::backend::ThemeObservers::shared().add(std::move(observer), std::move(selector));
+}
+
+struct AppleScript::Impl {
+    std::string source;
+};
+
+AppleScript::AppleScript(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+AppleScript::~AppleScript() = default;
+
+std::unique_ptr<AppleScript> AppleScript::initWithSource(std::string source) {
+    return std::make_unique<AppleScript>(std::make_unique<Impl>(Impl{std::move(source)}));
+}
+
+std::optional<Dictionary> AppleScript::executeAndReturnError() {
+    using namespace dusk::backend;
+    const auto failure = [](std::int64_t number, std::string message) {
+        return Dictionary{{std::string(errorNumberKey), number}, {std::string(errorMessageKey), std::move(message)}};
+    };
+    const auto parsed = parseScript(impl_->source);
+    if (const auto* error = std::get_if<ScriptError>(&parsed)) return failure(error->number, error->message);
+    const bool plasma = isPlasma();
+    auto& gnome = GnomeColorScheme::shared();
+    for (const DarkModeChange change : std::get<std::vector<DarkModeChange>>(parsed)) {
+        if (plasma) {
+            const bool dark = change == DarkModeChange::Toggle ? !desktopPrefersDark() : change == DarkModeChange::Dark;
+            if (auto error = applyPlasmaScheme(dark)) return failure(eventFailedError, *error);
+            continue;
+        }
+        // System Events flips its own setting, so the current state comes
+        // from the setting that is about to be written.
+        const auto current = gnome.prefersDark();
+        if (!current) return failure(noSuchObjectError, "Can't get dark mode: " + *gnome.problem() + ".");
+        const bool dark = change == DarkModeChange::Toggle ? !*current : change == DarkModeChange::Dark;
+        if (auto error = gnome.setPrefersDark(dark))
+            return failure(eventFailedError, "Can't set dark mode: " + *error + ".");
+    }
+    return std::nullopt;
+}
+
+}  // namespace platform
+
+#include "Appearance.moc"

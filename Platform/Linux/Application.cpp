@@ -1,0 +1,152 @@
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "Internal.h"
+
+namespace platform {
+namespace {
+
+// Qt aborts with a page of diagnostics when it cannot reach a display; a
+// user who started Dusk from a text console deserves one plain line.
+void requireDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool hasDisplay = display != nullptr && *display != '\0';
+    const bool hasWayland = wayland != nullptr && *wayland != '\0';
+    if (!hasDisplay && !hasWayland) {
+        std::fputs("dusk: no graphical display to run on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n", stderr);
+        std::exit(EXIT_FAILURE);
+    }
+    if (!hasDisplay) return;
+    const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> probe(xcb_connect(nullptr, nullptr),
+                                                                             &xcb_disconnect);
+    if (xcb_connection_has_error(probe.get()) != 0 && !hasWayland) {
+        std::fprintf(stderr, "dusk: cannot open the X display %s\n", display);
+        std::exit(EXIT_FAILURE);
+    }
+}
+
+struct QtApplication {
+    int argc = 1;
+    char name[5] = "dusk";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QApplication> application;
+
+    QtApplication() {
+        requireDisplay();
+        // Dusk speaks X11 for its global shortcut; under Wayland it still
+        // draws through XWayland when the compositor offers it.
+        if (std::getenv("DISPLAY") != nullptr && std::getenv("QT_QPA_PLATFORM") == nullptr) {
+            ::setenv("QT_QPA_PLATFORM", "xcb", 0);
+        }
+        application = std::make_unique<QApplication>(argc, argv);
+        QApplication::setApplicationName("dusk");
+        QApplication::setApplicationDisplayName("Dusk");
+        QApplication::setDesktopFileName("app.dusk.Dusk");
+        // A tray utility lives on after its recorder window closes.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+};
+
+QtApplication& qtApplication() {
+    static QtApplication instance;
+    return instance;
+}
+
+std::weak_ptr<ApplicationDelegate>& applicationDelegate() {
+    static std::weak_ptr<ApplicationDelegate> delegate;
+    return delegate;
+}
+
+bool& terminateRequested() {
+    static bool requested = false;
+    return requested;
+}
+
+}  // namespace
+
+Application& Application::sharedApplication() {
+    static Application application;
+    qtApplication();
+    return application;
+}
+
+void Application::setDelegate(std::weak_ptr<ApplicationDelegate> delegate) {
+    applicationDelegate() = std::move(delegate);
+}
+
+// There is no Dock on this desktop; a tray utility keeps out of the task bar
+// by making its windows tool windows, which the window code does.
+void Application::setActivationPolicy(ActivationPolicy) {}
+
+void Application::run() {
+    dusk::backend::applyPalette(dusk::backend::desktopPrefersDark());
+    // Launching finishes inside the loop, so a terminate from the delegate
+    // ends a loop that is already running.
+    QTimer::singleShot(0, [] {
+        if (const auto delegate = applicationDelegate().lock()) delegate->applicationDidFinishLaunching();
+    });
+    if (terminateRequested()) return;
+    QApplication::exec();
+}
+
+void Application::terminate() {
+    terminateRequested() = true;
+    // Ends every loop, a modal alert's included.
+    QCoreApplication::exit(0);
+}
+
+void Application::activateIgnoringOtherApps(bool) {
+    // The alert or window about to be shown raises itself; anything already
+    // open comes forward now.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible()) continue;
+        widget->raise();
+        widget->activateWindow();
+    }
+}
+
+bool Application::perform(std::string_view selector) {
+    if (selector != "terminate:") return false;
+    terminate();
+    return true;
+}
+
+void MainQueue::async(std::function<void()> work) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [work = std::move(work)] { work(); }, Qt::QueuedConnection);
+}
+
+void Sound::beep() { QApplication::beep(); }
+
+std::optional<URL> URL::URLWithString(std::string_view string) {
+    const QUrl url(QString::fromUtf8(string.data(), static_cast<qsizetype>(string.size())), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty()) return std::nullopt;
+    return URL(std::string(string));
+}
+
+Workspace& Workspace::sharedWorkspace() {
+    static Workspace workspace;
+    return workspace;
+}
+
+bool Workspace::openURL(const URL& url) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url.absoluteString())));
+}
+
+ProcessInfo& ProcessInfo::processInfo() {
+    static ProcessInfo info;
+    return info;
+}
+
+int ProcessInfo::processIdentifier() const { return static_cast<int>(::getpid()); }
+
+}  // namespace platform

@@ -1,0 +1,296 @@
+#include <xcb/xcb.h>
+
+#include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "Internal.h"
+#include "KeyCodes.h"
+#include "X11.h"
+#include "platform/HotKeyEvents.h"
+
+struct platform::OpaqueEventRef {
+    EventHotKeyID hotKeyID;
+};
+
+struct platform::OpaqueEventHandlerRef {
+    EventHandlerProcPtr proc;
+    std::vector<EventTypeSpec> types;
+    void* userData;
+};
+
+struct platform::OpaqueEventHotKeyRef {
+    std::uint8_t keycode;
+    std::uint16_t modifiers;
+    EventHotKeyID hotKeyID;
+};
+
+namespace dusk::backend {
+namespace {
+
+using namespace platform;
+
+constexpr OSStatus paramErr = -50;
+constexpr OSStatus eventInternalErr = -9868;
+constexpr OSStatus eventHotKeyInvalidErr = -9876;
+
+// The event manager's modifier bits.
+constexpr std::uint32_t cmdKey = 0x100, shiftKey = 0x200, optionKey = 0x800, controlKey = 0x1000;
+
+// Where Alt, Super and Num Lock sit among the eight X modifiers differs
+// between keymaps; the server's modifier mapping says.
+struct ModifierMasks {
+    std::uint16_t alt = XCB_MOD_MASK_1;
+    std::uint16_t super = XCB_MOD_MASK_4;
+    std::uint16_t numLock = XCB_MOD_MASK_2;
+};
+
+ModifierMasks readModifierMasks(xcb_connection_t* connection) {
+    ModifierMasks masks;
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    const auto first = setup->min_keycode;
+    const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+    XcbReply<xcb_get_modifier_mapping_reply_t> modifiers(
+        xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr));
+    XcbReply<xcb_get_keyboard_mapping_reply_t> keyboard(
+        xcb_get_keyboard_mapping_reply(connection, xcb_get_keyboard_mapping(connection, first, count), nullptr));
+    if (!modifiers || !keyboard) return masks;
+    const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(modifiers.get());
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(keyboard.get());
+    const int perKeycode = keyboard->keysyms_per_keycode;
+    const int length = xcb_get_keyboard_mapping_keysyms_length(keyboard.get());
+    const auto has = [&](xcb_keycode_t keycode, std::initializer_list<xcb_keysym_t> wanted) {
+        if (keycode < first) return false;
+        for (int level = 0; level < perKeycode; ++level) {
+            const int index = (keycode - first) * perKeycode + level;
+            if (index >= length) return false;
+            if (std::find(wanted.begin(), wanted.end(), keysyms[index]) != wanted.end()) return true;
+        }
+        return false;
+    };
+    bool altFound = false, superFound = false, numLockFound = false;
+    // Mod1 to Mod5 only; Shift, Lock and Control are fixed.
+    for (int modifier = 3; modifier < 8; ++modifier) {
+        const auto mask = static_cast<std::uint16_t>(1u << modifier);
+        for (int i = 0; i < modifiers->keycodes_per_modifier; ++i) {
+            const xcb_keycode_t keycode = keycodes[modifier * modifiers->keycodes_per_modifier + i];
+            if (keycode == 0) continue;
+            if (!altFound && has(keycode, {0xffe9, 0xffea})) masks.alt = mask, altFound = true;        // Alt_L/R
+            if (!superFound && has(keycode, {0xffeb, 0xffec})) masks.super = mask, superFound = true;  // Super_L/R
+            if (!numLockFound && has(keycode, {0xff7f})) masks.numLock = mask, numLockFound = true;    // Num_Lock
+        }
+    }
+    if (!numLockFound) masks.numLock = 0;
+    return masks;
+}
+
+// Every combination of Caps Lock and Num Lock, so neither stops the
+// shortcut.
+std::vector<std::uint16_t> lockVariants(std::uint16_t modifiers, const ModifierMasks& masks) {
+    std::vector<std::uint16_t> variants{modifiers, static_cast<std::uint16_t>(modifiers | XCB_MOD_MASK_LOCK)};
+    if (masks.numLock != 0) {
+        variants.push_back(static_cast<std::uint16_t>(modifiers | masks.numLock));
+        variants.push_back(static_cast<std::uint16_t>(modifiers | masks.numLock | XCB_MOD_MASK_LOCK));
+    }
+    return variants;
+}
+
+// The grabs of one registration: released on destruction unless kept, so a
+// refusal half way never leaves part of a shortcut grabbed.
+class ScopedGrabs final {
+public:
+    ScopedGrabs(xcb_connection_t* connection, xcb_window_t root, std::uint8_t keycode)
+        : connection_(connection), root_(root), keycode_(keycode) {}
+    ~ScopedGrabs() {
+        if (kept_) return;
+        for (const auto modifiers : grabbed_) xcb_ungrab_key(connection_, keycode_, root_, modifiers);
+        xcb_flush(connection_);
+    }
+    ScopedGrabs(const ScopedGrabs&) = delete;
+    ScopedGrabs& operator=(const ScopedGrabs&) = delete;
+
+    // The server's answer, checked before the next grab: BadAccess means
+    // another client holds the combination.
+    XcbReply<xcb_generic_error_t> grab(std::uint16_t modifiers) {
+        const auto cookie =
+            xcb_grab_key_checked(connection_, 1, root_, modifiers, keycode_, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        XcbReply<xcb_generic_error_t> error(xcb_request_check(connection_, cookie));
+        if (!error) grabbed_.push_back(modifiers);
+        return error;
+    }
+    void keep() { kept_ = true; }
+
+private:
+    xcb_connection_t* connection_;
+    xcb_window_t root_;
+    std::uint8_t keycode_;
+    std::vector<std::uint16_t> grabbed_;
+    bool kept_ = false;
+};
+
+class HotKeys final {
+public:
+    static HotKeys& shared() {
+        static HotKeys instance;
+        return instance;
+    }
+
+    EventTargetRef target() { return reinterpret_cast<EventTargetRef>(&targetTag_); }
+
+    EventHandlerRef install(EventHandlerProcPtr proc, std::vector<EventTypeSpec> types, void* userData) {
+        handlers_.push_back(
+            std::make_unique<OpaqueEventHandlerRef>(OpaqueEventHandlerRef{proc, std::move(types), userData}));
+        return handlers_.back().get();
+    }
+
+    OSStatus registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, EventHotKeyID id,
+                            EventHotKeyRef* outRef) {
+        X11* x11 = X11::shared();
+        if (x11 == nullptr) {
+            logError(
+                "global shortcuts need an X11 display; this session has none (a Wayland session lets no "
+                "application grab keys)");
+            return eventInternalErr;
+        }
+        listen(*x11);
+        const auto keycode = xKeycodeForVirtualKey(keyCode);
+        const xcb_setup_t* setup = xcb_get_setup(x11->connection());
+        if (!keycode || *keycode < setup->min_keycode || *keycode > setup->max_keycode) return paramErr;
+        masks_ = readModifierMasks(x11->connection());
+        std::uint16_t modifiers = 0;
+        if ((carbonModifiers & controlKey) != 0) modifiers |= XCB_MOD_MASK_CONTROL;
+        if ((carbonModifiers & shiftKey) != 0) modifiers |= XCB_MOD_MASK_SHIFT;
+        if ((carbonModifiers & optionKey) != 0) modifiers |= masks_.alt;
+        if ((carbonModifiers & cmdKey) != 0) modifiers |= masks_.super;
+        const bool mine = std::any_of(hotKeys_.begin(), hotKeys_.end(), [&](const auto& hotKey) {
+            return hotKey->keycode == *keycode && hotKey->modifiers == modifiers;
+        });
+        if (mine) return eventHotKeyExistsErr;
+
+        ScopedGrabs grabs(x11->connection(), x11->root(), *keycode);
+        for (const auto variant : lockVariants(modifiers, masks_)) {
+            if (const auto error = grabs.grab(variant)) {
+                drainSoon();
+                return error->error_code == XCB_ACCESS ? eventHotKeyExistsErr : eventInternalErr;
+            }
+        }
+        grabs.keep();
+        hotKeys_.push_back(std::make_unique<OpaqueEventHotKeyRef>(OpaqueEventHotKeyRef{*keycode, modifiers, id}));
+        if (outRef != nullptr) *outRef = hotKeys_.back().get();
+        drainSoon();
+        return noErr;
+    }
+
+    OSStatus unregisterHotKey(EventHotKeyRef hotKey) {
+        const auto found = std::find_if(hotKeys_.begin(), hotKeys_.end(),
+                                        [hotKey](const auto& owned) { return owned.get() == hotKey; });
+        if (found == hotKeys_.end()) return eventHotKeyInvalidErr;
+        if (X11* x11 = X11::shared()) {
+            for (const auto variant : lockVariants(hotKey->modifiers, masks_)) {
+                xcb_ungrab_key(x11->connection(), hotKey->keycode, x11->root(), variant);
+            }
+            xcb_flush(x11->connection());
+        }
+        hotKeys_.erase(found);
+        return noErr;
+    }
+
+private:
+    void listen(X11& x11) {
+        if (notifier_) return;
+        notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(x11.connection()), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { drain(); });
+    }
+
+    // A reply read while checking a grab may have queued events behind it,
+    // which the socket will not announce again.
+    void drainSoon() {
+        QTimer::singleShot(0, notifier_.get(), [this] { drain(); });
+    }
+
+    void drain() {
+        X11* x11 = X11::shared();
+        if (x11 == nullptr) return;
+        while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(x11->connection())}) {
+            const auto type = event->response_type & 0x7f;
+            if (type == XCB_MAPPING_NOTIFY) {
+                masks_ = readModifierMasks(x11->connection());
+            } else if (type == XCB_KEY_PRESS) {
+                const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
+                deliver(press->detail, press->state);
+            }
+        }
+    }
+
+    void deliver(std::uint8_t keycode, std::uint16_t state) {
+        // Lock keys and mouse buttons are no part of the combination.
+        const auto lockBits = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks_.numLock);
+        const auto modifiers = static_cast<std::uint16_t>(state & 0xff & ~lockBits);
+        for (const auto& hotKey : hotKeys_) {
+            if (hotKey->keycode != keycode || hotKey->modifiers != modifiers) continue;
+            OpaqueEventRef event{hotKey->hotKeyID};
+            const auto handlers = snapshotHandlers();
+            for (auto* handler : handlers) handler->proc(nullptr, &event, handler->userData);
+            return;
+        }
+    }
+
+    std::vector<OpaqueEventHandlerRef*> snapshotHandlers() const {
+        std::vector<OpaqueEventHandlerRef*> wanted;
+        for (const auto& handler : handlers_) {
+            const bool takesPresses = std::any_of(handler->types.begin(), handler->types.end(), [](const auto& type) {
+                return type.eventClass == kEventClassKeyboard && type.eventKind == kEventHotKeyPressed;
+            });
+            if (takesPresses) wanted.push_back(handler.get());
+        }
+        return wanted;
+    }
+
+    char targetTag_ = 0;
+    ModifierMasks masks_;
+    std::vector<std::unique_ptr<OpaqueEventHandlerRef>> handlers_;
+    std::vector<std::unique_ptr<OpaqueEventHotKeyRef>> hotKeys_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace
+}  // namespace dusk::backend
+
+namespace platform {
+
+using dusk::backend::HotKeys;
+
+EventTargetRef GetEventDispatcherTarget() { return HotKeys::shared().target(); }
+
+OSStatus InstallEventHandler(EventTargetRef target, EventHandlerProcPtr handler, std::uint32_t numTypes,
+                             const EventTypeSpec* list, void* userData, EventHandlerRef* outRef) {
+    if (target != HotKeys::shared().target() || handler == nullptr) return dusk::backend::paramErr;
+    auto ref = HotKeys::shared().install(handler, std::vector<EventTypeSpec>(list, list + numTypes), userData);
+    if (outRef != nullptr) *outRef = ref;
+    return noErr;
+}
+
+OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* outActualType,
+                           std::uint32_t bufferSize, std::uint32_t* outActualSize, void* outData) {
+    if (event == nullptr || name != kEventParamDirectObject || desiredType != typeEventHotKeyID) {
+        return eventParameterNotFoundErr;
+    }
+    if (bufferSize < sizeof(EventHotKeyID) || outData == nullptr) return dusk::backend::paramErr;
+    std::memcpy(outData, &event->hotKeyID, sizeof(EventHotKeyID));
+    if (outActualType != nullptr) *outActualType = typeEventHotKeyID;
+    if (outActualSize != nullptr) *outActualSize = sizeof(EventHotKeyID);
+    return noErr;
+}
+
+OSStatus RegisterEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID hotKeyID,
+                             EventTargetRef target, std::uint32_t, EventHotKeyRef* outRef) {
+    if (target != HotKeys::shared().target()) return dusk::backend::paramErr;
+    return HotKeys::shared().registerHotKey(keyCode, modifiers, hotKeyID, outRef);
+}
+
+OSStatus UnregisterEventHotKey(EventHotKeyRef hotKey) { return HotKeys::shared().unregisterHotKey(hotKey); }
+
+}  // namespace platform

@@ -1,0 +1,72 @@
+// State the Linux backend's translation units share: each platform object's
+// Impl, and a few services of the backend itself.
+#pragma once
+
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/AppKit.h"
+#include "platform/Foundation.h"
+#include "platform/Views.h"
+
+namespace dusk::backend {
+
+// Lines of the backend's own, in the same journal as the system's.
+void logNotice(std::string_view text);
+void logError(std::string_view text);
+
+// The freedesktop portal's answer, or GNOME's setting without a portal.
+bool desktopPrefersDark();
+// Keeps the widgets' palette on the same side as the desktop.
+void applyPalette(bool dark);
+
+}  // namespace dusk::backend
+
+struct platform::Image::Impl {
+    std::string name;
+    std::string accessibilityDescription;
+    QString resource;
+    QString iconName;
+    bool isTemplate = false;
+    QIcon icon() const;
+};
+
+struct platform::StatusBarButton::Impl {
+    QPointer<QSystemTrayIcon> tray;
+    std::shared_ptr<Image> image;
+};
+
+struct platform::StatusItem::Impl {
+    std::unique_ptr<QSystemTrayIcon> tray;
+    std::shared_ptr<StatusBarButton> button;
+    std::shared_ptr<Menu> menu;
+};
+
+struct platform::MenuItem::Impl {
+    std::unique_ptr<QAction> action;
+    std::string selector;
+    bool hasTarget = false;
+    std::weak_ptr<Responder> target;
+    void connect();
+};
+
+struct platform::Menu::Impl {
+    std::unique_ptr<QMenu> menu;
+    std::vector<std::shared_ptr<MenuItem>> items;
+    std::weak_ptr<MenuDelegate> delegate;
+};
+
+namespace dusk::backend {
+// $XDG_CONFIG_HOME, or ~/.config.
+std::string configHome();
+// mkdir -p, each new level private to the user.
+bool makeDirectories(const std::string& path);
+}  // namespace dusk::backend
