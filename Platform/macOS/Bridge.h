@@ -50,6 +50,9 @@ NSColor* toNSColor(Color color);
 // Lets a view find the C++ window that holds its NSWindow.
 @interface DuskWindow : NSWindow
 @property(nonatomic) platform::Window* owner;
+// AppKit tells a view it is about to become first responder before the
+// window names it; Dusk's views expect to see themselves named when told.
+@property(nonatomic, weak) NSResponder* becomingFirstResponder;
 @end
 
 namespace platform {

@@ -32,7 +32,13 @@ platform::Event toEvent(NSEvent* event, bool isKeyEvent) {
 
 - (BOOL)becomeFirstResponder {
     const auto owner = [self heldOwner];
-    return owner ? owner->becomeFirstResponder() : [super becomeFirstResponder];
+    if (!owner) return [super becomeFirstResponder];
+    DuskWindow* window =
+        [[self window] isKindOfClass:[DuskWindow class]] ? static_cast<DuskWindow*>([self window]) : nil;
+    [window setBecomingFirstResponder:self];
+    const bool became = owner->becomeFirstResponder();
+    [window setBecomingFirstResponder:nil];
+    return became;
 }
 
 - (BOOL)resignFirstResponder {
@@ -332,7 +338,8 @@ bool Window::makeFirstResponder(View* view) {
 }
 
 View* Window::firstResponder() const {
-    NSResponder* responder = [impl_->window firstResponder];
+    NSResponder* becoming = [impl_->window becomingFirstResponder];
+    NSResponder* responder = becoming != nil ? becoming : [impl_->window firstResponder];
     return [responder isKindOfClass:[DuskView class]] ? [static_cast<DuskView*>(responder) owner] : nullptr;
 }
 
