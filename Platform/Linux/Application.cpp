@@ -49,7 +49,6 @@ struct QtApplication {
         }
         application = std::make_unique<QApplication>(argc, argv);
         QApplication::setApplicationName("dusk");
-        QApplication::setApplicationDisplayName("Dusk");
         QApplication::setDesktopFileName("app.dusk.Dusk");
         // A tray utility lives on after its recorder window closes.
         QApplication::setQuitOnLastWindowClosed(false);

@@ -31,6 +31,11 @@ std::u16string keysymText(xkb_keysym_t keysym) {
     return QString::fromUcs4(text, 1).toStdU16String();
 }
 
+bool isKeypadKey(std::uint16_t keyCode) {
+    return keyCode == 65 || keyCode == 67 || keyCode == 69 || keyCode == 75 || keyCode == 78 || keyCode == 81 ||
+           (keyCode >= 82 && keyCode <= 92 && keyCode != 90);
+}
+
 xkb_keysym_t firstLevelKeysym(xkb_keymap* keymap, xkb_keycode_t keycode, xkb_layout_index_t layout) {
     const xkb_keysym_t* keysyms = nullptr;
     const int count = xkb_keymap_key_get_syms_by_level(keymap, keycode, layout, 0, &keysyms);
@@ -94,9 +99,16 @@ KeyTranslation KeyboardLayout::translate(std::uint16_t keyCode, std::uint16_t ke
     if (keyAction != kUCKeyActionDisplay || modifierKeyState != 0) return {noTranslationErr, {}};
     const auto keycode = xKeycodeForVirtualKey(keyCode);
     if (!keycode) return {noTranslationErr, {}};
-    const auto keysym = firstLevelKeysym(impl_->keymap.get(), *keycode, impl_->layout);
-    if (keysym == XKB_KEY_NoSymbol) return {noTranslationErr, {}};
-    auto text = keysymText(keysym);
+    auto text = keysymText(firstLevelKeysym(impl_->keymap.get(), *keycode, impl_->layout));
+    // The keypad's first level is its navigation role (KP_Insert) while Num
+    // Lock is off; its name is the digit it is printed with.
+    const auto levels = xkb_keymap_num_levels_for_key(impl_->keymap.get(), *keycode, impl_->layout);
+    if (text.empty() && levels > 1 && isKeypadKey(keyCode)) {
+        const xkb_keysym_t* keysyms = nullptr;
+        if (xkb_keymap_key_get_syms_by_level(impl_->keymap.get(), *keycode, impl_->layout, 1, &keysyms) > 0) {
+            text = keysymText(keysyms[0]);
+        }
+    }
     if (text.empty()) return {noTranslationErr, {}};
     return {noErr, text.substr(0, maxLength)};
 }

@@ -408,14 +408,14 @@ void TextField::setAlignment(TextAlignment alignment) {
 
 void TextField::setMaximumNumberOfLines(int lines) { impl().label->setWordWrap(lines != 1); }
 
-void TextField::setPreferredMaxLayoutWidth(double width) {
-    impl().label->setMaximumWidth(static_cast<int>(width));
-    impl().widget->setMaximumWidth(static_cast<int>(width));
-}
+// Qt's wrapping label would pick a narrow width of its own; the text is to
+// fill the width it is given before it wraps.
+void TextField::setPreferredMaxLayoutWidth(double width) { impl().label->setFixedWidth(static_cast<int>(width)); }
 
 void TextField::setFont(Font font) {
     QFont qtFont = impl().label->font();
-    qtFont.setPointSizeF(font.pointSize);
+    // A Mac point is a pixel at 1x; sizes given in them keep their metrics.
+    qtFont.setPixelSize(static_cast<int>(font.pointSize + 0.5));
     qtFont.setWeight(font.weight == FontWeight::Medium ? QFont::Medium : QFont::Normal);
     impl().label->setFont(qtFont);
 }
@@ -436,6 +436,8 @@ std::shared_ptr<Button> Button::buttonWithTitle(std::string_view title, std::wea
     // Clicking a button leaves the keyboard with the recorder, as on a Mac.
     impl->button->setFocusPolicy(Qt::NoFocus);
     impl->button->setAutoDefault(false);
+    // The height of a rounded bezel button, which the window's size assumes.
+    impl->button->setFixedHeight(24);
     impl->grid->addWidget(impl->button, 0, 0);
     auto* raw = impl.get();
     QObject::connect(impl->button, &QPushButton::clicked, impl->widget, [raw] {

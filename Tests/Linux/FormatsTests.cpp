@@ -1,0 +1,190 @@
+// The Linux backend's file formats and tables, checked against independent
+// readers (GLib's desktop-entry and shell parsers) and against the facts of
+// the X11 keyboard.
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DesktopEntry.h"
+#include "KeyCodes.h"
+#include "ScriptParser.h"
+#include "SettingsFile.h"
+
+namespace dusk::backend {
+namespace {
+
+// --- Settings file ----------------------------------------------------------------
+
+TEST(SettingsFile, KeepsEveryValueAndTellsAStoredZeroFromAnAbsentKey) {
+    const SettingsValues values{{"hotKeyCode", 0},
+                                {"hotKeyModifiers", std::numeric_limits<std::int64_t>::min()},
+                                {"other", std::numeric_limits<std::int64_t>::max()}};
+    const auto read = parseSettings(formatSettings(values));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, values);
+    EXPECT_TRUE(read->contains("hotKeyCode"));
+    EXPECT_FALSE(parseSettings("# nothing stored\n\n")->contains("hotKeyCode"));
+}
+
+TEST(SettingsFile, RefusesAnythingThatIsNotASettingsFile) {
+    for (const std::string& text : std::vector<std::string>{
+             "hotKeyCode=forty\n", "hotKeyCode\n", "=4\n", "hotKeyCode=\n", "hotKeyCode=9223372036854775808\n",
+             "hotKeyCode=1\nhotKeyCode=2\n", "hot key=1\n", std::string("hotKeyCode=1\0\n", 14), "hotKeyCode=0x10\n"}) {
+        EXPECT_FALSE(parseSettings(text)) << text;
+    }
+    EXPECT_EQ(parseSettings(" hotKeyCode = -1 \r\n")->at("hotKeyCode"), -1);
+}
+
+// A crash at any moment of a save leaves the old file or the new one.
+TEST(SettingsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
+    const auto directory = std::filesystem::temp_directory_path() / ("dusk-atomic-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(directory);
+    const std::string path = directory / "settings.conf";
+    const std::string older = formatSettings({{"hotKeyCode", 2}, {"hotKeyModifiers", 1835008}});
+    const std::string newer = formatSettings({{"hotKeyCode", 40}, {"hotKeyModifiers", 1179648}});
+    ASSERT_TRUE(writeFileAtomically(path, older));
+    std::mt19937 random(12345);
+    for (int round = 0; round < 60; ++round) {
+        const pid_t writer = ::fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) {
+            for (int i = 0;; ++i) writeFileAtomically(path, i % 2 == 0 ? newer : older);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+        ::kill(writer, SIGKILL);
+        ::waitpid(writer, nullptr, 0);
+        bool unreadable = false;
+        const auto contents = readFile(path, unreadable);
+        ASSERT_TRUE(contents);
+        EXPECT_TRUE(*contents == older || *contents == newer) << "round " << round << ": " << *contents;
+    }
+    std::filesystem::remove_all(directory);
+}
+
+// --- Script runner --------------------------------------------------------------
+
+TEST(ScriptParser, UnderstandsWhatSystemEventsAppearancePreferencesUnderstand) {
+    using Changes = std::vector<DarkModeChange>;
+    const auto changes = [](std::string_view source) {
+        const auto parsed = parseScript(source);
+        const auto* error = std::get_if<ScriptError>(&parsed);
+        EXPECT_EQ(error, nullptr) << source << ": " << (error ? error->message : "");
+        return error ? Changes{} : std::get<Changes>(parsed);
+    };
+    EXPECT_EQ(changes("tell application \"System Events\"\n    tell appearance preferences\n"
+                      "        set dark mode to not dark mode\n    end tell\nend tell"),
+              Changes{DarkModeChange::Toggle});
+    EXPECT_EQ(changes("tell app \"System Events\" to tell appearance preferences to set dark mode to true"),
+              Changes{DarkModeChange::Dark});
+    EXPECT_EQ(changes("-- comment\nTELL APPLICATION \"System Events\"\r\nTell Appearance Preferences\n"
+                      "set dark mode to false # why not\nset dark mode to ¬\n  true\nend\nend tell\n"),
+              (Changes{DarkModeChange::Light, DarkModeChange::Dark}));
+    EXPECT_EQ(changes(""), Changes{});
+}
+
+TEST(ScriptParser, FailsAsTheRealRunnerWouldWithItsErrorNumbers) {
+    const auto error = [](std::string_view source) {
+        const auto parsed = parseScript(source);
+        const auto* failure = std::get_if<ScriptError>(&parsed);
+        EXPECT_NE(failure, nullptr) << source;
+        return failure ? *failure : ScriptError{};
+    };
+    EXPECT_EQ(error("tell application \"Finder\" to set dark mode to true").message,
+              "Can't get application \"Finder\".");
+    EXPECT_EQ(error("tell application \"Finder\" to set dark mode to true").number, noSuchObjectError);
+    EXPECT_EQ(error("tell application \"System Events\"\ntell appearance preferences\nset dark mode to true\n").number,
+              syntaxError);
+    EXPECT_EQ(error("tell application \"System Events\" to set dark mode to true").number, writeDeniedError);
+    EXPECT_EQ(error("set dark mode to maybe").number, syntaxError);
+    EXPECT_EQ(error("tell application \"System Events").number, syntaxError);
+    EXPECT_EQ(error("tell appearance preferences to set dark mode to true").number, noSuchObjectError);
+    std::string deep;
+    for (int i = 0; i < 10000; ++i) deep += "tell application \"System Events\"\n";
+    EXPECT_EQ(error(deep).number, syntaxError);
+}
+
+// --- Autostart entry -------------------------------------------------------------
+
+// What a desktop's launcher does with the Exec line: the key file's
+// unescaping, "%%" to "%", then the shell-style argument split.
+std::string launchedProgram(const std::string& execValue) {
+    const std::string entry = "[Desktop Entry]\nType=Application\nName=Dusk\nExec=" + execValue + "\n";
+    g_autoptr(GKeyFile) keyFile = g_key_file_new();
+    EXPECT_TRUE(g_key_file_load_from_data(keyFile, entry.c_str(), entry.size(), G_KEY_FILE_NONE, nullptr));
+    g_autofree gchar* exec = g_key_file_get_string(keyFile, "Desktop Entry", "Exec", nullptr);
+    std::string expanded;
+    for (const char* c = exec; *c != '\0'; ++c) {
+        if (c[0] == '%' && c[1] == '%') ++c;
+        expanded += *c;
+    }
+    gint argc = 0;
+    g_auto(GStrv) argv = nullptr;
+    EXPECT_TRUE(g_shell_parse_argv(expanded.c_str(), &argc, &argv, nullptr)) << expanded;
+    EXPECT_EQ(argc, 1) << expanded;
+    return argc > 0 ? argv[0] : "";
+}
+
+TEST(DesktopEntry, ExecStartsExactlyTheGivenPath) {
+    for (const std::string& path : std::vector<std::string>{
+             "/usr/bin/dusk", "/home/a b/Dusk apps/bin/dusk", "/opt/it's \"Dusk\"/dusk", "/tmp/$HOME/`id`/dusk",
+             "/tmp/100%/%f/dusk", "/tmp/back\\slash\\\\/dusk", "/tmp/new\nline/tab\t/dusk", "/tmp/;|&<>*?#()~/dusk"}) {
+        EXPECT_EQ(launchedProgram(execArgument(path)), path);
+    }
+}
+
+TEST(DesktopEntry, ReadsTheMainGroupUnescaped) {
+    const auto keys =
+        desktopEntryKeys("# c\n[Desktop Entry]\nHidden = true\nName=A\\sB\\\\\n[Desktop Action x]\nHidden=false\n");
+    EXPECT_EQ(keys.at("Hidden"), "true");
+    EXPECT_EQ(keys.at("Name"), "A B\\");
+}
+
+// --- Key table ---------------------------------------------------------------
+
+TEST(KeyCodes, EveryListedKeyRoundTripsAndNoTwoShareACode) {
+    std::set<std::uint16_t> virtualKeys;
+    std::set<std::uint8_t> xKeycodes;
+    for (const auto& [virtualKey, xKeycode] : keyTable()) {
+        EXPECT_EQ(xKeycodeForVirtualKey(virtualKey), xKeycode) << virtualKey;
+        EXPECT_EQ(virtualKeyForXKeycode(xKeycode), virtualKey) << int(xKeycode);
+        EXPECT_TRUE(virtualKeys.insert(virtualKey).second) << virtualKey;
+        EXPECT_TRUE(xKeycodes.insert(xKeycode).second) << int(xKeycode);
+    }
+}
+
+TEST(KeyCodes, CoversTheAnsiAndIsoKeyboardsAtTheirX11Keycodes) {
+    // Letters, digits and punctuation of ANSI, the ISO extra key, Return,
+    // Tab, Space, both deletes, Escape, arrows, Home/End/Page keys, F1-F20
+    // and the keypad.
+    for (std::uint16_t key = 0; key <= 50; ++key) EXPECT_TRUE(xKeycodeForVirtualKey(key)) << key;
+    for (const int key : {51, 53,  115, 116, 117, 119, 121, 123, 124, 125, 126, 122, 120, 99, 118, 96, 97,
+                          98, 100, 101, 109, 103, 111, 105, 107, 113, 106, 64,  79,  80,  90, 65,  67, 69,
+                          71, 75,  76,  78,  81,  82,  83,  84,  85,  86,  87,  88,  89,  91, 92}) {
+        EXPECT_TRUE(xKeycodeForVirtualKey(static_cast<std::uint32_t>(key))) << key;
+    }
+    // Fixed points of the evdev keymap every X server uses today.
+    EXPECT_EQ(xKeycodeForVirtualKey(2), 40);     // D
+    EXPECT_EQ(xKeycodeForVirtualKey(40), 45);    // K
+    EXPECT_EQ(xKeycodeForVirtualKey(16), 29);    // Y, which German keyboards label Z
+    EXPECT_EQ(xKeycodeForVirtualKey(53), 9);     // Escape
+    EXPECT_EQ(xKeycodeForVirtualKey(36), 36);    // Return
+    EXPECT_EQ(xKeycodeForVirtualKey(122), 67);   // F1
+    EXPECT_EQ(xKeycodeForVirtualKey(90), 198);   // F20
+    EXPECT_EQ(xKeycodeForVirtualKey(123), 113);  // Left
+    EXPECT_FALSE(xKeycodeForVirtualKey(0xFFFF));
+    EXPECT_FALSE(virtualKeyForXKeycode(0));
+}
+
+}  // namespace
+}  // namespace dusk::backend

@@ -1,0 +1,203 @@
+"""A throwaway desktop session for Dusk's end-to-end tests: Xvfb, a private
+D-Bus session bus, a fresh HOME and XDG directories, GNOME's settings in
+dconf, and a tray host (tray_host.py) that Dusk registers its item with."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import ctypes
+import time
+
+import dbus
+
+PR_SET_PDEATHSIG = 1
+
+
+def _die_with_parent():
+    # A test runner killed on a timeout must not leave servers behind.
+    ctypes.CDLL("libc.so.6", use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PYTHON = "/usr/bin/python3"
+SNI = "org.kde.StatusNotifierItem"
+DBUSMENU = "com.canonical.dbusmenu"
+
+
+def wait_until(predicate, timeout=10.0, interval=0.02, what="condition"):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout}s waiting for {what() if callable(what) else what}")
+        time.sleep(interval)
+
+
+class Session:
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="dusk-e2e-")
+        home = os.path.join(self.root, "home")
+        runtime = os.path.join(self.root, "run")
+        for path in (home, runtime):
+            os.makedirs(path, mode=0o700)
+        self.env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": home,
+            "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+            "XDG_RUNTIME_DIR": runtime,
+            "LANG": "C.UTF-8",
+        }
+        self.processes = []
+        self._start_x()
+        self._start_bus()
+        self.host_log = os.path.join(self.root, "host.log")
+        with open(self.host_log, "w") as log:
+            host = self.spawn([PYTHON, os.path.join(HERE, "tray_host.py")], stdout=log)
+        wait_until(lambda: "ready" in self.read(self.host_log), what="the tray host")
+        self.host = host
+        os.environ.update(self.env)
+        self.bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
+
+    def _start_x(self):
+        # -displayfd picks a free display itself: no race with other servers.
+        # -noreset: the server must not restart between one Dusk and the next.
+        read_end, write_end = os.pipe()
+        self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
+                   pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.env["DISPLAY"] = f":{number}"
+
+    def _start_bus(self):
+        # The bus starts dconf-service on demand with this environment, so
+        # GNOME's settings land in the throwaway HOME.
+        bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        bus.stdout.close()
+
+    def spawn(self, argv, **kwargs):
+        process = subprocess.Popen(argv, env={**self.env, **kwargs.pop("env", {})}, preexec_fn=_die_with_parent,
+                                   **kwargs)
+        self.processes.append(process)
+        return process
+
+    @staticmethod
+    def read(path):
+        try:
+            with open(path, encoding="utf-8", errors="replace") as file:
+                return file.read()
+        except FileNotFoundError:
+            return ""
+
+    def close(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+        for process in reversed(self.processes):
+            try:
+                process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        shutil.rmtree(self.root, ignore_errors=True) if not os.environ.get("DUSK_KEEP") else None
+
+    # --- GNOME's setting -----------------------------------------------------
+
+    def gsettings(self, *args):
+        return subprocess.run(["gsettings", *args], env=self.env, check=True, capture_output=True,
+                              text=True).stdout.strip()
+
+    def color_scheme(self):
+        return self.gsettings("get", "org.gnome.desktop.interface", "color-scheme")
+
+    def set_color_scheme(self, value):
+        self.gsettings("set", "org.gnome.desktop.interface", "color-scheme", value)
+
+    # --- Dusk ------------------------------------------------------------------
+
+    def registered_items(self):
+        return [line.split()[1] for line in self.read(self.host_log).splitlines() if line.startswith("registered")]
+
+    def start_dusk(self, executable, wait_for_tray=True):
+        log = os.path.join(self.root, f"dusk-{len(self.processes)}.log")
+        before = len(self.registered_items())
+        with open(log, "w") as stderr:
+            process = self.spawn([executable], stdout=subprocess.DEVNULL, stderr=stderr)
+        dusk = Dusk(self, process, log)
+        if wait_for_tray:
+            dusk.service = wait_until(
+                lambda: self.registered_items()[before] if len(self.registered_items()) > before else None,
+                what=lambda: f"Dusk's tray item (its log: {dusk.log()!r}, exit status {process.poll()})", timeout=30)
+        return dusk
+
+
+class Dusk:
+    def __init__(self, session, process, log):
+        self.session = session
+        self.process = process
+        self.log_path = log
+        self.service = None
+
+    def log(self):
+        return Session.read(self.log_path)
+
+    def _item(self):
+        return self.session.bus.get_object(self.service, "/StatusNotifierItem")
+
+    def item_property(self, name):
+        return dbus.Interface(self._item(), dbus.PROPERTIES_IFACE).Get(SNI, name)
+
+    def tooltip(self):
+        return str(self.item_property("ToolTip")[2])
+
+    def icon_name(self):
+        return str(self.item_property("IconName"))
+
+    def _menu(self):
+        path = self.item_property("Menu")
+        return dbus.Interface(self.session.bus.get_object(self.service, path), DBUSMENU)
+
+    def open_menu(self):
+        """What a shell does when the user opens the menu: about-to-show,
+        then the layout. Answers [(id, label, properties)] for the items."""
+        menu = self._menu()
+        menu.AboutToShow(0)
+        _, layout = menu.GetLayout(0, -1, [])
+        entries = []
+        for child in layout[2]:
+            item_id, properties = int(child[0]), dict(child[1])
+            label = str(properties.get("label", "")) if properties.get("type") != "separator" else "-"
+            entries.append((item_id, label, properties))
+        return entries
+
+    def titles(self):
+        return [label for _, label, _ in self.open_menu()]
+
+    def click(self, title):
+        for item_id, label, _ in self.open_menu():
+            if label == title:
+                self._menu().Event(item_id, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0))
+                return
+        raise AssertionError(f"no menu item {title!r} in {self.titles()}")
+
+    def checked(self, title):
+        for _, label, properties in self.open_menu():
+            if label == title:
+                return int(properties.get("toggle-state", 0)) == 1
+        raise AssertionError(f"no menu item {title!r}")
+
+    def wait_exit(self, timeout=10):
+        return self.process.wait(timeout=timeout)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            self.process.wait(timeout=5)

@@ -1,0 +1,329 @@
+#!/usr/bin/python3
+"""Dusk on a real (virtual) Linux desktop, driven the way a desktop shell and
+a user drive it. Each test class gets its own session (see session.py).
+
+DUSK_EXECUTABLE names the built program; DUSK_BUILD_DIR its build tree, for
+`cmake --install`."""
+
+import glob
+import os
+import subprocess
+import sys
+import unittest
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from session import Session, wait_until  # noqa: E402
+
+DUSK = os.environ.get("DUSK_EXECUTABLE", "")
+BUILD_DIR = os.environ.get("DUSK_BUILD_DIR", "")
+X11_PEER = os.environ.get("DUSK_X11_PEER", "")
+
+LIGHT_TIP = "Dusk – switch to Dark Mode"
+DARK_TIP = "Dusk – switch to Light Mode"
+SECOND_COPY_LINE = "another Dusk instance is already running; quitting this one"
+
+
+class SessionTestCase(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = Session()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def setUp(self):
+        self.session.set_color_scheme("default")
+        self.running = []
+
+    def tearDown(self):
+        for dusk in self.running:
+            dusk.stop()
+
+    def start(self, executable=DUSK, **kwargs):
+        dusk = self.session.start_dusk(executable, **kwargs)
+        self.running.append(dusk)
+        return dusk
+
+    def config(self, *parts):
+        return os.path.join(self.session.env["XDG_CONFIG_HOME"], *parts)
+
+
+class TrayAndAppearance(SessionTestCase):
+    def test_tray_item_follows_gnome_and_its_menu_toggles_it(self):
+        dusk = self.start()
+        self.assertEqual(dusk.tooltip(), LIGHT_TIP)
+        self.assertEqual(dusk.icon_name(), "dusk-sun-symbolic")
+        self.assertEqual(dusk.titles(),
+                         ["Switch to Dark Mode", "Hotkey: ⌃⌥⌘D…", "-", "Launch at Login", "-", "Quit Dusk"])
+
+        # Changed from outside, as GNOME's own switch would.
+        self.session.set_color_scheme("prefer-dark")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip")
+        self.assertEqual(dusk.icon_name(), "dusk-moon-symbolic")
+        self.assertEqual(dusk.titles()[0], "Switch to Light Mode")
+
+        dusk.click("Switch to Light Mode")
+        wait_until(lambda: self.session.color_scheme() == "'default'", what="GNOME's setting to turn light")
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip")
+        self.assertIn("toggle requested, currently dark=true", dusk.log())
+        self.assertIn("toggle succeeded, now dark=false", dusk.log())
+
+        dusk.click("Switch to Dark Mode")
+        wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip again")
+
+    def test_quit_ends_the_process(self):
+        dusk = self.start()
+        dusk.click("Quit Dusk")
+        self.assertEqual(dusk.wait_exit(), 0)
+
+
+class StoredSettings(SessionTestCase):
+    def write_settings(self, text):
+        os.makedirs(self.config("dusk"), exist_ok=True)
+        with open(self.config("dusk", "settings.conf"), "w") as file:
+            file.write(text)
+
+    def tearDown(self):
+        super().tearDown()
+        for path in glob.glob(self.config("dusk", "*")):
+            os.remove(path)
+
+    def test_stored_and_cleared_shortcuts_are_read_back(self):
+        self.write_settings("hotKeyCode=40\nhotKeyModifiers=1179648\n")
+        dusk = self.start()
+        self.assertEqual(dusk.titles()[1], "Hotkey: ⇧⌘K…")
+        dusk.stop()
+        self.write_settings("hotKeyCode=-1\nhotKeyModifiers=0\n")
+        self.assertEqual(self.start().titles()[1], "Set Hotkey…")
+
+    def test_a_corrupt_file_is_kept_aside_logged_and_does_not_stop_dusk(self):
+        garbage = "hotKeyCode=forty\n\x00\x01 not a settings file\n"
+        self.write_settings(garbage)
+        dusk = self.start()
+        self.assertEqual(dusk.titles()[1], "Hotkey: ⌃⌥⌘D…")
+        asides = glob.glob(self.config("dusk", "settings.conf.corrupt-*"))
+        self.assertEqual(len(asides), 1)
+        with open(asides[0]) as file:
+            self.assertEqual(file.read(), garbage)
+        self.assertIn("is not a settings file; kept aside as " + asides[0], dusk.log())
+        self.assertFalse(os.path.exists(self.config("dusk", "settings.conf")))
+
+
+@unittest.skipUnless(BUILD_DIR, "needs DUSK_BUILD_DIR to install Dusk")
+class InstalledCopy(SessionTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # What the Desktop Entry rules make special, in one path. CMake would
+        # read the backslash as a separator, so the installed tree is moved
+        # there afterwards, as a user may move it. No "%": GLib checks that
+        # the program exists before it expands "%%" (FormatsTests cover it).
+        staging = os.path.join(cls.session.root, "staging")
+        subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", staging], check=True,
+                       stdout=subprocess.DEVNULL, timeout=120)
+        cls.prefix = os.path.join(cls.session.root, 'Dusk "apps" $HOME `x` \\ it\'s')
+        os.rename(staging, cls.prefix)
+        cls.installed = os.path.join(cls.prefix, "bin", "dusk")
+
+    def autostart(self):
+        return self.config("autostart", "app.dusk.Dusk.desktop")
+
+    def test_a_second_copy_logs_and_quits_leaving_the_first_alone(self):
+        first = self.start(self.installed)
+        second = self.start(self.installed, wait_for_tray=False)
+        self.assertEqual(second.wait_exit(), 0)
+        self.assertIn(SECOND_COPY_LINE, second.log())
+        self.assertIsNone(first.process.poll())
+        self.assertEqual(len(self.session.registered_items()), len(set(self.session.registered_items())))
+        self.assertEqual(first.tooltip(), LIGHT_TIP)
+
+    def test_launch_at_login_writes_an_entry_that_starts_this_program_and_removes_it(self):
+        dusk = self.start(self.installed)
+        self.assertFalse(dusk.checked("Launch at Login"))
+        dusk.click("Launch at Login")
+        wait_until(lambda: os.path.exists(self.autostart()), what="the autostart entry")
+        self.assertTrue(dusk.checked("Launch at Login"))
+
+        # The desktop's own launcher reads the Exec line: what it starts is
+        # this installed copy, which finds the running one and quits.
+        items_before = len(self.session.registered_items())
+        launched = subprocess.run(["gio", "launch", self.autostart()], env=self.session.env, capture_output=True,
+                                  text=True, timeout=20)
+        self.assertEqual(launched.returncode, 0, launched.stderr)
+        # The launched copy inherits gio's standard error and holds it open
+        # until it quits, so its line is there by now.
+        self.assertIn(SECOND_COPY_LINE, launched.stderr)
+        self.assertEqual(len(self.session.registered_items()), items_before)
+
+        dusk.click("Launch at Login")
+        wait_until(lambda: not os.path.exists(self.autostart()), what="the entry to go")
+        self.assertFalse(dusk.checked("Launch at Login"))
+
+
+
+def xdotool(session, *args):
+    return subprocess.run(["xdotool", *args], env=session.env, capture_output=True, text=True, timeout=20)
+
+
+class Peer:
+    """x11_peer in one of its modes, running until the test ends."""
+
+    def __init__(self, session, *args):
+        self.process = session.spawn([X11_PEER, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.lines = []
+        first = self.process.stdout.readline().strip()
+        if first != "ready":
+            raise AssertionError(f"x11_peer {' '.join(args)}: {first}")
+
+    def count(self, line):
+        # Reads what has arrived without blocking: the peer flushes per line.
+        import select
+        while select.select([self.process.stdout], [], [], 0)[0]:
+            text = self.process.stdout.readline()
+            if not text:
+                break
+            self.lines.append(text.strip())
+        return self.lines.count(line)
+
+    def stop(self):
+        self.process.stdin.close()
+        self.process.terminate()
+        self.process.wait(timeout=5)
+        self.process.stdout.close()
+
+
+PRESS = "ctrl+alt+super+d"
+# Control, Mod1 (Alt) and Mod4 (Super) on X's default keymap; D is keycode 40.
+D_KEYCODE, CONTROL_ALT_SUPER = "40", "76"
+
+
+@unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
+class GlobalShortcut(SessionTestCase):
+    def press_and_expect(self, dusk, keys, scheme):
+        xdotool(self.session, "key", keys)
+        wait_until(lambda: self.session.color_scheme() == scheme, what=f"{keys} to make it {scheme}")
+
+    def test_each_press_toggles_once_with_or_without_caps_lock_and_num_lock(self):
+        dusk = self.start()
+        self.press_and_expect(dusk, PRESS, "'prefer-dark'")
+        self.press_and_expect(dusk, PRESS, "'default'")
+        for lock in ("Caps_Lock", "Num_Lock"):
+            xdotool(self.session, "key", lock)
+            self.press_and_expect(dusk, PRESS, "'prefer-dark'")
+            self.press_and_expect(dusk, PRESS, "'default'")
+            xdotool(self.session, "key", lock)
+        self.assertEqual(dusk.log().count("toggle requested"), 6)
+        self.assertEqual(dusk.log().count("hotkey event received sig=1146442571 id=1"), 6)
+
+    def test_a_combination_another_client_holds_is_reported_not_hidden(self):
+        holder = Peer(self.session, "grab", D_KEYCODE, CONTROL_ALT_SUPER)
+        try:
+            dusk = self.start()
+            self.assertIn("RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=-9878", dusk.log())
+            self.assertEqual(dusk.titles()[1], "Hotkey: ⌃⌥⌘D (not registered)…")
+        finally:
+            holder.stop()
+
+
+@unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
+class Recorder(SessionTestCase):
+    TITLE = "^Dusk Hotkey$"
+
+    def tearDown(self):
+        super().tearDown()
+        settings = self.config("dusk", "settings.conf")
+        if os.path.exists(settings):
+            os.remove(settings)
+
+    def recorder_visible(self):
+        return xdotool(self.session, "search", "--onlyvisible", "--name", self.TITLE).stdout.strip() != ""
+
+    def open_recorder(self, dusk):
+        dusk.click("Hotkey: ⌃⌥⌘D…")
+        wait_until(self.recorder_visible, what="the recorder window")
+        # Keys go where the focus is: the window must have it.
+        wait_until(lambda: xdotool(self.session, "getwindowfocus", "getwindowname").stdout.strip() == "Dusk Hotkey",
+                   what="the recorder to have the keyboard")
+
+    def stored(self):
+        return Session.read(self.config("dusk", "settings.conf"))
+
+    def test_records_shift_super_k_registers_it_and_keeps_it_across_a_restart(self):
+        dusk = self.start()
+        self.open_recorder(dusk)
+        xdotool(self.session, "key", "shift+super+k")
+        wait_until(lambda: "hotKeyCode=40\n" in self.stored(), what="the stored shortcut")
+        self.assertIn("hotKeyModifiers=1179648\n", self.stored())  # 0x120000
+        wait_until(lambda: not self.recorder_visible(), what="the window to close")
+        self.assertIn("RegisterEventHotKey ⇧⌘K code=40 mods=768 status=0", dusk.log())
+        self.assertEqual(dusk.titles()[1], "Hotkey: ⇧⌘K…")
+
+        dusk.stop()
+        again = self.start()
+        self.assertEqual(again.titles()[1], "Hotkey: ⇧⌘K…")
+        xdotool(self.session, "key", "shift+super+k")
+        wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the recorded shortcut to toggle")
+
+    def test_a_letter_alone_beeps_and_escape_restores_the_previous_shortcut(self):
+        bells = Peer(self.session, "bells")
+        try:
+            dusk = self.start()
+            self.open_recorder(dusk)
+            xdotool(self.session, "key", "k")
+            wait_until(lambda: bells.count("bell") == 1, what="the bell")
+            self.assertTrue(self.recorder_visible())
+            self.assertEqual(self.stored(), "")
+
+            xdotool(self.session, "key", "Escape")
+            wait_until(lambda: not self.recorder_visible(), what="Escape to close the window")
+            # Registered at launch, then again when the window closed.
+            wait_until(lambda: dusk.log().count("RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0") == 2,
+                       what="the shortcut to be registered again")
+            xdotool(self.session, "key", PRESS)
+            wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the restored shortcut")
+            self.assertEqual(bells.count("bell"), 1)
+        finally:
+            bells.stop()
+
+
+class KeyNames(SessionTestCase):
+    def tearDown(self):
+        super().tearDown()
+        os.remove(self.config("dusk", "settings.conf"))
+
+    def shortcut_title(self, code):
+        os.makedirs(self.config("dusk"), exist_ok=True)
+        with open(self.config("dusk", "settings.conf"), "w") as file:
+            file.write(f"hotKeyCode={code}\nhotKeyModifiers=1048576\n")  # Command
+        dusk = self.start()
+        title = dusk.titles()[1]
+        dusk.stop()
+        return title
+
+    def test_names_come_from_the_server_keymap_or_the_fixed_table(self):
+        # The X server's keymap, not a table of Dusk's: Y, -, ; and ' sit
+        # where the US layout puts them.
+        self.assertEqual(self.shortcut_title(16), "Hotkey: ⌘Y…")
+        self.assertEqual(self.shortcut_title(27), "Hotkey: ⌘-…")
+        self.assertEqual(self.shortcut_title(41), "Hotkey: ⌘;…")
+        self.assertEqual(self.shortcut_title(39), "Hotkey: ⌘'…")
+        self.assertEqual(self.shortcut_title(82), "Hotkey: ⌘0…")  # keypad 0
+        self.assertEqual(self.shortcut_title(122), "Hotkey: ⌘F1…")
+        # A code no keyboard has: no name, and no X keycode to grab either.
+        self.assertEqual(self.shortcut_title(52), "Hotkey: ⌘Key 52 (not registered)…")
+
+
+class WithoutADisplay(unittest.TestCase):
+    def test_says_so_in_one_line_and_fails(self):
+        env = {key: value for key, value in os.environ.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([DUSK], env=env, capture_output=True, text=True, timeout=20)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertIn("no graphical display", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,79 @@
+// A second X client for the end-to-end tests.
+//   x11_peer grab KEYCODE MODIFIERS  holds a passive grab of that key on the
+//                                    root window, as another application
+//                                    would, until its standard input closes
+//   x11_peer bells                   prints "bell" for every bell the
+//                                    server rings
+// Each prints "ready" once it is in place.
+#include <poll.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+// The XKB header names a field "explicit", which C++ reserves.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct Disconnect {
+    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+};
+struct Free {
+    void operator()(void* memory) const { std::free(memory); }
+};
+
+int grab(xcb_connection_t* connection, xcb_window_t root, int keycode, int modifiers) {
+    const auto cookie =
+        xcb_grab_key_checked(connection, 1, root, static_cast<std::uint16_t>(modifiers),
+                             static_cast<xcb_keycode_t>(keycode), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    if (std::unique_ptr<xcb_generic_error_t, Free> error{xcb_request_check(connection, cookie)}) {
+        std::printf("grab failed: error %d\n", error->error_code);
+        return 1;
+    }
+    std::puts("ready");
+    std::fflush(stdout);
+    char buffer[64];
+    while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+    }
+    return 0;
+}
+
+int bells(xcb_connection_t* connection) {
+    const auto* extension = xcb_get_extension_data(connection, &xcb_xkb_id);
+    if (extension == nullptr || extension->present == 0) return 1;
+    std::unique_ptr<xcb_xkb_use_extension_reply_t, Free> use{xcb_xkb_use_extension_reply(
+        connection, xcb_xkb_use_extension(connection, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr)};
+    if (!use || use->supported == 0) return 1;
+    const auto cookie =
+        xcb_xkb_select_events_checked(connection, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0,
+                                      XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0, 0, nullptr);
+    if (std::unique_ptr<xcb_generic_error_t, Free> error{xcb_request_check(connection, cookie)}) return 1;
+    std::puts("ready");
+    std::fflush(stdout);
+    while (std::unique_ptr<xcb_generic_event_t, Free> event{xcb_wait_for_event(connection)}) {
+        const auto* xkb = reinterpret_cast<const xcb_xkb_bell_notify_event_t*>(event.get());
+        if (event->response_type == extension->first_event && xkb->xkbType == XCB_XKB_BELL_NOTIFY) {
+            std::puts("bell");
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    std::unique_ptr<xcb_connection_t, Disconnect> connection{xcb_connect(nullptr, nullptr)};
+    if (xcb_connection_has_error(connection.get()) != 0) return 2;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection.get())).data->root;
+    if (mode == "grab" && argc == 4) return grab(connection.get(), root, std::atoi(argv[2]), std::atoi(argv[3]));
+    if (mode == "bells") return bells(connection.get());
+    std::fputs("usage: x11_peer grab KEYCODE MODIFIERS | x11_peer bells\n", stderr);
+    return 2;
+}
