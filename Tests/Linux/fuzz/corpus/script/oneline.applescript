@@ -1,0 +1,1 @@
+tell app "System Events" to tell appearance preferences to set dark mode to true

@@ -1,0 +1,16 @@
+// The settings reader takes whatever is on disk: it must never crash, and
+// whatever it accepts must survive being written and read back.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "SettingsFile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const auto values = dusk::backend::parseSettings(text);
+    if (!values) return 0;
+    const auto again = dusk::backend::parseSettings(dusk::backend::formatSettings(*values));
+    if (!again || *again != *values) std::abort();
+    return 0;
+}
