@@ -16,7 +16,8 @@ namespace {
 
 // Qt aborts with a page of diagnostics when it cannot reach a display; a
 // user who started Dusk from a text console deserves one plain line.
-void requireDisplay() {
+// Answers whether the X display answers.
+bool requireDisplay() {
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     const bool hasDisplay = display != nullptr && *display != '\0';
@@ -25,13 +26,15 @@ void requireDisplay() {
         std::fputs("dusk: no graphical display to run on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n", stderr);
         std::exit(EXIT_FAILURE);
     }
-    if (!hasDisplay) return;
+    if (!hasDisplay) return false;
     const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> probe(xcb_connect(nullptr, nullptr),
                                                                              &xcb_disconnect);
-    if (xcb_connection_has_error(probe.get()) != 0 && !hasWayland) {
+    const bool reachable = xcb_connection_has_error(probe.get()) == 0;
+    if (!reachable && !hasWayland) {
         std::fprintf(stderr, "dusk: cannot open the X display %s\n", display);
         std::exit(EXIT_FAILURE);
     }
+    return reachable;
 }
 
 struct QtApplication {
@@ -41,10 +44,9 @@ struct QtApplication {
     std::unique_ptr<QApplication> application;
 
     QtApplication() {
-        requireDisplay();
         // Dusk speaks X11 for its global shortcut; under Wayland it still
         // draws through XWayland when the compositor offers it.
-        if (std::getenv("DISPLAY") != nullptr && std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        if (requireDisplay() && std::getenv("QT_QPA_PLATFORM") == nullptr) {
             ::setenv("QT_QPA_PLATFORM", "xcb", 0);
         }
         application = std::make_unique<QApplication>(argc, argv);

@@ -74,10 +74,60 @@ class TrayAndAppearance(SessionTestCase):
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip again")
 
+    def test_launch_at_login_from_the_build_tree_explains_itself_in_an_alert(self):
+        dusk = self.start()
+        dusk.click("Launch at Login")
+        alert = lambda: xdotool(self.session, "search", "--onlyvisible", "--name", "^Dusk$").stdout.split()
+        windows = wait_until(alert, what="the alert")
+        xdotool(self.session, "windowfocus", "--sync", windows[0])
+        xdotool(self.session, "key", "Return")
+        wait_until(lambda: not alert(), what="Return to dismiss the alert")
+        self.assertFalse(os.path.exists(self.config("autostart", "app.dusk.Dusk.desktop")))
+        self.assertFalse(dusk.checked("Launch at Login"))
+
     def test_quit_ends_the_process(self):
         dusk = self.start()
         dusk.click("Quit Dusk")
         self.assertEqual(dusk.wait_exit(), 0)
+
+
+class Portal(SessionTestCase):
+    """Where the freedesktop portal runs, it alone says Light or Dark, and its
+    SettingChanged signal is the change notification. GNOME's setting, left
+    at "default", must not matter."""
+
+    def start_portal(self, value, *flags):
+        portal = self.session.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "portal.py"), str(value),
+                                     *flags], stdout=subprocess.PIPE, text=True)
+        self.assertEqual(portal.stdout.readline().strip(), "ready")
+        portal.stdout.close()
+        return portal
+
+    def set_portal(self, value):
+        import dbus
+        peer = self.session.bus.get_object("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop")
+        dbus.Interface(peer, "org.dusk.Test").SetColorScheme(dbus.UInt32(value))
+
+    def check_follows_portal(self, *flags):
+        portal = self.start_portal(1, *flags)
+        try:
+            dusk = self.start()  # stopped by tearDown
+            self.assertEqual(dusk.tooltip(), DARK_TIP)
+            self.set_portal(2)  # prefer light
+            wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the portal's light")
+            self.set_portal(1)
+            wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the portal's dark")
+            self.set_portal(0)  # no preference reads as light
+            wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="no preference")
+        finally:
+            portal.terminate()
+            portal.wait()
+
+    def test_follows_the_portal_through_read_one(self):
+        self.check_follows_portal()
+
+    def test_follows_an_older_portal_through_read(self):
+        self.check_follows_portal("--old")
 
 
 class StoredSettings(SessionTestCase):
@@ -323,6 +373,11 @@ class WithoutADisplay(unittest.TestCase):
         self.assertNotEqual(result.returncode, 0)
         self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
         self.assertIn("no graphical display", result.stderr)
+
+        env["DISPLAY"] = ":4095"  # nothing listens there
+        result = subprocess.run([DUSK], env=env, capture_output=True, text=True, timeout=20)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertEqual(result.stderr, "dusk: cannot open the X display :4095\n")
 
 
 if __name__ == "__main__":
