@@ -70,7 +70,7 @@ bool isPlasma() {
 std::optional<std::string> applyPlasmaScheme(bool dark) {
     QProcess process;
     process.start(QStringLiteral("plasma-apply-colorscheme"),
-                  {dark ? QStringLiteral("BreezeDark") : QStringLiteral("BreezeClassic")});
+                  {dark ? QStringLiteral("BreezeDark") : QStringLiteral("BreezeLight")});
     if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         return "plasma-apply-colorscheme could not apply the Breeze colour scheme: " +
                (process.errorString() + QString::fromUtf8(process.readAllStandardError())).toStdString();

@@ -12,7 +12,7 @@
 namespace dusk::backend {
 
 std::string configHome() {
-    // The base directory spec: a relative XDG_CONFIG_HOME is to be ignored.
+    // By the XDG base directory rules a relative XDG_CONFIG_HOME is ignored.
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') return config;
     const char* home = std::getenv("HOME");
     return std::string(home != nullptr ? home : "") + "/.config";

@@ -15,6 +15,36 @@
 namespace dusk::backend {
 class ViewWidget;
 class WindowWidget;
+
+// The widget of one view or window, owned by it. A parent widget may delete
+// it first (Qt's ownership), and it may be handling the very event that
+// releases its owner, so it is made deaf at once and deleted at the next
+// turn of the loop.
+template <typename Widget>
+class OwnedWidget final {
+public:
+    OwnedWidget() = default;
+    template <typename Owner>
+    void create(Owner* owner) {
+        widget_ = new Widget(owner);
+    }
+    ~OwnedWidget() {
+        if (!widget_) return;
+        widget_->detach();
+        widget_->hide();
+        widget_->deleteLater();
+    }
+    OwnedWidget(const OwnedWidget&) = delete;
+    OwnedWidget& operator=(const OwnedWidget&) = delete;
+
+    Widget* get() const { return widget_.data(); }
+    Widget* operator->() const { return widget_.data(); }
+    operator Widget*() const { return widget_.data(); }
+    explicit operator bool() const { return !widget_.isNull(); }
+
+private:
+    QPointer<Widget> widget_;
+};
 }  // namespace dusk::backend
 
 namespace platform {
@@ -31,7 +61,6 @@ struct Layer::Impl {
 struct View::Impl {
     ViewKind kind = ViewKind::Plain;
     View* owner = nullptr;
-    QPointer<dusk::backend::ViewWidget> widget;
     // Owned by `widget`, which Qt tears down with them.
     QPointer<QLabel> label;
     QPointer<QPushButton> button;
@@ -46,16 +75,19 @@ struct View::Impl {
     std::string action;
     std::string keyEquivalent;
     Qt::Alignment stackAlignment;
+    // Last, so it is the first to go: deaf before the rest is torn down.
+    dusk::backend::OwnedWidget<dusk::backend::ViewWidget> widget;
 };
 
 struct Window::Impl {
     Window* owner = nullptr;
-    QPointer<dusk::backend::WindowWidget> widget;
     std::shared_ptr<View> contentView;
     std::weak_ptr<WindowDelegate> delegate;
     View* firstResponder = nullptr;
     bool centered = false;
     bool closing = false;
+    // Last, so it is the first to go: deaf before the rest is torn down.
+    dusk::backend::OwnedWidget<dusk::backend::WindowWidget> widget;
 };
 
 }  // namespace platform
@@ -275,7 +307,7 @@ namespace {
 std::unique_ptr<View::Impl> viewImpl(ViewKind kind) {
     auto impl = std::make_unique<View::Impl>();
     impl->kind = kind;
-    impl->widget = new dusk::backend::ViewWidget(impl.get());  // owned by the View, see ~View
+    impl->widget.create(impl.get());
     if (kind == ViewKind::Stack) {
         impl->box = new QBoxLayout(QBoxLayout::LeftToRight, impl->widget);
         impl->box->setContentsMargins(0, 0, 0, 0);
@@ -335,15 +367,7 @@ View::View(Rect frame) : View(viewImpl(ViewKind::Plain)) {
 
 View::View(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) { impl_->owner = this; }
 
-View::~View() {
-    // The widget may be handling the very event that releases this view;
-    // it goes at the next turn of the loop, deaf from now on.
-    if (impl_->widget) {
-        impl_->widget->detach();
-        impl_->widget->hide();
-        impl_->widget->deleteLater();
-    }
-}
+View::~View() = default;
 
 void View::setWantsLayer(bool wantsLayer) {
     if (!wantsLayer) {
@@ -500,7 +524,7 @@ void StackView::setEdgeInsets(EdgeInsets insets) {
 
 Window::Window(Rect contentRect, std::uint64_t styleMask, BackingStoreType, bool) : impl_(std::make_unique<Impl>()) {
     impl_->owner = this;
-    impl_->widget = new dusk::backend::WindowWidget(impl_.get());  // owned by this window, see ~Window
+    impl_->widget.create(impl_.get());
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
     if ((styleMask & WindowStyleMask::titled) != 0) flags |= Qt::WindowTitleHint;
     if ((styleMask & WindowStyleMask::closable) != 0) flags |= Qt::WindowCloseButtonHint;
@@ -516,13 +540,7 @@ Window::Window(Rect contentRect, std::uint64_t styleMask, BackingStoreType, bool
     layout->setContentsMargins(0, 0, 0, 0);
 }
 
-Window::~Window() {
-    if (impl_->widget) {
-        impl_->widget->detach();
-        impl_->widget->hide();
-        impl_->widget->deleteLater();
-    }
-}
+Window::~Window() = default;
 
 void Window::setTitle(std::string_view title) { impl_->widget->setWindowTitle(qt(title)); }
 
