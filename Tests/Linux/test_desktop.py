@@ -322,6 +322,12 @@ class Recorder(SessionTestCase):
         try:
             dusk = self.start()
             self.open_recorder(dusk)
+            # 340 by 170, centred on the 1024 by 768 screen.
+            window = xdotool(self.session, "search", "--onlyvisible", "--name", self.TITLE).stdout.split()[0]
+            geometry = dict(line.split("=") for line in
+                            xdotool(self.session, "getwindowgeometry", "--shell", window).stdout.split())
+            self.assertEqual((geometry["WIDTH"], geometry["HEIGHT"]), ("340", "170"))
+            self.assertEqual((geometry["X"], geometry["Y"]), (str((1024 - 340) // 2), str((768 - 170) // 2)))
             xdotool(self.session, "key", "k")
             wait_until(lambda: bells.count("bell") == 1, what="the bell")
             self.assertTrue(self.recorder_visible())
@@ -339,19 +345,30 @@ class Recorder(SessionTestCase):
             bells.stop()
 
 
+@unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
 class KeyNames(SessionTestCase):
     def tearDown(self):
         super().tearDown()
         os.remove(self.config("dusk", "settings.conf"))
 
-    def shortcut_title(self, code):
+    def store(self, code):
         os.makedirs(self.config("dusk"), exist_ok=True)
         with open(self.config("dusk", "settings.conf"), "w") as file:
             file.write(f"hotKeyCode={code}\nhotKeyModifiers=1048576\n")  # Command
+
+    def shortcut_title(self, code):
+        self.store(code)
         dusk = self.start()
         title = dusk.titles()[1]
         dusk.stop()
         return title
+
+    def remap(self, keycode, *keysyms):
+        # setxkbmap leaves this Xvfb's keymap as it was; a core mapping change
+        # reaches the server's XKB keymap, which is what Dusk reads.
+        result = subprocess.run([X11_PEER, "map", str(keycode), *keysyms], env=self.session.env,
+                                capture_output=True, text=True, timeout=20)
+        self.assertEqual(result.stdout.strip(), "ready", result.stdout)
 
     def test_names_come_from_the_server_keymap_or_the_fixed_table(self):
         # The X server's keymap, not a table of Dusk's: Y, -, ; and ' sit
@@ -364,6 +381,24 @@ class KeyNames(SessionTestCase):
         self.assertEqual(self.shortcut_title(122), "Hotkey: ⌘F1…")
         # A code no keyboard has: no name, and no X keycode to grab either.
         self.assertEqual(self.shortcut_title(52), "Hotkey: ⌘Key 52 (not registered)…")
+
+    def test_names_follow_a_german_layout_with_full_unicode_upper_case(self):
+        self.store(16)
+        dusk = self.start()
+        self.assertEqual(dusk.titles()[1], "Hotkey: ⌘Y…")
+        # The German layout's letters on the keys of codes 16, 27 and 41; the
+        # US ones come back afterwards.
+        self.addCleanup(self.remap, 29, "0x79", "0x59")
+        self.addCleanup(self.remap, 20, "0x2d", "0x5f")
+        self.addCleanup(self.remap, 47, "0x3b", "0x3a")
+        self.remap(29, "0x7a", "0x5a")  # z Z
+        self.remap(20, "0xdf", "0x3f")  # ssharp question
+        self.remap(47, "0xf6", "0xd6")  # odiaeresis Odiaeresis
+        # Read afresh each time the menu opens: no restart needed.
+        self.assertEqual(dusk.titles()[1], "Hotkey: ⌘Z…")
+        dusk.stop()
+        self.assertEqual(self.shortcut_title(27), "Hotkey: ⌘SS…")
+        self.assertEqual(self.shortcut_title(41), "Hotkey: ⌘Ö…")
 
 
 class WithoutADisplay(unittest.TestCase):

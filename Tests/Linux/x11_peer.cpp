@@ -4,6 +4,9 @@
 //                                    would, until its standard input closes
 //   x11_peer bells                   prints "bell" for every bell the
 //                                    server rings
+//   x11_peer map KEYCODE KEYSYM...   gives the key those keysyms, one per
+//                                    level, through the core protocol, which
+//                                    the server carries into its XKB keymap
 // Each prints "ready" once it is in place.
 #include <poll.h>
 #include <unistd.h>
@@ -15,8 +18,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -65,6 +70,19 @@ int bells(xcb_connection_t* connection) {
     return 0;
 }
 
+int map(xcb_connection_t* connection, int keycode, char** keysyms, int count) {
+    std::vector<xcb_keysym_t> levels;
+    for (int i = 0; i < count; ++i) levels.push_back(static_cast<xcb_keysym_t>(std::strtoul(keysyms[i], nullptr, 0)));
+    const auto cookie = xcb_change_keyboard_mapping_checked(connection, 1, static_cast<xcb_keycode_t>(keycode),
+                                                            static_cast<std::uint8_t>(levels.size()), levels.data());
+    if (std::unique_ptr<xcb_generic_error_t, Free> error{xcb_request_check(connection, cookie)}) {
+        std::printf("map failed: error %d\n", error->error_code);
+        return 1;
+    }
+    std::puts("ready");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +92,7 @@ int main(int argc, char** argv) {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection.get())).data->root;
     if (mode == "grab" && argc == 4) return grab(connection.get(), root, std::atoi(argv[2]), std::atoi(argv[3]));
     if (mode == "bells") return bells(connection.get());
-    std::fputs("usage: x11_peer grab KEYCODE MODIFIERS | x11_peer bells\n", stderr);
+    if (mode == "map" && argc >= 4) return map(connection.get(), std::atoi(argv[2]), argv + 3, argc - 3);
+    std::fputs("usage: x11_peer grab KEYCODE MODIFIERS | x11_peer bells | x11_peer map KEYCODE KEYSYM...\n", stderr);
     return 2;
 }
