@@ -126,11 +126,24 @@ class Session:
     def registered_items(self):
         return [line.split()[1] for line in self.read(self.host_log).splitlines() if line.startswith("registered")]
 
-    def start_dusk(self, executable, wait_for_tray=True):
+    def accessibility_bus(self):
+        """The AT-SPI bus, started before any Dusk that is to join it."""
+        if getattr(self, "_a11y", None) is None:
+            launcher = self.bus.get_object("org.a11y.Bus", "/org/a11y/bus")
+            address = dbus.Interface(launcher, "org.a11y.Bus").GetAddress()
+            self._a11y = dbus.bus.BusConnection(str(address))
+            self._a11y.activate_name_owner("org.a11y.atspi.Registry")
+        return self._a11y
+
+    def start_dusk(self, executable, wait_for_tray=True, accessible=False):
         log = os.path.join(self.root, f"dusk-{len(self.processes)}.log")
         before = len(self.registered_items())
+        # Qt joins the AT-SPI bus only if it is there when Qt starts.
+        env = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"} if accessible else {}
+        if accessible:
+            self.accessibility_bus()
         with open(log, "w") as stderr:
-            process = self.spawn([executable], stdout=subprocess.DEVNULL, stderr=stderr)
+            process = self.spawn([executable], stdout=subprocess.DEVNULL, stderr=stderr, env=env)
         dusk = Dusk(self, process, log)
         if wait_for_tray:
             dusk.service = wait_until(
@@ -193,6 +206,41 @@ class Dusk:
             if label == title:
                 return int(properties.get("toggle-state", 0)) == 1
         raise AssertionError(f"no menu item {title!r}")
+
+    def _accessibles(self):
+        a11y = self.session.accessibility_bus()
+        registry = a11y.get_object("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root")
+        found = []
+
+        def walk(name, path):
+            node = a11y.get_object(name, path)
+            accessible = dbus.Interface(node, "org.a11y.atspi.Accessible")
+            role = str(accessible.GetRoleName())
+            if role in ("label", "push button"):
+                text = dbus.Interface(node, dbus.PROPERTIES_IFACE).Get("org.a11y.atspi.Accessible", "Name")
+                found.append((role, str(text), node))
+            for child_name, child_path in accessible.GetChildren():
+                walk(child_name, child_path)
+
+        for name, path in dbus.Interface(registry, "org.a11y.atspi.Accessible").GetChildren():
+            pid = a11y.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                     "GetConnectionUnixProcessID", "s", (name,))
+            if int(pid) == self.process.pid:
+                walk(name, path)
+        return found
+
+    def press_button(self, title):
+        """Presses a button of Dusk's windows the way a screen reader does."""
+        for role, text, node in self._accessibles():
+            if role == "push button" and text == title:
+                dbus.Interface(node, "org.a11y.atspi.Action").DoAction(0)
+                return
+        raise AssertionError(f"no button {title!r}")
+
+    def window_texts(self):
+        """The names of the labels and buttons in Dusk's windows, as a screen
+        reader reads them over AT-SPI (start Dusk with accessible=True)."""
+        return [text for _, text, _ in self._accessibles()]
 
     def wait_exit(self, timeout=10):
         return self.process.wait(timeout=timeout)

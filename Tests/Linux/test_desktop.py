@@ -304,6 +304,9 @@ class Recorder(SessionTestCase):
     def test_records_shift_super_k_registers_it_and_keeps_it_across_a_restart(self):
         dusk = self.start()
         self.open_recorder(dusk)
+        # Caps Lock is no part of a shortcut: on while recording, it is not stored.
+        xdotool(self.session, "key", "Caps_Lock")
+        self.addCleanup(xdotool, self.session, "key", "Caps_Lock")
         xdotool(self.session, "key", "shift+super+k")
         wait_until(lambda: "hotKeyCode=40\n" in self.stored(), what="the stored shortcut")
         self.assertIn("hotKeyModifiers=1179648\n", self.stored())  # 0x120000
@@ -317,19 +320,38 @@ class Recorder(SessionTestCase):
         xdotool(self.session, "key", "shift+super+k")
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the recorded shortcut to toggle")
 
+    def test_clear_hotkey_forgets_the_shortcut_and_closes_the_window(self):
+        dusk = self.start(accessible=True)
+        self.open_recorder(dusk)
+        dusk.press_button("Clear Hotkey")
+        wait_until(lambda: not self.recorder_visible(), what="the window to close")
+        self.assertIn("hotKeyCode=-1\n", self.stored())
+        self.assertEqual(dusk.titles()[1], "Set Hotkey…")
+        # Dusk let go of the combination: another client can take it now.
+        Peer(self.session, "grab", D_KEYCODE, CONTROL_ALT_SUPER).stop()
+
     def test_a_letter_alone_beeps_and_escape_restores_the_previous_shortcut(self):
         bells = Peer(self.session, "bells")
         try:
-            dusk = self.start()
+            dusk = self.start(accessible=True)
             self.open_recorder(dusk)
+            self.assertEqual(dusk.window_texts(), [
+                "Press the shortcut you want to use to toggle Light/Dark mode.", "Press a shortcut",
+                "Current: ⌃⌥⌘D", "Clear Hotkey", "Cancel"])
             # 340 by 170, centred on the 1024 by 768 screen.
             window = xdotool(self.session, "search", "--onlyvisible", "--name", self.TITLE).stdout.split()[0]
             geometry = dict(line.split("=") for line in
                             xdotool(self.session, "getwindowgeometry", "--shell", window).stdout.split())
             self.assertEqual((geometry["WIDTH"], geometry["HEIGHT"]), ("340", "170"))
             self.assertEqual((geometry["X"], geometry["Y"]), (str((1024 - 340) // 2), str((768 - 170) // 2)))
+            # Modifiers held show live; released, the prompt returns.
+            xdotool(self.session, "keydown", "shift", "keydown", "super")
+            wait_until(lambda: "⇧⌘…" in dusk.window_texts(), what="the live modifiers")
+            xdotool(self.session, "keyup", "super", "keyup", "shift")
+            wait_until(lambda: "Press a shortcut" in dusk.window_texts(), what="the prompt again")
             xdotool(self.session, "key", "k")
             wait_until(lambda: bells.count("bell") == 1, what="the bell")
+            wait_until(lambda: "Add ⌘, ⌥, or ⌃" in dusk.window_texts(), what="the hint")
             self.assertTrue(self.recorder_visible())
             self.assertEqual(self.stored(), "")
 
