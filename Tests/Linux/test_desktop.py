@@ -278,6 +278,24 @@ class GlobalShortcut(SessionTestCase):
             holder.stop()
 
 
+    def test_without_an_x_display_registration_fails_and_says_why(self):
+        # A Wayland session with no XWayland, played by Qt's offscreen
+        # platform: there is nothing to grab keys from, and Dusk must not
+        # pretend otherwise.
+        env = {key: value for key, value in self.session.env.items() if key != "DISPLAY"}
+        env.update({"WAYLAND_DISPLAY": "wayland-dusk-test", "QT_QPA_PLATFORM": "offscreen"})
+        log = os.path.join(self.session.root, "wayland.log")
+        with open(log, "w") as stderr:
+            process = subprocess.Popen([DUSK], env=env, stdout=subprocess.DEVNULL, stderr=stderr)
+        try:
+            wait_until(lambda: "RegisterEventHotKey" in Session.read(log), what="the registration")
+            self.assertRegex(Session.read(log), r"RegisterEventHotKey ⌃⌥⌘.+ code=2 mods=6400 status=-9868")
+            self.assertIn("global shortcuts need an X11 display", Session.read(log))
+        finally:
+            process.terminate()
+            process.wait(timeout=5)
+
+
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
 class Recorder(SessionTestCase):
     TITLE = "^Dusk Hotkey$"
