@@ -75,10 +75,15 @@ class TrayAndAppearance(SessionTestCase):
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip again")
 
     def test_launch_at_login_from_the_build_tree_explains_itself_in_an_alert(self):
-        dusk = self.start()
+        dusk = self.start(accessible=True)
         dusk.click("Launch at Login")
         alert = lambda: xdotool(self.session, "search", "--onlyvisible", "--name", "^Dusk$").stdout.split()
         windows = wait_until(alert, what="the alert")
+        # The message is the platform's description of the error; one button.
+        texts = wait_until(dusk.window_texts, what="the alert's texts")
+        self.assertIn("Dusk can only launch at login once it is installed (cmake --install) with its "
+                      "app.dusk.Dusk.desktop file.", texts)
+        self.assertEqual([text for text in texts if text in ("OK", "Cancel")], ["OK"])
         xdotool(self.session, "windowfocus", "--sync", windows[0])
         xdotool(self.session, "key", "Return")
         wait_until(lambda: not alert(), what="Return to dismiss the alert")
