@@ -3,7 +3,7 @@
 end-to-end tests use (Xvfb, private bus, tray host, dconf). Not a test: it
 prints figures and never fails on them.
 
-    /usr/bin/python3 Tests/Linux/bench.py build/linux-test/dusk [ROUNDS]
+    /usr/bin/python3 Tests/Linux/bench.py build/default/dusk [ROUNDS]
 
   start to tray item   fork of dusk to its RegisterStatusNotifierItem call
                        reaching the tray host (median of ROUNDS starts)

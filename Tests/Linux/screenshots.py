@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Takes the screenshots in docs/images from the real program under Xvfb.
 
-    /usr/bin/python3 Tests/Linux/screenshots.py build/linux-test/dusk docs/images
+    /usr/bin/python3 Tests/Linux/screenshots.py build/default/dusk docs/images
 
 Xvfb has no panel, so the strip with the tray icon is drawn here from the
 icon pixmap Dusk hands the tray host over D-Bus; the menu beneath it is
