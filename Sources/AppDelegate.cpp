@@ -60,8 +60,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     statusItem = platform::StatusBar::systemStatusBar().statusItemWithLength(platform::StatusBar::squareLength);
     statusItem->setMenu(buildMenu());
     refreshStatusIcon();
-    platform::DistributedNotificationCenter::defaultCenter().addObserver(
-        weak_from_this(), "appearanceDidChange", std::string(themeChangedNotification), std::nullopt);
+    platform::DistributedNotificationCenter::defaultCenter().addObserver(weak_from_this(), "appearanceDidChange",
+                                                                         themeChangedNotification, std::nullopt);
     startHotKey();
 }
 

@@ -40,10 +40,9 @@ DistributedNotificationCenter& DistributedNotificationCenter::defaultCenter() {
 
 // Every poster on this desktop is the system itself, so the sender filter
 // has nothing to tell apart.
-void DistributedNotificationCenter::addObserver(
-    std::weak_ptr<Responder> observer, std::string selector, std::string name,
-    std::optional<std::string> /*sender*/) {  // NOLINT(performance-unnecessary-value-param)
-    desktop().observers.push_back({std::move(observer), std::move(selector), std::move(name)});
+void DistributedNotificationCenter::addObserver(std::weak_ptr<Responder> observer, std::string selector,
+                                                std::string_view name, std::optional<std::string_view>) {
+    desktop().observers.push_back({std::move(observer), std::move(selector), std::string(name)});
 }
 
 void MainQueue::async(std::function<void()> work) { desktop().mainQueue.push_back(std::move(work)); }

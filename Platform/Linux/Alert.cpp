@@ -42,6 +42,7 @@ ModalResponse Alert::runModal() {
     // One role for every button keeps them in the order they were added,
     // whatever this desktop's button-box convention would reorder.
     std::vector<QPushButton*> buttons;
+    buttons.reserve(titles.size());
     for (const auto& title : titles)
         buttons.push_back(box.addButton(QString::fromStdString(title), QMessageBox::ActionRole));
     box.setDefaultButton(buttons.front());

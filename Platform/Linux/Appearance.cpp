@@ -173,7 +173,7 @@ DistributedNotificationCenter& DistributedNotificationCenter::defaultCenter() {
 }
 
 void DistributedNotificationCenter::addObserver(std::weak_ptr<Responder> observer, std::string selector,
-                                                std::string name, std::optional<std::string>) {
+                                                std::string_view name, std::optional<std::string_view>) {
     // The one notification this desktop posts for Dusk.
     if (name != "AppleInterfaceThemeChangedNotification") return;
     dusk::backend::ThemeObservers::shared().add(std::move(observer), std::move(selector));

@@ -1,7 +1,7 @@
 #include <dirent.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <climits>
 
 #include <cerrno>
 #include <cstring>

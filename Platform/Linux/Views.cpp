@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
+#include <cmath>
 
 #include "Internal.h"
 #include "KeyCodes.h"
@@ -439,7 +440,7 @@ void TextField::setPreferredMaxLayoutWidth(double width) { impl().label->setFixe
 void TextField::setFont(Font font) {
     QFont qtFont = impl().label->font();
     // A Mac point is a pixel at 1x; sizes given in them keep their metrics.
-    qtFont.setPixelSize(static_cast<int>(font.pointSize + 0.5));
+    qtFont.setPixelSize(static_cast<int>(std::lround(font.pointSize)));
     qtFont.setWeight(font.weight == FontWeight::Medium ? QFont::Medium : QFont::Normal);
     impl().label->setFont(qtFont);
 }

@@ -70,7 +70,7 @@ DistributedNotificationCenter& DistributedNotificationCenter::defaultCenter() {
 }
 
 void DistributedNotificationCenter::addObserver(std::weak_ptr<Responder> observer, std::string selector,
-                                                std::string name, std::optional<std::string> sender) {
+                                                std::string_view name, std::optional<std::string_view> sender) {
     // The center does not keep its observers, and a subscription lasts as
     // long as the process.
     static NSMutableArray<DuskTarget*>* const observers = [NSMutableArray array];

@@ -54,8 +54,8 @@ class DistributedNotificationCenter final {
 public:
     static DistributedNotificationCenter& defaultCenter();
     // `sender` none observes the notification from any sender.
-    void addObserver(std::weak_ptr<Responder> observer, std::string selector, std::string name,
-                     std::optional<std::string> sender);
+    void addObserver(std::weak_ptr<Responder> observer, std::string selector, std::string_view name,
+                     std::optional<std::string_view> sender);
 };
 
 class MainQueue final {
