@@ -28,12 +28,6 @@ void Application::terminate() { desktop().terminated = true; }
 
 void Application::activateIgnoringOtherApps(bool) { desktop().active = true; }
 
-bool Application::perform(std::string_view selector) {
-    if (selector != "terminate:") return false;
-    terminate();
-    return true;
-}
-
 Image::Image(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Image::~Image() = default;
 

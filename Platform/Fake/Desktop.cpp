@@ -166,6 +166,13 @@ Desktop& desktop() {
     return state;
 }
 
+bool appearanceIsDark() {
+    const auto& domain = desktop().globalDomain;
+    if (!domain) return false;
+    const auto style = domain->find("AppleInterfaceStyle");
+    return style != domain->end() && style->second == Value(std::string("Dark"));
+}
+
 std::atomic<int>& loggerCount() {
     static std::atomic<int> count{0};
     return count;

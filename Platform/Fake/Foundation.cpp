@@ -117,10 +117,7 @@ std::optional<Dictionary> AppleScript::executeAndReturnError() {
         return Dictionary{{std::string(errorNumberKey), std::int64_t{-2741}},
                           {std::string(errorMessageKey), std::string("Expected end of line but found identifier.")}};
     }
-    const auto domain = state.globalDomain.value_or(Dictionary{});
-    const auto style = domain.find("AppleInterfaceStyle");
-    const bool dark = style != domain.end() && style->second == Value(std::string("Dark"));
-    fake::setDarkMode(!dark);
+    fake::setDarkMode(!fake::appearanceIsDark());
     return std::nullopt;
 }
 

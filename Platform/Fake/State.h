@@ -81,6 +81,8 @@ struct Desktop {
 };
 
 Desktop& desktop();
+// What the global domain says now, read as the system reads it.
+bool appearanceIsDark();
 std::atomic<int>& loggerCount();
 
 }  // namespace fake

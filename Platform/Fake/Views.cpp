@@ -4,16 +4,10 @@
 
 namespace platform {
 
+using fake::appearanceIsDark;
 using fake::desktop;
 
 namespace {
-bool appearanceIsDark() {
-    const auto& domain = desktop().globalDomain;
-    if (!domain) return false;
-    const auto style = domain->find("AppleInterfaceStyle");
-    return style != domain->end() && style->second == Value(std::string("Dark"));
-}
-
 std::unique_ptr<View::Impl> viewImpl(ViewKind kind) {
     auto impl = std::make_unique<View::Impl>();
     impl->kind = kind;

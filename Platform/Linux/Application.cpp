@@ -115,12 +115,6 @@ void Application::activateIgnoringOtherApps(bool) {
     }
 }
 
-bool Application::perform(std::string_view selector) {
-    if (selector != "terminate:") return false;
-    terminate();
-    return true;
-}
-
 void MainQueue::async(std::function<void()> work) {
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [work = std::move(work)] { work(); }, Qt::QueuedConnection);

@@ -87,12 +87,6 @@ void Application::run() { [NSApp run]; }
 void Application::terminate() { [NSApp terminate:nil]; }
 void Application::activateIgnoringOtherApps(bool flag) { [NSApp activateIgnoringOtherApps:flag]; }
 
-bool Application::perform(std::string_view selector) {
-    if (selector != "terminate:") return false;
-    terminate();
-    return true;
-}
-
 Image::Image(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Image::~Image() = default;
 
