@@ -1,76 +1,184 @@
 #!/usr/bin/env bash
-# Parses the macOS backend with clang on a machine without the macOS SDK:
-# Objective-C++ with ARC against the declaration headers in SyntaxCheck/,
-# which stand in for the SDK and declare only what the backend uses. Then
-# proves the check has teeth: copies of the sources with a misspelled
-# selector, an undeclared action selector, a wrong argument type, a missing
-# import, a misspelled Carbon call or a log argument that does not match its
-# placeholder must each fail it.
+# Compiles the macOS backend and the portable core against a macOS SDK into
+# Mach-O objects for Apple silicon and for Intel, with the build's own
+# deployment target and warnings, as errors. A Mac is not needed: any clang
+# with Apple targets will do, which is how the Linux CI checks Dusk's home.
+# Then it proves it has teeth: doctored copies of the sources, each with a
+# fault a Mac's build would refuse, must each fail with the diagnostic that
+# fault deserves.
+#
+# The SDK is SDKROOT, as Apple's own tools take it; on a Mac, xcrun names the
+# selected one. With no SDK at all the check says, in one line, that it was
+# skipped.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 clangxx="${CLANGXX:-clang++}"
 
+if [[ -z "${SDKROOT:-}" ]] && command -v xcrun >/dev/null; then
+  SDKROOT="$(xcrun --sdk macosx --show-sdk-path 2>/dev/null || true)"
+fi
+if [[ -z "${SDKROOT:-}" ]]; then
+  echo "check-syntax: SKIPPED, no macOS SDK (set SDKROOT to one to check the macOS backend)"
+  exit 0
+fi
+if [[ ! -d "$SDKROOT/System/Library/Frameworks/AppKit.framework" ]]; then
+  echo "check-syntax: SDKROOT=$SDKROOT holds no AppKit.framework: not a macOS SDK" >&2
+  exit 1
+fi
 if ! command -v "$clangxx" >/dev/null; then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends clang
-  else
-    echo "check-syntax: $clangxx not found; install clang" >&2
-    exit 1
-  fi
+  echo "check-syntax: $clangxx not found; install clang" >&2
+  exit 1
 fi
 
-common=(-std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror
-        -isystem "$here/SyntaxCheck/include" -I "$root/Platform/include" -I "$here")
-objc=(-x objective-c++ -fobjc-arc -fobjc-runtime=macosx-13.0 -fblocks
-      -Wundeclared-selector -Wobjc-method-access)
+# The build's own settings, read where the build keeps them so the two cannot
+# drift: the oldest macOS Dusk runs on, the warnings every target compiles
+# with, and the options of the backend's Objective-C++.
+deployment_target="$(sed -n 's/.*CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
+read -r -a warnings <<<"$(awk '/target_compile_options\(dusk_warnings/,/\)[[:space:]]*$/' "$root/CMakeLists.txt" |
+  grep -o -e '-W[[:alnum:]=-]*' | tr '\n' ' ')"
+read -r -a objc_options <<<"$(sed -n 's/.*COMPILE_LANGUAGE:OBJCXX>:\([^>]*\)>.*/\1/p' "$root/Platform/CMakeLists.txt" |
+  tr ';\n' '  ')"
+if [[ -z "$deployment_target" || " ${warnings[*]-} " != *" -Wall "* || " ${objc_options[*]-} " != *" -fobjc-arc "* ]]; then
+  echo "check-syntax: cannot read the deployment target, dusk_warnings or the backend's Objective-C++ options" \
+       "from the CMake files" >&2
+  exit 1
+fi
 
-# check FILE [AS]: parses FILE as the language its name says (AS names it
-# when FILE is a doctored copy).
-check() {
-  local file="$1" as="${2:-$1}"
+common=(-isysroot "$SDKROOT" -stdlib=libc++ -std=c++20 "${warnings[@]}" -Werror -I "$root/Platform/include")
+
+# This SDK's availability headers read the deployment target from a macro
+# that clang releases before Xcode 15's do not define (Debian 12's clang 14
+# defines only its older name). Without it they take every target for
+# macOS 10.0, and os_log falls back to a call deprecated since 10.12.
+if ! "$clangxx" -target "arm64-apple-macos$deployment_target" "${common[@]}" -x c++ -dM -E /dev/null |
+  grep -q __ENVIRONMENT_OS_VERSION_MIN_REQUIRED__; then
+  IFS=. read -r major minor patch <<<"$deployment_target"
+  common+=("-D__ENVIRONMENT_OS_VERSION_MIN_REQUIRED__=$(printf '%d%02d%02d' "$major" "${minor:-0}" "${patch:-0}")")
+fi
+
+architectures=(arm64 x86_64)
+
+# compile SOURCE ARCH OBJECT [AS]: compiles SOURCE for ARCH as the file AS
+# (a doctored copy takes its language and its neighbours from the original).
+compile() {
+  local source="$1" arch="$2" object="$3" as="${4:-$1}"
+  local flags=(-target "$arch-apple-macos$deployment_target" "${common[@]}" -iquote "$(dirname "$as")")
   case "$as" in
-    *.mm) "$clangxx" "${objc[@]}" "${common[@]}" "$file" ;;
-    *.cpp) "$clangxx" -x c++ "${common[@]}" "$file" ;;
+    *.mm) flags+=(-x objective-c++ "${objc_options[@]}") ;;
+    *) flags+=(-x c++) ;;
+  esac
+  case "$as" in
+    "$root/Sources/"*) flags+=(-I "$root/Sources") ;;
+  esac
+  "$clangxx" "${flags[@]}" -c "$source" -o "$object"
+}
+
+# The first eight bytes of a 64-bit Mach-O object: its magic number and its
+# CPU type, little-endian.
+mach_o_header() {
+  case "$1" in
+    arm64) echo cffaedfe0c000001 ;;
+    x86_64) echo cffaedfe07000001 ;;
   esac
 }
 
-status=0
-for source in "$here"/*.mm "$here"/*.cpp; do
-  if check "$source"; then
-    echo "ok    ${source#"$root"/}"
-  else
-    echo "FAIL  ${source#"$root"/}"
-    status=1
+# compile_to_mach_o SOURCE ARCH OBJECT: compiles, and checks that what came
+# out is an object the Mac's linker would take for ARCH; all output goes to
+# OBJECT.log.
+compile_to_mach_o() {
+  local source="$1" arch="$2" object="$3"
+  compile "$source" "$arch" "$object" >"$object.log" 2>&1 || return 1
+  if [[ "$(od -An -tx1 -N8 "$object" | tr -d ' \n')" != "$(mach_o_header "$arch")" ]]; then
+    echo "not a Mach-O object for $arch" >>"$object.log"
+    return 1
   fi
-done
-[[ $status -eq 0 ]] || exit 1
+}
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 
-# must_fail NAME FILE SED-EXPRESSION: the doctored copy must differ from the
-# original and must not pass the check.
+echo "check-syntax: $("$clangxx" --version | head -n 1), SDK $SDKROOT," \
+     "macOS $deployment_target and later on ${architectures[*]}"
+
+# Every source of the backend and of the core, found afresh on each run so
+# that a new file is checked without being listed here.
+status=0
+while IFS= read -r source; do
+  name="${source#"$root"/}"
+  pids=()
+  for arch in "${architectures[@]}"; do
+    compile_to_mach_o "$source" "$arch" "$scratch/${name//\//_}.$arch.o" &
+    pids+=($!)
+  done
+  failed=()
+  for i in "${!architectures[@]}"; do
+    wait "${pids[$i]}" || failed+=("${architectures[$i]}")
+  done
+  if [[ ${#failed[@]} -eq 0 ]]; then
+    echo "ok    ${architectures[*]}  $name"
+  else
+    echo "FAIL  ${failed[*]}  $name"
+    # Most faults read the same on both architectures: each story is told once.
+    shown=""
+    for arch in "${failed[@]}"; do
+      log="$scratch/${name//\//_}.$arch.o.log"
+      if [[ -z "$shown" ]] || ! cmp -s "$shown" "$log"; then
+        cat "$log"
+        shown="$log"
+      fi
+    done
+    status=1
+  fi
+done < <(find "$here" "$root/Sources" -type f \( -name '*.mm' -o -name '*.cpp' \) | LC_ALL=C sort)
+[[ $status -eq 0 ]] || exit 1
+
+# must_fail NAME FILE SED-SCRIPT DIAGNOSTIC: the copy of FILE that SED-SCRIPT
+# makes must differ from FILE, and compiling it must fail with an error that
+# matches DIAGNOSTIC (an extended regular expression), not merely fail.
 must_fail() {
-  local name="$1" file="$here/$2" expression="$3"
-  local copy="$scratch/$2"
-  sed -e "$expression" "$file" >"$copy"
+  local name="$1" file="$root/$2" script="$3" diagnostic="$4"
+  local copy="$scratch/doctored-${file##*/}"
+  sed -e "$script" "$file" >"$copy"
   if cmp -s "$file" "$copy"; then
     echo "FAIL  fault not injected: $name" >&2
     status=1
-  elif check "$copy" "$file" >"$scratch/log" 2>&1; then
+  elif compile "$copy" arm64 "$scratch/doctored.o" "$file" >"$scratch/log" 2>&1; then
     echo "FAIL  check passed despite $name" >&2
     status=1
+  elif ! grep -E "error: .*($diagnostic)" "$scratch/log" >"$scratch/match"; then
+    echo "FAIL  $name failed, but not with an error matching '$diagnostic':" >&2
+    cat "$scratch/log" >&2
+    status=1
   else
-    echo "ok    rejects $name: $(grep -m1 'error:' "$scratch/log" | sed 's/^.*error: //')"
+    echo "ok    rejects $name: $(head -n 1 "$scratch/match" | sed 's/^.*error: //')"
   fi
 }
 
-must_fail "a misspelled selector" AppKit.mm 's/setTemplate:isTemplate/setTempalte:isTemplate/'
-must_fail "an undeclared action selector" Views.mm 's/@selector(performAction:)/@selector(performActoin:)/'
-must_fail "a wrong argument type" Foundation.mm 's/openURL:\[NSURL URLWithString:\(.*\)\]\]/openURL:\1]/'
-must_fail "a missing import" Views.mm '/#import <QuartzCore\/QuartzCore.h>/d'
-must_fail "a misspelled Carbon call" HotKeyEvents.cpp 's/::UnregisterEventHotKey(/::UnregisterEventHotkey(/'
-must_fail "a log argument that does not match its placeholder" Foundation.mm 's/std::string(text).c_str());/text.size());/'
+must_fail "a misspelled selector" Platform/macOS/AppKit.mm \
+  's/setTemplate:isTemplate/setTempalte:isTemplate/' "setTempalte"
+must_fail "an undeclared action selector" Platform/macOS/Views.mm \
+  's/@selector(performAction:)/@selector(performActoin:)/' "undeclared selector 'performActoin:'"
+must_fail "a wrong argument type" Platform/macOS/Foundation.mm \
+  's/openURL:\[NSURL URLWithString:\(.*\)\]\]/openURL:\1]/' "NSString"
+must_fail "a missing import" Platform/macOS/ServiceManagement.mm \
+  '/#import <ServiceManagement\/ServiceManagement.h>/d' "SMAppService"
+must_fail "a misspelled Carbon call" Platform/macOS/HotKeyEvents.cpp \
+  's/::UnregisterEventHotKey(/::UnregisterEventHotkey(/' "UnregisterEventHotkey"
+must_fail "a log argument that does not match its placeholder" Platform/macOS/Foundation.mm \
+  's/std::string(text).c_str());/text.size());/' "format specifies type"
+must_fail "a call that needs a newer macOS than Dusk runs on" Platform/macOS/AppKit.mm \
+  's/\[NSMenuItem separatorItem\]/[NSMenuItem sectionHeaderWithTitle:@""]/' "only available on macOS 14"
+must_fail "a call deprecated before that macOS" Platform/macOS/AppKit.mm \
+  's/? NSControlStateValueOn/? NSOnState/' "NSOnState.*deprecated"
+must_fail "a Core Foundation cast without a bridge" Platform/macOS/Foundation.mm \
+  's/(__bridge CFNumberRef)number/(CFNumberRef)number/' "bridged cast"
+must_fail "a 32-bit size where Carbon takes a ByteCount" Platform/macOS/HotKeyEvents.cpp \
+  's/::ByteCount actualSize = 0;/std::uint32_t actualSize = 0;/' "ByteCount|GetEventParameter"
+must_fail "a login-item status numbered unlike ServiceManagement's" Platform/macOS/ServiceManagement.mm \
+  's/Enabled) == SMAppServiceStatusEnabled/Enabled) == SMAppServiceStatusRequiresApproval/' "static.assert"
+must_fail "a core library call newer than that macOS" Sources/Log.cpp \
+  's/#include <type_traits>/#include <charconv>/; s/return quoted(std::to_string(v));/char digits[64]; return quoted(std::string(digits, std::to_chars(digits, digits + 64, v).ptr));/' \
+  "unavailable: introduced in macOS 13.3"
 exit $status
