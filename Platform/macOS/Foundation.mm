@@ -143,7 +143,9 @@ Workspace& Workspace::sharedWorkspace() {
 }
 
 bool Workspace::openURL(const URL& url) {
-    return [[NSWorkspace sharedWorkspace] openURL:[NSURL URLWithString:toNSString(url.absoluteString())]];
+    // NSURL may read the string back as no URL at all, and openURL: takes no nil.
+    NSURL* nsURL = [NSURL URLWithString:toNSString(url.absoluteString())];
+    return nsURL != nil && [[NSWorkspace sharedWorkspace] openURL:nsURL];
 }
 
 struct AppleScript::Impl {

@@ -161,13 +161,16 @@ must_fail "a misspelled selector" Platform/macOS/AppKit.mm \
 must_fail "an undeclared action selector" Platform/macOS/Views.mm \
   's/@selector(performAction:)/@selector(performActoin:)/' "undeclared selector 'performActoin:'"
 must_fail "a wrong argument type" Platform/macOS/Foundation.mm \
-  's/openURL:\[NSURL URLWithString:\(.*\)\]\]/openURL:\1]/' "NSString"
+  's/openURL:nsURL\]/openURL:toNSString(url.absoluteString())]/' "NSString"
 must_fail "a missing import" Platform/macOS/ServiceManagement.mm \
   '/#import <ServiceManagement\/ServiceManagement.h>/d' "SMAppService"
 must_fail "a misspelled Carbon call" Platform/macOS/HotKeyEvents.cpp \
   's/::UnregisterEventHotKey(/::UnregisterEventHotkey(/' "UnregisterEventHotkey"
 must_fail "a log argument that does not match its placeholder" Platform/macOS/Foundation.mm \
   's/std::string(text).c_str());/text.size());/' "format specifies type"
+must_fail "a URL that may be nil handed to a parameter that takes none" Platform/macOS/Foundation.mm \
+  's/return nsURL != nil && \[\[NSWorkspace sharedWorkspace\] openURL:nsURL\];/return [[NSWorkspace sharedWorkspace] openURL:[NSURL URLWithString:toNSString(url.absoluteString())]];/' \
+  "nullable pointer"
 must_fail "a call that needs a newer macOS than Dusk runs on" Platform/macOS/AppKit.mm \
   's/\[NSMenuItem separatorItem\]/[NSMenuItem sectionHeaderWithTitle:@""]/' "only available on macOS 14"
 must_fail "a call deprecated before that macOS" Platform/macOS/AppKit.mm \
@@ -177,7 +180,7 @@ must_fail "a Core Foundation cast without a bridge" Platform/macOS/Foundation.mm
 must_fail "a 32-bit size where Carbon takes a ByteCount" Platform/macOS/HotKeyEvents.cpp \
   's/::ByteCount actualSize = 0;/std::uint32_t actualSize = 0;/' "ByteCount|GetEventParameter"
 must_fail "a login-item status numbered unlike ServiceManagement's" Platform/macOS/ServiceManagement.mm \
-  's/Enabled) == SMAppServiceStatusEnabled/Enabled) == SMAppServiceStatusRequiresApproval/' "static.assert"
+  's/Enabled) == SMAppServiceStatusEnabled/Enabled) == SMAppServiceStatusRequiresApproval/' "static_assert failed|static assertion failed"
 must_fail "a core library call newer than that macOS" Sources/Log.cpp \
   's/#include <type_traits>/#include <charconv>/; s/return quoted(std::to_string(v));/char digits[64]; return quoted(std::string(digits, std::to_chars(digits, digits + 64, v).ptr));/' \
   "unavailable: introduced in macOS 13.3"
