@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Compiles the macOS backend and the portable core against a macOS SDK into
 # Mach-O objects for Apple silicon and for Intel, with the build's own
-# deployment target and warnings, as errors. A Mac is not needed: any clang
-# with Apple targets will do, which is how the Linux CI checks Dusk's home.
+# deployment target and warnings, as errors, and makes sure the Mac's build
+# compiles every backend source it finds. A Mac is not needed: clang targets
+# Apple's systems from anywhere, which is how the Linux CI checks Dusk's home.
 # Then it proves it has teeth: doctored copies of the sources, each with a
 # fault a Mac's build would refuse, must each fail with the diagnostic that
 # fault deserves.
@@ -129,6 +130,12 @@ while IFS= read -r source; do
         shown="$log"
       fi
     done
+    status=1
+  fi
+  # Only a Mac links the backend, so a source its library leaves out would
+  # pass here and fail there, as a missing symbol.
+  if [[ "$source" == "$here/"* ]] && ! grep -qF "macOS/${source#"$here"/}" "$root/Platform/CMakeLists.txt"; then
+    echo "FAIL  $name is not in dusk_platform_macos's sources in Platform/CMakeLists.txt"
     status=1
   fi
 done < <(find "$here" "$root/Sources" -type f \( -name '*.mm' -o -name '*.cpp' \) | LC_ALL=C sort)
