@@ -49,10 +49,11 @@ fi
 
 common=(-isysroot "$SDKROOT" -stdlib=libc++ -std=c++20 "${warnings[@]}" -Werror -I "$root/Platform/include")
 
-# This SDK's availability headers read the deployment target from a macro
-# that clang releases before Xcode 15's do not define (Debian 12's clang 14
-# defines only its older name). Without it they take every target for
-# macOS 10.0, and os_log falls back to a call deprecated since 10.12.
+# Recent SDKs' availability headers read the deployment target from a macro
+# that older clangs do not define (Debian 12's clang 14 defines only its
+# older name; Xcode 15's clang and LLVM 19 define both). Without it they take
+# every target for macOS 10.0, and os_log falls back to a call deprecated
+# since 10.12. Defined as those clangs define it, it changes nothing else.
 if ! "$clangxx" -target "arm64-apple-macos$deployment_target" "${common[@]}" -x c++ -dM -E /dev/null |
   grep -q __ENVIRONMENT_OS_VERSION_MIN_REQUIRED__; then
   IFS=. read -r major minor patch <<<"$deployment_target"
