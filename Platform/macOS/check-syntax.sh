@@ -54,8 +54,8 @@ common=(-isysroot "$SDKROOT" -stdlib=libc++ -std=c++20 "${warnings[@]}" -Werror 
 # older name; Xcode 15's clang and LLVM 19 define both). Without it they take
 # every target for macOS 10.0, and os_log falls back to a call deprecated
 # since 10.12. Defined as those clangs define it, it changes nothing else.
-if ! "$clangxx" -target "arm64-apple-macos$deployment_target" "${common[@]}" -x c++ -dM -E /dev/null |
-  grep -q __ENVIRONMENT_OS_VERSION_MIN_REQUIRED__; then
+predefined="$("$clangxx" -target "arm64-apple-macos$deployment_target" "${common[@]}" -x c++ -dM -E /dev/null)"
+if [[ "$predefined" != *__ENVIRONMENT_OS_VERSION_MIN_REQUIRED__* ]]; then
   IFS=. read -r major minor patch <<<"$deployment_target"
   common+=("-D__ENVIRONMENT_OS_VERSION_MIN_REQUIRED__=$(printf '%d%02d%02d' "$major" "${minor:-0}" "${patch:-0}")")
 fi
