@@ -170,7 +170,7 @@ std::optional<std::string> readRegularFile(const std::string& path, std::string&
     // Opening a device can have effects of its own, so look before opening.
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
-        if (errno != ENOENT) problem = std::strerror(errno);
+        if (errno != ENOENT && errno != ENOTDIR) problem = std::strerror(errno);
         return std::nullopt;
     }
     constexpr const char* notRegular = "not a regular file";

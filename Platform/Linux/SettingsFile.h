@@ -28,9 +28,9 @@ bool writeFileAtomically(const std::string& path, std::string_view contents);
 bool makeDirectories(const std::string& path);
 
 // The bytes of the regular file at `path` (links followed). None when there
-// is nothing there, or when what is there cannot be read; then `problem` says
-// why in a few words. A FIFO or a device is never opened for reading: it
-// could block forever or answer with endless data.
+// is nothing there (no such file, or a file where a folder should be), or when what is there cannot be read; then
+// `problem` says why in a few words. A FIFO or a device is never opened for reading: it could block forever or answer
+// with endless data.
 std::optional<std::string> readRegularFile(const std::string& path, std::string& problem);
 
 // The same, for callers that only tell a missing file from an unreadable one.
