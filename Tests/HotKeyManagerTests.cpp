@@ -56,13 +56,14 @@ TEST(HotKeyStartUp, AStoredShortcutTheRecorderWouldRefuseIsShownButNeverGrabbed)
     };
     const std::string why = ": without Control, Option or Command only a function key can be a shortcut";
     // The missing key comes first: a later process inherits what was stored.
-    for (const auto& [modifiers, title, line] : std::vector<Case>{
+    for (const auto& stored : std::vector<Case>{
              {std::nullopt, "Hotkey: D (not registered)…", "not registering D code=2 mods=0" + why},
              {0, "Hotkey: D (not registered)…", "not registering D code=2 mods=0" + why},
              {0x20000, "Hotkey: ⇧D (not registered)…", "not registering ⇧D code=2 mods=512" + why},
              {0x10000 | 0x20000, "Hotkey: ⇧D (not registered)…", "not registering ⇧D code=2 mods=512" + why},
          }) {
-        inNewProcess([&] {
+        inNewProcess([&stored] {
+            const auto& [modifiers, title, line] = stored;
             auto& defaults = platform::UserDefaults::standardUserDefaults();
             defaults.setInteger(2, "hotKeyCode");
             if (modifiers) defaults.setInteger(*modifiers, "hotKeyModifiers");

@@ -173,8 +173,9 @@ TEST(SettingsStore, AnythingButASettingsFileIsKeptAsideAndDefaultsAreUsed) {
         SettingsStore store(directory.path(), host, "20261207T111500");
         EXPECT_TRUE(store.values().empty()) << what;
         const std::string aside = path + ".corrupt-20261207T111500";
-        EXPECT_EQ(host.lines, (std::vector<std::string>{path + " " + what + "; kept aside as " + aside +
-                                                        ", starting from defaults"}));
+        std::string line = path;
+        line.append(" ").append(what).append("; kept aside as ").append(aside).append(", starting from defaults");
+        EXPECT_EQ(host.lines, std::vector<std::string>{line});
         EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(aside))) << what;
         // The next save makes a settings file of its own.
         store.set("hotKeyCode", 38);
