@@ -19,6 +19,7 @@ import errno
 import glob
 import os
 import pwd
+import random
 import shutil
 import signal
 import stat
@@ -76,13 +77,16 @@ class SettingsTestCase(unittest.TestCase):
     def setUp(self):
         self.session.set_color_scheme("default")
         self.running = []
-        shutil.rmtree(self.config(), ignore_errors=True)
-        os.makedirs(self.config())
+        self.empty_config()
 
     def tearDown(self):
         for dusk in self.running:
             dusk.stop()
         os.chmod(self.config(), 0o700)
+
+    def empty_config(self):
+        shutil.rmtree(self.config(), ignore_errors=True)
+        os.makedirs(self.config())
 
     def config(self, *parts):
         return os.path.join(self.session.env["XDG_CONFIG_HOME"], "dusk", *parts)
@@ -135,6 +139,7 @@ class KilledSaves(SettingsTestCase):
     def test_a_kill_at_every_step_of_a_save_leaves_the_old_or_the_new_shortcut(self):
         for syscall, number, survivor, leftover in self.STEPS:
             with self.subTest(step=f"{syscall} #{number}"):
+                self.empty_config()
                 self.write_settings(settings_text(OLD))
                 strace = ["strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=fchmod,fsync,rename",
                           "-e", f"inject={syscall}:signal=SIGKILL:when={number}"]
@@ -151,10 +156,26 @@ class KilledSaves(SettingsTestCase):
                 self.assertEqual(self.stored(), survivor)
 
                 again = self.start()
-                self.assertEqual(again.titles()[1], OLD_TITLE if survivor == OLD else NEW_TITLE)
-                self.assertEqual(self.temporaries(), [])
-                self.assertEqual(again.log().count(UNFINISHED), 1 if leftover else 0, again.log())
-                again.stop()
+                try:
+                    self.assertEqual(again.titles()[1], OLD_TITLE if survivor == OLD else NEW_TITLE)
+                    self.assertEqual(self.temporaries(), [])
+                    self.assertEqual(again.log().count(UNFINISHED), 1 if leftover else 0, again.log())
+                finally:
+                    again.stop()
+
+    def test_kills_at_random_moments_after_the_key_press_never_leave_a_mix(self):
+        chance = random.Random(11)
+        for _ in range(20):
+            self.write_settings(settings_text(OLD))
+            dusk = self.start()
+            self.record_new_shortcut(dusk, OLD_TITLE)
+            time.sleep(chance.uniform(0, 0.06))
+            dusk.process.send_signal(signal.SIGKILL)
+            dusk.process.wait(timeout=10)
+            self.assertIn(self.stored(), (OLD, NEW))
+        # The next start cleans up after whichever save was cut short.
+        self.start()
+        self.assertEqual(self.temporaries(), [])
 
     def test_a_kill_after_the_save_keeps_the_new_shortcut_and_both_integers_change_together(self):
         self.write_settings(settings_text(OLD))
