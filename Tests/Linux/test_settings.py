@@ -378,18 +378,23 @@ def run_failed_saves_unprivileged(argv):
         os.chmod(staging, 0o755)
         for name in ("test_settings.py", "session.py", "tray_host.py"):
             shutil.copy(os.path.join(HERE, name), staging)
-        env = dict(os.environ, DUSK_FULL_DISK=full)
+        env = dict(os.environ)
         for variable, path in (("DUSK_EXECUTABLE", DUSK), ("DUSK_X11_PEER", X11_PEER)):
             if path:
                 env[variable] = shutil.copy(path, staging)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", f"size=64k,mode=0700,uid={nobody.pw_uid},gid={nobody.pw_gid}",
-                        "dusk-full-disk", full], check=True)
+        # A container may forbid mounts: then the full disk is skipped, saying why.
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o",
+                                  f"size=64k,mode=0700,uid={nobody.pw_uid},gid={nobody.pw_gid}", "dusk-full-disk",
+                                  full]).returncode == 0
+        if mounted:
+            env["DUSK_FULL_DISK"] = full
         try:
             return subprocess.run(["setpriv", f"--reuid={nobody.pw_uid}", f"--regid={nobody.pw_gid}",
                                    "--clear-groups", "/usr/bin/python3", os.path.join(staging, "test_settings.py"),
                                    *argv], env=env, cwd=staging).returncode
         finally:
-            subprocess.run(["umount", full], check=True)
+            if mounted:
+                subprocess.run(["umount", full], check=True)
     finally:
         shutil.rmtree(staging, ignore_errors=True)
 
