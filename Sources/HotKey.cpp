@@ -74,6 +74,8 @@ std::uint32_t HotKey::carbonModifiers() const {
 
 std::string HotKey::displayString() const { return modifierSymbols() + KeyNames::name(keyCode); }
 
+bool HotKey::isRecordable() const { return (modifiers & Modifier::required) != 0 || KeyNames::isFunctionKey(keyCode); }
+
 std::optional<HotKey> Settings::hotKey() {
     auto& defaults = platform::UserDefaults::standardUserDefaults();
     if (!defaults.objectForKey(codeKey)) return defaultHotKey;

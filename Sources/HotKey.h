@@ -36,6 +36,9 @@ struct HotKey {
     std::string modifierSymbols() const { return dusk::modifierSymbols(modifiers); }
     // How a shortcut is shown everywhere: symbols, then the key's name.
     std::string displayString() const;
+    // What the recorder accepts, and so all Dusk will take from every
+    // application: a key with Control, Option or Command, or a function key.
+    bool isRecordable() const;
 
     // All 64 bits count, including ones Dusk gives no meaning to.
     bool operator==(const HotKey&) const = default;

@@ -42,6 +42,15 @@ void HotKeyManager::handle(platform::EventHotKeyID pressed) {
 
 bool HotKeyManager::registerHotKey(const HotKey& hotKey) {
     unregister();
+    // A hand-edited setting may name a bare key: grabbed, it would be taken
+    // from every application the user types in.
+    if (!hotKey.isRecordable()) {
+        log().notice(
+            "not registering %{public}s code=%{public}u mods=%{public}u: without Control, Option or Command "
+            "only a function key can be a shortcut",
+            {hotKey.displayString(), hotKey.keyCode, hotKey.carbonModifiers()});
+        return false;
+    }
     const std::uint32_t carbonModifiers = hotKey.carbonModifiers();
     platform::EventHotKeyRef ref = nullptr;
     const auto status = platform::RegisterEventHotKey(hotKey.keyCode, carbonModifiers, {signature, hotKeyID},

@@ -29,7 +29,8 @@ public:
     // What the platform has accepted now; none after a refusal.
     const std::optional<HotKey>& registered() const { return registered_; }
 
-    // Drops the current registration first, whatever the outcome.
+    // Drops the current registration first, whatever the outcome. What the
+    // recorder would refuse is refused here too, before the platform is asked.
     bool registerHotKey(const HotKey& hotKey);
     void unregister();
 

@@ -76,7 +76,7 @@ void HotKeyRecorderView::keyDown(const platform::Event& event) {
         return;
     }
     const HotKey candidate{event.keyCode, event.modifierFlags & Modifier::recordable};
-    if ((event.modifierFlags & Modifier::required) != 0 || KeyNames::isFunctionKey(candidate.keyCode)) {
+    if (candidate.isRecordable()) {
         liveModifiers_ = 0;
         if (onRecord) onRecord(candidate);
         return;

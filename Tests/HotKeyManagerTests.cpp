@@ -46,6 +46,43 @@ TEST(HotKeyStartUp, AClearedShortcutRegistersNothing) {
     EXPECT_EQ(menuTitle(1), "Set Hotkey…");
 }
 
+// A hand-edited store can hold what the recorder would refuse. Grabbed, a
+// bare key would be taken from every application the user types in.
+TEST(HotKeyStartUp, AStoredShortcutTheRecorderWouldRefuseIsShownButNeverGrabbed) {
+    struct Case {
+        std::optional<std::int64_t> modifiers;  // none: the key is missing
+        std::string title;
+        std::string line;
+    };
+    const std::string why = ": without Control, Option or Command only a function key can be a shortcut";
+    // The missing key comes first: a later process inherits what was stored.
+    for (const auto& stored : std::vector<Case>{
+             {std::nullopt, "Hotkey: D (not registered)…", "not registering D code=2 mods=0" + why},
+             {0, "Hotkey: D (not registered)…", "not registering D code=2 mods=0" + why},
+             {0x20000, "Hotkey: ⇧D (not registered)…", "not registering ⇧D code=2 mods=512" + why},
+             {0x10000 | 0x20000, "Hotkey: ⇧D (not registered)…", "not registering ⇧D code=2 mods=512" + why},
+         }) {
+        inNewProcess([&stored] {
+            const auto& [modifiers, title, line] = stored;
+            auto& defaults = platform::UserDefaults::standardUserDefaults();
+            defaults.setInteger(2, "hotKeyCode");
+            if (modifiers) defaults.setInteger(*modifiers, "hotKeyModifiers");
+            const auto app = launchDusk();
+            EXPECT_TRUE(fake::registrations().empty()) << title;
+            EXPECT_EQ(loggedTexts().back(), line);
+            for (const auto& text : loggedTexts()) EXPECT_FALSE(text.starts_with("RegisterEventHotKey")) << text;
+            EXPECT_EQ(menuTitle(1), title);
+            EXPECT_EQ(fake::pressHotKey(2, 0), std::nullopt);
+            EXPECT_EQ(fake::pressHotKey(2, 0x200), std::nullopt);
+            EXPECT_TRUE(fake::alerts().empty());
+            // What the user wrote stays as written, for them to mend.
+            EXPECT_EQ(defaults.integerForKey("hotKeyCode"), 2);
+            EXPECT_EQ(defaults.objectForKey("hotKeyModifiers").has_value(), modifiers.has_value());
+            EXPECT_EQ(defaults.integerForKey("hotKeyModifiers"), modifiers.value_or(0));
+        });
+    }
+}
+
 TEST(HotKeyPress, TogglesOnceOnlyAfterTheCallbackHasReturned) {
     const auto app = launchDusk();
     EXPECT_EQ(fake::pressHotKey(2, controlOptionCommand), platform::noErr);
@@ -132,6 +169,39 @@ TEST(Register, KeepsTheFullModifierSetNotTheCarbonMask) {
     ASSERT_TRUE(manager.registerHotKey(withStrayBit));
     EXPECT_EQ(manager.registered(), withStrayBit);
     EXPECT_EQ(fake::registrations().at(0).carbonModifiers, controlOptionCommand);
+}
+
+// The same rule as the recorder's: one of Control, Option or Command, or
+// else a function key, with or without Shift.
+TEST(Register, TakesOnlyWhatTheRecorderWouldTake) {
+    auto& manager = HotKeyManager::shared();
+    struct Case {
+        HotKey hotKey;
+        bool taken;
+    };
+    for (const auto& [hotKey, taken] : std::vector<Case>{
+             {{2, 0x80000}, true},     // ⌥D
+             {{2, 0x40000}, true},     // ⌃D
+             {{2, 0x100000}, true},    // ⌘D
+             {{96, 0}, true},          // F5
+             {{90, 0x20000}, true},    // ⇧F20
+             {{2, 0}, false},          // D
+             {{2, 0x20000}, false},    // ⇧D
+             {{49, 0x20000}, false},   // ⇧Space
+             {{53, 0}, false},         // Escape
+             {{3, 0x10000}, false},    // F, the letter, with Caps Lock's bit
+             {{2, 0x1000000}, false},  // D with a bit outside the four
+         }) {
+        ASSERT_TRUE(manager.registerHotKey({2, 0x1C0000}));
+        const auto before = fake::registrations().size();
+        EXPECT_EQ(manager.registerHotKey(hotKey), taken) << hotKey.displayString();
+        EXPECT_EQ(manager.registered().has_value(), taken) << hotKey.displayString();
+        // Refused or not, the earlier shortcut is gone.
+        EXPECT_EQ(fake::pressHotKey(2, controlOptionCommand), std::nullopt) << hotKey.displayString();
+        EXPECT_EQ(fake::registrations().size(), before - 1 + (taken ? 1 : 0)) << hotKey.displayString();
+        EXPECT_EQ(loggedTexts().back().starts_with("RegisterEventHotKey"), taken) << loggedTexts().back();
+        manager.unregister();
+    }
 }
 
 TEST(Unregister, WithNothingRegisteredMakesNoPlatformCall) {

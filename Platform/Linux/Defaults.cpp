@@ -1,87 +1,107 @@
-#include <sys/stat.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <QApplication>
+#include <QPointer>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "Internal.h"
-#include "SettingsFile.h"
+#include "SettingsStore.h"
 
 namespace dusk::backend {
+namespace {
+
+std::string homeDirectory() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
+    // Without HOME, the password database knows, as GLib asks it.
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 4096);
+    passwd entry{};
+    passwd* found = nullptr;
+    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') return found->pw_dir;
+    return "/";  // GLib's last resort too
+}
+
+}  // namespace
 
 std::string configHome() {
     // By the XDG base directory rules a relative XDG_CONFIG_HOME is ignored.
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') return config;
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.config";
-}
-
-bool makeDirectories(const std::string& path) {
-    for (std::size_t slash = 1; slash != std::string::npos;) {
-        slash = path.find('/', slash + 1);
-        const std::string prefix = path.substr(0, slash);
-        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    return true;
+    const std::string home = homeDirectory();
+    return (home == "/" ? "" : home) + "/.config";
 }
 
 namespace {
 
-class SettingsStore {
+// Logged before the store exists, which makes the backend's log first and so
+// last to go: the store's destructor may still write to it.
+std::string settingsDirectory() {
+    std::string directory = configHome() + "/dusk";
+    logNotice("settings file: " + directory + "/settings.conf");
+    return directory;
+}
+
+std::string localTimeStamp() {
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%S", &local);
+    return stamp;
+}
+
+// The settings store inside Qt's event loop: saves on a later turn of the
+// loop, a last one when the loop ends, and tells the user when one fails.
+class Defaults final : SettingsStore::Host {
 public:
-    SettingsStore() : directory_(configHome() + "/dusk"), path_(directory_ + "/settings.conf") { load(); }
+    Defaults() : store_(settingsDirectory(), *this, localTimeStamp()) {}
 
-    const SettingsValues& values() const { return values_; }
-
-    void set(std::string_view key, std::int64_t value) {
-        values_.insert_or_assign(std::string(key), value);
-        if (!writable_) {
-            logError("settings not saved: " + path_ + " could not be moved aside and is left as it was");
-            return;
-        }
-        if (!makeDirectories(directory_) || !writeFileAtomically(path_, formatSettings(values_))) {
-            logError("settings not saved to " + path_ + ": " + std::strerror(errno));
-        }
-    }
+    SettingsStore& store() { return store_; }
 
 private:
-    void load() {
-        bool unreadable = false;
-        const auto contents = readFile(path_, unreadable);
-        if (contents) {
-            if (auto parsed = parseSettings(*contents)) {
-                values_ = std::move(*parsed);
-                return;
-            }
-        } else if (!unreadable) {
-            return;  // no file yet: every key is absent
+    void later(std::function<void()> work) override {
+        QCoreApplication* application = QCoreApplication::instance();
+        if (application == nullptr) {
+            work();  // no event loop to wait for, as in a command
+            return;
         }
-        // A damaged file is evidence; the next save must not destroy it.
-        char stamp[32];
-        const std::time_t now = std::time(nullptr);
-        std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%S", std::localtime(&now));
-        const std::string aside = path_ + ".corrupt-" + stamp;
-        const char* problem = unreadable ? "could not be read" : "is not a settings file";
-        if (::rename(path_.c_str(), aside.c_str()) == 0) {
-            logError(path_ + " " + problem + "; kept aside as " + aside + ", starting from defaults");
-        } else {
-            writable_ = false;
-            logError(path_ + " " + problem + " and could not be moved aside (" + std::strerror(errno) +
-                     "); starting from defaults without saving");
+        // Every clean way out (Quit, SIGTERM, SIGINT, SIGHUP) ends the loop,
+        // maybe before a queued save has run: the save runs as it ends.
+        if (connectedTo_ != application) {
+            connectedTo_ = application;
+            QObject::connect(application, &QCoreApplication::aboutToQuit, application, [this] { store_.flush(); });
         }
+        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
     }
 
-    std::string directory_;
-    std::string path_;
-    SettingsValues values_;
-    bool writable_ = true;
+    void logError(std::string_view line) override { dusk::backend::logError(line); }
+
+    void saveFailed(const std::string& path, const std::string& reason) override {
+        // Alerts need the widgets; without them the log line is all there is.
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return;
+        platform::Alert alert;
+        alert.setAlertStyle(platform::AlertStyle::Warning);
+        alert.setMessageText("Couldn't save the shortcut");
+        alert.setInformativeText("Dusk couldn't write " + path + ": " + reason +
+                                 ". The shortcut lasts only until Dusk quits.");
+        platform::Application::sharedApplication().activateIgnoringOtherApps(true);
+        alert.runModal();
+    }
+
+    QPointer<QCoreApplication> connectedTo_;
+    SettingsStore store_;
 };
 
 SettingsStore& store() {
-    static SettingsStore instance;
-    return instance;
+    static Defaults defaults;
+    return defaults.store();
 }
 
 }  // namespace

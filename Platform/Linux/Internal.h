@@ -67,6 +67,4 @@ struct platform::Menu::Impl {
 namespace dusk::backend {
 // $XDG_CONFIG_HOME, or ~/.config.
 std::string configHome();
-// mkdir -p, each new level private to the user.
-bool makeDirectories(const std::string& path);
 }  // namespace dusk::backend

@@ -1,12 +1,17 @@
 #include "SettingsFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace dusk::backend {
 namespace {
@@ -28,10 +33,23 @@ bool validKey(std::string_view key) {
     return true;
 }
 
+// Cleaning up after a failure must not change the errno that explains it.
+class ErrnoKeeper {
+public:
+    ErrnoKeeper() : saved_(errno) {}
+    ~ErrnoKeeper() { errno = saved_; }
+    ErrnoKeeper(const ErrnoKeeper&) = delete;
+    ErrnoKeeper& operator=(const ErrnoKeeper&) = delete;
+
+private:
+    int saved_;
+};
+
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
+        const ErrnoKeeper keep;
         if (fd_ >= 0) ::close(fd_);
     }
     FileDescriptor(const FileDescriptor&) = delete;
@@ -53,6 +71,7 @@ struct TemporaryName {
     std::string path;
     bool renamed = false;
     ~TemporaryName() {
+        const ErrnoKeeper keep;
         if (!renamed) ::unlink(path.c_str());
     }
 };
@@ -65,6 +84,29 @@ bool writeAll(int fd, std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
+}
+
+std::string directoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+// The name mkostemp gives a temporary file for `base`: six letters or digits.
+bool isTemporaryName(std::string_view name, std::string_view base) {
+    if (name.size() != base.size() + 7 || !name.starts_with(base) || name[base.size()] != '.') return false;
+    for (const char c : name.substr(base.size() + 1)) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) return false;
+    }
+    return true;
+}
+
+bool renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // Some file systems (older NFS, many FUSE ones) cannot refuse inside a
+    // rename; a new hard link refuses an existing name everywhere.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    return ::unlink(from.c_str()) == 0;
 }
 
 }  // namespace
@@ -96,8 +138,7 @@ std::string formatSettings(const SettingsValues& values) {
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view contents) {
-    const auto slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string directory = directoryOf(path);
     TemporaryName temporary{path + ".XXXXXX"};
     FileDescriptor file(::mkostemp(temporary.path.data(), O_CLOEXEC));
     if (file.get() < 0) {
@@ -115,11 +156,37 @@ bool writeFileAtomically(const std::string& path, std::string_view contents) {
     return true;
 }
 
-std::optional<std::string> readFile(const std::string& path, bool& unreadable) {
-    unreadable = false;
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+bool makeDirectories(const std::string& path) {
+    for (std::size_t slash = 1; slash != std::string::npos;) {
+        slash = path.find('/', slash + 1);
+        const std::string prefix = path.substr(0, slash);
+        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> readRegularFile(const std::string& path, std::string& problem) {
+    problem.clear();
+    // Opening a device can have effects of its own, so look before opening.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) problem = std::strerror(errno);
+        return std::nullopt;
+    }
+    constexpr const char* notRegular = "not a regular file";
+    if (!S_ISREG(status.st_mode)) {
+        problem = notRegular;
+        return std::nullopt;
+    }
+    // Something else may take the name between the look and the open: the
+    // open must not wait for a FIFO's writer, and the look is made again.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0) {
-        if (errno != ENOENT) unreadable = true;
+        if (errno != ENOENT) problem = std::strerror(errno);
+        return std::nullopt;
+    }
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        problem = notRegular;
         return std::nullopt;
     }
     std::string contents;
@@ -128,18 +195,47 @@ std::optional<std::string> readFile(const std::string& path, bool& unreadable) {
         const auto n = ::read(file.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            unreadable = true;
+            problem = std::strerror(errno);
             return std::nullopt;
         }
         if (n == 0) break;
         contents.append(buffer, static_cast<std::size_t>(n));
         // Dusk's own file is a few dozen bytes; anything this large is not it.
         if (contents.size() > (1u << 20)) {
-            unreadable = true;
+            problem = "larger than 1 MiB";
             return std::nullopt;
         }
     }
     return contents;
+}
+
+std::optional<std::string> moveAside(const std::string& path, std::string_view stamp) {
+    const std::string first = path + ".corrupt-" + std::string(stamp);
+    for (int number = 1; number <= 1000; ++number) {
+        const std::string candidate = number == 1 ? first : first + "-" + std::to_string(number);
+        if (renameWithoutReplacing(path, candidate)) return candidate;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> removeUnfinishedSaves(const std::string& path) {
+    const std::string directory = directoryOf(path);
+    const std::string base = path.substr(path.rfind('/') + 1);
+    std::vector<std::string> removed;
+    const auto close = [](DIR* open) { ::closedir(open); };
+    const std::unique_ptr<DIR, decltype(close)> listing(::opendir(directory.c_str()), close);
+    if (!listing) return removed;
+    const int fd = ::dirfd(listing.get());
+    while (const dirent* entry = ::readdir(listing.get())) {
+        struct stat status {};
+        if (!isTemporaryName(entry->d_name, base) || ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode)) {
+            continue;
+        }
+        if (::unlinkat(fd, entry->d_name, 0) == 0) removed.push_back(directory + "/" + entry->d_name);
+    }
+    return removed;
 }
 
 }  // namespace dusk::backend

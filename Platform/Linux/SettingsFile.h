@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dusk::backend {
 
@@ -19,11 +20,34 @@ std::string formatSettings(const SettingsValues& values);
 
 // Writes `contents` to `path` so that a crash at any moment leaves either
 // the old file or the new one: a temporary file beside it, flushed to the
-// disk, renamed over it, and the directory flushed. False on failure.
+// disk, renamed over it, and the directory flushed. False on failure, with
+// errno saying why.
 bool writeFileAtomically(const std::string& path, std::string_view contents);
 
-// The file's bytes; none when it does not exist; `unreadable` set when it
-// exists but cannot be read.
-std::optional<std::string> readFile(const std::string& path, bool& unreadable);
+// mkdir -p, each new level private to the user. False with errno on failure.
+bool makeDirectories(const std::string& path);
+
+// The bytes of the regular file at `path` (links followed). None when there
+// is nothing there (no such file, or a file where a folder should be), or when what is there cannot be read; then
+// `problem` says why in a few words. A FIFO or a device is never opened for reading: it could block forever or answer
+// with endless data.
+std::optional<std::string> readRegularFile(const std::string& path, std::string& problem);
+
+// The same, for callers that only tell a missing file from an unreadable one.
+inline std::optional<std::string> readFile(const std::string& path, bool& unreadable) {
+    std::string problem;
+    auto contents = readRegularFile(path, problem);
+    unreadable = !problem.empty();
+    return contents;
+}
+
+// Renames `path` to "<path>.corrupt-<stamp>", or to "<path>.corrupt-<stamp>-2",
+// "-3"... when that name is taken: an earlier damaged file is never replaced.
+// Answers the new name; none with errno on failure.
+std::optional<std::string> moveAside(const std::string& path, std::string_view stamp);
+
+// Removes the temporary files that writeFileAtomically leaves beside `path`
+// when the process dies in the middle of a save. Answers their names.
+std::vector<std::string> removeUnfinishedSaves(const std::string& path);
 
 }  // namespace dusk::backend

@@ -4,12 +4,17 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -64,12 +69,138 @@ TEST(SettingsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
         ::kill(writer, SIGKILL);
         ::waitpid(writer, nullptr, 0);
-        bool unreadable = false;
-        const auto contents = readFile(path, unreadable);
-        ASSERT_TRUE(contents);
+        std::string problem;
+        const auto contents = readRegularFile(path, problem);
+        ASSERT_TRUE(contents) << problem;
         EXPECT_TRUE(*contents == older || *contents == newer) << "round " << round << ": " << *contents;
     }
     std::filesystem::remove_all(directory);
+}
+
+// A directory of the test's own, gone when the test ends.
+class ScratchDirectory {
+public:
+    explicit ScratchDirectory(const std::string& name)
+        : path_(std::filesystem::temp_directory_path() / ("dusk-" + name + "-" + std::to_string(::getpid()))) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchDirectory() { std::filesystem::remove_all(path_); }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    std::string operator/(const std::string& name) const { return path_ / name; }
+    std::set<std::string> names() const {
+        std::set<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) found.insert(entry.path().filename());
+        return found;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::string readText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Opening a FIFO for reading waits for a writer that never comes; a device
+// may answer forever. Neither may stop Dusk at start.
+TEST(SettingsFile, ReadsOnlyRegularFilesAndNeverWaits) {
+    const ScratchDirectory directory("read");
+    ASSERT_EQ(::mkfifo((directory / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(directory / "fifo", directory / "link-to-fifo");
+    std::filesystem::create_symlink("/dev/zero", directory / "link-to-device");
+    std::filesystem::create_directory(directory / "directory");
+    std::filesystem::create_symlink(directory / "nowhere", directory / "dangling");
+    writeText(directory / "regular", "hotKeyCode=40\n");
+    std::filesystem::create_symlink(directory / "regular", directory / "link-to-regular");
+
+    ::alarm(10);  // a read that blocks fails the test instead of hanging it
+    for (const std::string name : {"fifo", "link-to-fifo", "link-to-device", "directory"}) {
+        std::string problem;
+        EXPECT_FALSE(readRegularFile(directory / name, problem)) << name;
+        EXPECT_EQ(problem, "not a regular file") << name;
+    }
+    for (const std::string name : {"missing", "dangling", "regular/below"}) {
+        std::string problem = "stale";
+        EXPECT_FALSE(readRegularFile(directory / name, problem)) << name;
+        EXPECT_EQ(problem, "") << name;
+    }
+    std::string problem;
+    EXPECT_EQ(readRegularFile(directory / "link-to-regular", problem), "hotKeyCode=40\n");
+    ::alarm(0);
+}
+
+TEST(SettingsFile, ADamagedFileIsNeverMovedOverAnEarlierOne) {
+    const ScratchDirectory directory("aside");
+    const std::string path = directory / "settings.conf";
+    std::vector<std::string> asides;
+    for (int round = 0; round < 3; ++round) {
+        writeText(path, "damaged " + std::to_string(round));
+        const auto aside = moveAside(path, "20261207T111500");
+        ASSERT_TRUE(aside) << std::strerror(errno);
+        asides.push_back(*aside);
+    }
+    EXPECT_EQ(asides, (std::vector<std::string>{path + ".corrupt-20261207T111500", path + ".corrupt-20261207T111500-2",
+                                                path + ".corrupt-20261207T111500-3"}));
+    for (int round = 0; round < 3; ++round) EXPECT_EQ(readText(asides[round]), "damaged " + std::to_string(round));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    // A FIFO moves aside like a file, unopened.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const auto fifo = moveAside(path, "20261207T111501");
+    ASSERT_TRUE(fifo);
+    EXPECT_TRUE(std::filesystem::is_fifo(*fifo));
+}
+
+TEST(SettingsFile, OnlyTheTemporariesOfUnfinishedSavesAreRemoved) {
+    const ScratchDirectory directory("leftovers");
+    const std::string path = directory / "settings.conf";
+    for (const std::string name :
+         {"settings.conf", "settings.conf.Ab3dE9", "settings.conf.000000", "settings.conf.Ab3dE",
+          "settings.conf.Ab3dE9x", "settings.conf.corrupt-20261207T111500", "settings.conf.ab-de9",
+          "other.conf.Ab3dE9"}) {
+        writeText(directory / name, "x");
+    }
+    std::filesystem::create_directory(directory / "settings.conf.Dir123");
+    std::filesystem::create_symlink(directory / "settings.conf", directory / "settings.conf.Lnk123");
+    const auto removed = removeUnfinishedSaves(path);
+    EXPECT_EQ(std::set<std::string>(removed.begin(), removed.end()),
+              (std::set<std::string>{directory / "settings.conf.Ab3dE9", directory / "settings.conf.000000"}));
+    EXPECT_EQ(directory.names(),
+              (std::set<std::string>{"settings.conf", "settings.conf.Ab3dE", "settings.conf.Ab3dE9x",
+                                     "settings.conf.corrupt-20261207T111500", "settings.conf.ab-de9",
+                                     "other.conf.Ab3dE9", "settings.conf.Dir123", "settings.conf.Lnk123"}));
+}
+
+// What the store reports to the user is errno after the save: cleaning up
+// the temporary file must not change it, nor leave the file behind.
+TEST(SettingsFile, AFailedSaveSaysWhyAndLeavesNothingBehind) {
+    const ScratchDirectory directory("failed");
+    const std::string path = directory / "settings.conf";
+    writeText(path, "hotKeyCode=2\n");
+    errno = 0;
+    EXPECT_FALSE(writeFileAtomically(directory / "missing/settings.conf", "x"));
+    EXPECT_EQ(errno, ENOENT);
+
+    // A file size limit fails the write after the temporary exists, as a
+    // full disk does, with no privileges needed.
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4, 4};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool saved = writeFileAtomically(path, formatSettings({{"hotKeyCode", 40}}));
+        ::_exit(!saved && errno == EFBIG ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(writer, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the save did not fail with EFBIG";
+    EXPECT_EQ(directory.names(), std::set<std::string>{"settings.conf"});
+    EXPECT_EQ(readText(path), "hotKeyCode=2\n");
 }
 
 // --- Script runner --------------------------------------------------------------

@@ -84,8 +84,9 @@ class Session:
         bus.stdout.close()
 
     def spawn(self, argv, **kwargs):
-        process = subprocess.Popen(argv, env={**self.env, **kwargs.pop("env", {})}, preexec_fn=_die_with_parent,
-                                   **kwargs)
+        # A variable given as None is left out.
+        env = {key: value for key, value in {**self.env, **kwargs.pop("env", {})}.items() if value is not None}
+        process = subprocess.Popen(argv, env=env, preexec_fn=_die_with_parent, **kwargs)
         self.processes.append(process)
         return process
 
@@ -135,15 +136,17 @@ class Session:
             self._a11y.activate_name_owner("org.a11y.atspi.Registry")
         return self._a11y
 
-    def start_dusk(self, executable, wait_for_tray=True, accessible=False):
+    def start_dusk(self, executable, wait_for_tray=True, accessible=False, env=None, wrapper=()):
+        """`env` adds to (or, with None, removes from) the session's variables;
+        `wrapper` is a command that runs Dusk, such as strace."""
         log = os.path.join(self.root, f"dusk-{len(self.processes)}.log")
         before = len(self.registered_items())
         # Qt joins the AT-SPI bus only if it is there when Qt starts.
-        env = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"} if accessible else {}
+        env = {**({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"} if accessible else {}), **(env or {})}
         if accessible:
             self.accessibility_bus()
         with open(log, "w") as stderr:
-            process = self.spawn([executable], stdout=subprocess.DEVNULL, stderr=stderr, env=env)
+            process = self.spawn([*wrapper, executable], stdout=subprocess.DEVNULL, stderr=stderr, env=env)
         dusk = Dusk(self, process, log)
         if wait_for_tray:
             dusk.service = wait_until(

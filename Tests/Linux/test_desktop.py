@@ -348,7 +348,7 @@ class Recorder(SessionTestCase):
         self.open_recorder(dusk)
         dusk.press_button("Clear Hotkey")
         wait_until(lambda: not self.recorder_visible(), what="the window to close")
-        self.assertIn("hotKeyCode=-1\n", self.stored())
+        wait_until(lambda: "hotKeyCode=-1\n" in self.stored(), what="the cleared shortcut to be saved")
         self.assertEqual(dusk.titles()[1], "Set Hotkey…")
         # Dusk let go of the combination: another client can take it now.
         Peer(self.session, "grab", D_KEYCODE, CONTROL_ALT_SUPER).stop()
