@@ -113,6 +113,10 @@ KeyTranslation KeyboardLayout::translate(std::uint16_t keyCode, std::uint16_t ke
     return {noErr, text.substr(0, maxLength)};
 }
 
+// GNOME's and KDE's own words for the keys, joined as their shortcut
+// settings join them; Command is the key they call Super.
+ModifierNames modifierNames() { return {"Ctrl", "Alt", "Shift", "Super", "+"}; }
+
 std::string uppercaseString(std::u16string_view text) {
     // Qt applies Unicode's special casing: "ß" becomes "SS".
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toUpper().toStdString();
