@@ -96,21 +96,23 @@ int modifier(xcb_connection_t* connection, int index, char** keycodes, int count
     std::unique_ptr<xcb_get_modifier_mapping_reply_t, Free> current{
         xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr)};
     if (!current || index < 0 || index > 7) return 1;
-    const int width = std::max<int>(current->keycodes_per_modifier, count);
+    const std::size_t oldWidth = current->keycodes_per_modifier;
+    const std::size_t width = std::max(oldWidth, static_cast<std::size_t>(count));
     const xcb_keycode_t* old = xcb_get_modifier_mapping_keycodes(current.get());
-    std::vector<xcb_keycode_t> rows(8 * static_cast<std::size_t>(width), 0);
-    std::vector<xcb_keycode_t> moved;
-    for (int i = 0; i < count; ++i) moved.push_back(static_cast<xcb_keycode_t>(std::atoi(keycodes[i])));
-    for (int row = 0; row < 8; ++row) {
-        int column = 0;
-        if (row == index) {
-            for (const auto keycode : moved) rows[static_cast<std::size_t>(row * width + column++)] = keycode;
+    std::vector<xcb_keycode_t> rows(8 * width, 0);
+    std::vector<xcb_keycode_t> moved(static_cast<std::size_t>(count));
+    std::transform(keycodes, keycodes + count, moved.begin(),
+                   [](const char* keycode) { return static_cast<xcb_keycode_t>(std::atoi(keycode)); });
+    for (std::size_t row = 0; row < 8; ++row) {
+        xcb_keycode_t* column = rows.data() + row * width;
+        if (row == static_cast<std::size_t>(index)) {
+            std::copy(moved.begin(), moved.end(), column);
             continue;
         }
-        for (int i = 0; i < current->keycodes_per_modifier; ++i) {
-            const xcb_keycode_t keycode = old[row * current->keycodes_per_modifier + i];
+        for (std::size_t i = 0; i < oldWidth; ++i) {
+            const xcb_keycode_t keycode = old[row * oldWidth + i];
             if (keycode == 0 || std::find(moved.begin(), moved.end(), keycode) != moved.end()) continue;
-            rows[static_cast<std::size_t>(row * width + column++)] = keycode;
+            *column++ = keycode;
         }
     }
     // The server refuses while a key being moved is held down; it is not
