@@ -75,16 +75,16 @@ void AppearanceToggler::report(const platform::Dictionary& errorInfo) {
     alert.setAlertStyle(platform::AlertStyle::Warning);
     alert.setMessageText(texts.messageText);
     alert.setInformativeText(texts.informativeText);
-    if (!texts.permissionMissing) {
-        runAlertInFront(alert);
+    if (texts.permissionMissing) {
+        alert.addButtonWithTitle("Open System Settings");
+        alert.addButtonWithTitle("Cancel");
+        if (runAlertInFront(alert) != platform::alertFirstButtonReturn) return;
+        if (const auto url = platform::URL::URLWithString(automationSettingsLink)) {
+            platform::Workspace::sharedWorkspace().openURL(*url);
+        }
         return;
     }
-    alert.addButtonWithTitle("Open System Settings");
-    alert.addButtonWithTitle("Cancel");
-    if (runAlertInFront(alert) != platform::alertFirstButtonReturn) return;
-    if (const auto url = platform::URL::URLWithString(automationSettingsLink)) {
-        platform::Workspace::sharedWorkspace().openURL(*url);
-    }
+    runAlertInFront(alert);
 }
 
 }  // namespace dusk
