@@ -250,9 +250,15 @@ private:
         if (!x11.xkbReady()) return;
         // A held key repeats as presses alone, without the releases the core
         // protocol puts between them, so the real release ends a press.
-        xcb_xkb_per_client_flags(x11.connection(), XCB_XKB_ID_USE_CORE_KBD,
-                                 XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
-                                 XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0);
+        const XcbReply<xcb_xkb_per_client_flags_reply_t> repeat(xcb_xkb_per_client_flags_reply(
+            x11.connection(),
+            xcb_xkb_per_client_flags(x11.connection(), XCB_XKB_ID_USE_CORE_KBD,
+                                     XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
+                                     XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0),
+            nullptr));
+        if (!repeat || (repeat->value & XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT) == 0) {
+            logError("the X server cannot tell key repeat from presses; holding the shortcut may toggle again");
+        }
         // An XKB client hears of a new keymap (setxkbmap) only through XKB.
         constexpr std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
         constexpr std::uint16_t mapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
