@@ -7,7 +7,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
-#include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
