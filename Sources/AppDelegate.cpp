@@ -164,7 +164,7 @@ void AppDelegate::applyHotKey(const std::optional<HotKey>& hotKey, bool showErro
     if (manager.registerHotKey(*hotKey) || !showErrors) return;
     platform::Alert alert;
     alert.setAlertStyle(platform::AlertStyle::Warning);
-    alert.setMessageText("Couldn't register " + hotKey->displayString());
+    alert.setMessageText("Couldn't register " + hotKey->desktopDisplayString());
     alert.setInformativeText("Another app may already be using that shortcut. Try a different combination.");
     runAlertInFront(alert);
 }
@@ -173,7 +173,7 @@ std::string AppDelegate::hotKeyItemTitle() const {
     const auto stored = Settings::hotKey();
     if (!stored) return "Set Hotkey…";
     const bool inEffect = HotKeyManager::shared().registered() == stored;
-    return "Hotkey: " + stored->displayString() + (inEffect ? "…" : " (not registered)…");
+    return "Hotkey: " + stored->desktopDisplayString() + (inEffect ? "…" : " (not registered)…");
 }
 
 // --- Recorder window --------------------------------------------------------
@@ -229,8 +229,8 @@ std::pair<std::shared_ptr<platform::Window>, std::shared_ptr<platform::View>> Ap
     };
 
     const auto stored = Settings::hotKey();
-    auto current =
-        makeLabel(stored ? "Current: " + stored->displayString() : "No hotkey set", 11, Color::tertiaryLabelColor());
+    auto current = makeLabel(stored ? "Current: " + stored->desktopDisplayString() : "No hotkey set", 11,
+                             Color::tertiaryLabelColor());
 
     auto clear = Button::buttonWithTitle("Clear Hotkey", weak_from_this(), "clearHotKey");
     clear->setBezelStyle(BezelStyle::Rounded);

@@ -1,6 +1,7 @@
 #include "AppearanceToggler.h"
 
 #include <string>
+#include <utility>
 
 #include "Alerts.h"
 #include "Log.h"
@@ -31,31 +32,50 @@ bool AppearanceToggler::isDarkMode() {
     return style != nullptr && *style == "Dark";
 }
 
-void AppearanceToggler::toggle() {
+AppearanceToggler::Outcome AppearanceToggler::runScript() {
     log().notice("toggle requested, currently dark=%{bool,public}d", {isDarkMode()});
     const auto appleScript = platform::AppleScript::initWithSource(std::string(script));
-    if (!appleScript) return;
-    if (const auto errorInfo = appleScript->executeAndReturnError()) {
+    if (!appleScript) return {};
+    if (auto errorInfo = appleScript->executeAndReturnError()) {
         log().error("AppleScript failed: %{public}@", {*errorInfo});
-        report(*errorInfo);
-        return;
+        return {true, std::move(errorInfo)};
     }
     log().notice("toggle succeeded, now dark=%{bool,public}d", {isDarkMode()});
+    return {true, std::nullopt};
 }
 
-void AppearanceToggler::report(const platform::Dictionary& errorInfo) {
+void AppearanceToggler::toggle() {
+    if (const auto outcome = runScript(); outcome.errorInfo) report(*outcome.errorInfo);
+}
+
+std::optional<std::string> AppearanceToggler::toggleReportingFailure() {
+    const auto outcome = runScript();
+    if (!outcome.scriptMade) return "Couldn't change appearance: the toggle script could not be made";
+    if (!outcome.errorInfo) return std::nullopt;
+    const auto texts = failureTexts(*outcome.errorInfo);
+    return texts.messageText + ": " + texts.informativeText;
+}
+
+AppearanceToggler::FailureTexts AppearanceToggler::failureTexts(const platform::Dictionary& errorInfo) {
     const auto* number = entry<std::int64_t>(errorInfo, platform::AppleScript::errorNumberKey);
     const auto* message = entry<std::string>(errorInfo, platform::AppleScript::errorMessageKey);
     const std::int64_t errorNumber = number != nullptr ? *number : 0;
     const std::string errorMessage = message != nullptr ? *message : "Unknown error";
+    if (errorNumber == automationNotPermitted) {
+        return {true, "Dusk needs permission to control System Events",
+                "Open System Settings › Privacy & Security › Automation and allow Dusk to control System Events, "
+                "then try again."};
+    }
+    return {false, "Couldn't change appearance", errorMessage + " (" + std::to_string(errorNumber) + ")"};
+}
 
+void AppearanceToggler::report(const platform::Dictionary& errorInfo) {
+    const auto texts = failureTexts(errorInfo);
     platform::Alert alert;
     alert.setAlertStyle(platform::AlertStyle::Warning);
-    if (errorNumber == automationNotPermitted) {
-        alert.setMessageText("Dusk needs permission to control System Events");
-        alert.setInformativeText(
-            "Open System Settings › Privacy & Security › Automation and allow Dusk to control System Events, "
-            "then try again.");
+    alert.setMessageText(texts.messageText);
+    alert.setInformativeText(texts.informativeText);
+    if (texts.permissionMissing) {
         alert.addButtonWithTitle("Open System Settings");
         alert.addButtonWithTitle("Cancel");
         if (runAlertInFront(alert) != platform::alertFirstButtonReturn) return;
@@ -64,8 +84,6 @@ void AppearanceToggler::report(const platform::Dictionary& errorInfo) {
         }
         return;
     }
-    alert.setMessageText("Couldn't change appearance");
-    alert.setInformativeText(errorMessage + " (" + std::to_string(errorNumber) + ")");
     runAlertInFront(alert);
 }
 

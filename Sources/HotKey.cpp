@@ -17,14 +17,15 @@ struct ModifierInfo {
     ModifierFlags flag;
     std::string_view symbol;
     std::uint32_t carbonMask;
+    std::string platform::ModifierNames::*name;
 };
 
 // Display order; the Carbon masks are cmdKey, shiftKey, optionKey, controlKey.
 constexpr std::array<ModifierInfo, 4> modifierTable{{
-    {Modifier::control, "⌃", 0x1000},
-    {Modifier::option, "⌥", 0x800},
-    {Modifier::shift, "⇧", 0x200},
-    {Modifier::command, "⌘", 0x100},
+    {Modifier::control, "⌃", 0x1000, &platform::ModifierNames::control},
+    {Modifier::option, "⌥", 0x800, &platform::ModifierNames::option},
+    {Modifier::shift, "⇧", 0x200, &platform::ModifierNames::shift},
+    {Modifier::command, "⌘", 0x100, &platform::ModifierNames::command},
 }};
 
 constexpr std::string_view codeKey = "hotKeyCode";
@@ -64,6 +65,20 @@ std::string modifierSymbols(ModifierFlags modifiers) {
     return symbols;
 }
 
+std::string modifierNames(ModifierFlags modifiers) {
+    const auto words = platform::modifierNames();
+    std::string names;
+    for (const auto& modifier : modifierTable) {
+        if ((modifiers & modifier.flag) != 0) names += words.*modifier.name + words.separator;
+    }
+    return names;
+}
+
+std::string missingModifierHint() {
+    const auto words = platform::modifierNames();
+    return "Add " + words.command + ", " + words.option + ", or " + words.control;
+}
+
 std::uint32_t HotKey::carbonModifiers() const {
     std::uint32_t mask = 0;
     for (const auto& modifier : modifierTable) {
@@ -75,6 +90,7 @@ std::uint32_t HotKey::carbonModifiers() const {
 std::string HotKey::displayString() const { return modifierSymbols() + KeyNames::name(keyCode); }
 
 bool HotKey::isRecordable() const { return (modifiers & Modifier::required) != 0 || KeyNames::isFunctionKey(keyCode); }
+std::string HotKey::desktopDisplayString() const { return modifierNames(modifiers) + KeyNames::name(keyCode); }
 
 std::optional<HotKey> Settings::hotKey() {
     auto& defaults = platform::UserDefaults::standardUserDefaults();

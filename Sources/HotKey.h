@@ -26,6 +26,11 @@ inline constexpr ModifierFlags required = control | option | command;
 
 // The symbols of the modifiers present, always in the order ⌃⌥⇧⌘.
 std::string modifierSymbols(ModifierFlags modifiers);
+// The same modifiers in this desktop's own words, in the same order, each
+// followed by the desktop's separator ("Ctrl+Shift+" where ⌃⇧ is the symbol).
+std::string modifierNames(ModifierFlags modifiers);
+// What the recorder asks for when a key alone will not do.
+std::string missingModifierHint();
 
 struct HotKey {
     std::uint32_t keyCode = 0;
@@ -34,11 +39,14 @@ struct HotKey {
     // The event manager's modifier mask for registration.
     std::uint32_t carbonModifiers() const;
     std::string modifierSymbols() const { return dusk::modifierSymbols(modifiers); }
-    // How a shortcut is shown everywhere: symbols, then the key's name.
+    // Symbols, then the key's name: the form the log keeps on every desktop.
     std::string displayString() const;
     // What the recorder accepts, and so all Dusk will take from every
     // application: a key with Control, Option or Command, or a function key.
     bool isRecordable() const;
+    // How the user sees the shortcut in menus, windows and alerts: the
+    // desktop's words for the modifiers, then the key's name.
+    std::string desktopDisplayString() const;
 
     // All 64 bits count, including ones Dusk gives no meaning to.
     bool operator==(const HotKey&) const = default;

@@ -34,7 +34,7 @@ void HotKeyRecorderView::refresh() {
     // The border colour depends on focus; it is taken at the next redraw.
     setNeedsDisplay(true);
     if (liveModifiers_ != 0) {
-        label_->setStringValue(modifierSymbols(liveModifiers_) + "…");
+        label_->setStringValue(modifierNames(liveModifiers_) + "…");
     } else if (isFocused()) {
         label_->setStringValue("Press a shortcut");
     } else {
@@ -82,7 +82,7 @@ void HotKeyRecorderView::keyDown(const platform::Event& event) {
         return;
     }
     platform::Sound::beep();
-    label_->setStringValue("Add ⌘, ⌥, or ⌃");
+    label_->setStringValue(missingModifierHint());
 }
 
 }  // namespace dusk

@@ -356,6 +356,8 @@ void useLayout(std::map<std::uint16_t, std::u16string> keys) {
 
 void failTranslations(bool fail) { desktop().failTranslations = fail; }
 
+void useModifierNames(platform::ModifierNames names) { desktop().modifierNames = std::move(names); }
+
 // --- Windows and keyboard input -----------------------------------------------------
 
 std::vector<std::shared_ptr<platform::Window>> openWindows() {

@@ -31,6 +31,8 @@ KeyTranslation KeyboardLayout::translate(std::uint16_t keyCode, std::uint16_t ke
     return {noErr, found->second.substr(0, maxLength)};
 }
 
+ModifierNames modifierNames() { return desktop().modifierNames; }
+
 std::string uppercaseString(std::u16string_view text) {
     icu::UnicodeString string(false, text.data(), static_cast<int32_t>(text.size()));
     std::string out;

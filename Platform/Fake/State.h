@@ -54,6 +54,8 @@ struct Desktop {
     std::map<std::uint16_t, std::u16string> layout;
     bool hasLayout = true;
     bool failTranslations = false;
+    // A Mac's symbols unless a test speaks for another desktop.
+    platform::ModifierNames modifierNames{"⌃", "⌥", "⇧", "⌘", ""};
     LoginOutcome registerOutcome;
     LoginOutcome unregisterOutcome;
 

@@ -125,6 +125,7 @@ private:
 }  // namespace
 
 bool desktopPrefersDark() {
+    ensureCoreApplication();
     if (portalPresent()) {
         if (const auto dark = portalPrefersDark()) return *dark;
     }
@@ -192,6 +193,7 @@ std::unique_ptr<AppleScript> AppleScript::initWithSource(std::string source) {
 
 std::optional<Dictionary> AppleScript::executeAndReturnError() {
     using namespace dusk::backend;
+    ensureCoreApplication();
     const auto failure = [](std::int64_t number, std::string message) {
         return Dictionary{{std::string(errorNumberKey), number}, {std::string(errorMessageKey), std::move(message)}};
     };

@@ -14,6 +14,13 @@
 namespace platform {
 namespace {
 
+// argc and argv outlive the application object, as Qt requires.
+struct ProgramName {
+    int argc = 1;
+    char name[5] = "dusk";
+    char* argv[2] = {name, nullptr};
+};
+
 // Qt aborts with a page of diagnostics when it cannot reach a display; a
 // user who started Dusk from a text console deserves one plain line.
 // Answers whether the X display answers.
@@ -37,10 +44,7 @@ bool requireDisplay() {
     return reachable;
 }
 
-struct QtApplication {
-    int argc = 1;
-    char name[5] = "dusk";
-    char* argv[2] = {name, nullptr};
+struct QtApplication : ProgramName {
     std::unique_ptr<QApplication> application;
 
     QtApplication() {
@@ -145,3 +149,13 @@ ProcessInfo& ProcessInfo::processInfo() {
 int ProcessInfo::processIdentifier() const { return static_cast<int>(::getpid()); }
 
 }  // namespace platform
+
+namespace dusk::backend {
+
+void ensureCoreApplication() {
+    if (QCoreApplication::instance() != nullptr) return;
+    static platform::ProgramName program;
+    static const QCoreApplication core(program.argc, program.argv);
+}
+
+}  // namespace dusk::backend

@@ -77,6 +77,12 @@ std::optional<std::string> GnomeColorScheme::setPrefersDark(bool dark) {
     // The write reaches dconf asynchronously; Dusk reads the state right
     // after the script returns, as the real runner's caller expects.
     g_settings_sync();
+    // dconf takes every write and drops it when its service cannot be
+    // reached (no session bus): only the value read back tells.
+    if (prefersDark() != dark) {
+        return std::string("dconf did not keep the change to ") + schemaId + " " + key +
+               " (is the session bus running?)";
+    }
     return std::nullopt;
 }
 

@@ -1,10 +1,16 @@
 #include <xcb/xcb.h>
+// The XKB header names a field "explicit", which C++ reserves.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
-#include <array>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "Internal.h"
@@ -22,10 +28,17 @@ struct platform::OpaqueEventHandlerRef {
     void* userData;
 };
 
+// One registration, with exactly what it grabbed, so that letting go of it
+// releases those grabs whatever the modifier mapping has become since.
 struct platform::OpaqueEventHotKeyRef {
-    std::uint8_t keycode;
-    std::uint16_t modifiers;
+    std::uint32_t virtualKey;
+    std::uint32_t carbonModifiers;
     EventHotKeyID hotKeyID;
+    // The X modifiers of the combination, without Caps Lock or Num Lock.
+    std::uint16_t modifiers = 0;
+    std::vector<std::pair<std::uint8_t, std::uint16_t>> grabbed;  // keycode, modifiers
+    // Pressed and not yet released: key repeat is no new press.
+    bool held = false;
 };
 
 namespace dusk::backend {
@@ -98,15 +111,22 @@ std::vector<std::uint16_t> lockVariants(std::uint16_t modifiers, const ModifierM
     return variants;
 }
 
+std::uint16_t xModifiers(std::uint32_t carbonModifiers, const ModifierMasks& masks) {
+    std::uint16_t modifiers = 0;
+    if ((carbonModifiers & controlKey) != 0) modifiers |= XCB_MOD_MASK_CONTROL;
+    if ((carbonModifiers & shiftKey) != 0) modifiers |= XCB_MOD_MASK_SHIFT;
+    if ((carbonModifiers & optionKey) != 0) modifiers |= masks.alt;
+    if ((carbonModifiers & cmdKey) != 0) modifiers |= masks.super;
+    return modifiers;
+}
+
 // The grabs of one registration: released on destruction unless kept, so a
 // refusal half way never leaves part of a shortcut grabbed.
 class ScopedGrabs final {
 public:
-    ScopedGrabs(xcb_connection_t* connection, xcb_window_t root, std::uint8_t keycode)
-        : connection_(connection), root_(root), keycode_(keycode) {}
+    ScopedGrabs(xcb_connection_t* connection, xcb_window_t root) : connection_(connection), root_(root) {}
     ~ScopedGrabs() {
-        if (kept_) return;
-        for (const auto modifiers : grabbed_) xcb_ungrab_key(connection_, keycode_, root_, modifiers);
+        for (const auto& [keycode, modifiers] : grabbed_) xcb_ungrab_key(connection_, keycode, root_, modifiers);
         xcb_flush(connection_);
     }
     ScopedGrabs(const ScopedGrabs&) = delete;
@@ -114,21 +134,20 @@ public:
 
     // The server's answer, checked before the next grab: BadAccess means
     // another client holds the combination.
-    XcbReply<xcb_generic_error_t> grab(std::uint16_t modifiers) {
+    XcbReply<xcb_generic_error_t> grab(std::uint8_t keycode, std::uint16_t modifiers) {
         const auto cookie =
-            xcb_grab_key_checked(connection_, 1, root_, modifiers, keycode_, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            xcb_grab_key_checked(connection_, 1, root_, modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         XcbReply<xcb_generic_error_t> error(xcb_request_check(connection_, cookie));
-        if (!error) grabbed_.push_back(modifiers);
+        if (!error) grabbed_.emplace_back(keycode, modifiers);
         return error;
     }
-    void keep() { kept_ = true; }
+    // Hands the grabs over to their registration, which releases them.
+    std::vector<std::pair<std::uint8_t, std::uint16_t>> keep() { return std::exchange(grabbed_, {}); }
 
 private:
     xcb_connection_t* connection_;
     xcb_window_t root_;
-    std::uint8_t keycode_;
-    std::vector<std::uint16_t> grabbed_;
-    bool kept_ = false;
+    std::vector<std::pair<std::uint8_t, std::uint16_t>> grabbed_;
 };
 
 class HotKeys final {
@@ -156,31 +175,18 @@ public:
             return eventInternalErr;
         }
         listen(*x11);
-        const auto keycode = xKeycodeForVirtualKey(keyCode);
-        const xcb_setup_t* setup = xcb_get_setup(x11->connection());
-        if (!keycode || *keycode < setup->min_keycode || *keycode > setup->max_keycode) return paramErr;
         masks_ = readModifierMasks(x11->connection());
-        std::uint16_t modifiers = 0;
-        if ((carbonModifiers & controlKey) != 0) modifiers |= XCB_MOD_MASK_CONTROL;
-        if ((carbonModifiers & shiftKey) != 0) modifiers |= XCB_MOD_MASK_SHIFT;
-        if ((carbonModifiers & optionKey) != 0) modifiers |= masks_.alt;
-        if ((carbonModifiers & cmdKey) != 0) modifiers |= masks_.super;
-        const bool mine = std::any_of(hotKeys_.begin(), hotKeys_.end(), [&](const auto& hotKey) {
-            return hotKey->keycode == *keycode && hotKey->modifiers == modifiers;
+        auto hotKey = std::make_unique<OpaqueEventHotKeyRef>(
+            OpaqueEventHotKeyRef{keyCode, carbonModifiers, id, xModifiers(carbonModifiers, masks_), {}, false});
+        const bool mine = std::any_of(hotKeys_.begin(), hotKeys_.end(), [&](const auto& other) {
+            return other->virtualKey == keyCode && other->modifiers == hotKey->modifiers;
         });
         if (mine) return eventHotKeyExistsErr;
-
-        ScopedGrabs grabs(x11->connection(), x11->root(), *keycode);
-        for (const auto variant : lockVariants(modifiers, masks_)) {
-            if (const auto error = grabs.grab(variant)) {
-                drainSoon();
-                return error->error_code == XCB_ACCESS ? eventHotKeyExistsErr : eventInternalErr;
-            }
-        }
-        grabs.keep();
-        hotKeys_.push_back(std::make_unique<OpaqueEventHotKeyRef>(OpaqueEventHotKeyRef{*keycode, modifiers, id}));
-        if (outRef != nullptr) *outRef = hotKeys_.back().get();
+        const OSStatus status = grab(*x11, *hotKey);
         drainSoon();
+        if (status != noErr) return status;
+        hotKeys_.push_back(std::move(hotKey));
+        if (outRef != nullptr) *outRef = hotKeys_.back().get();
         return noErr;
     }
 
@@ -188,21 +194,82 @@ public:
         const auto found = std::find_if(hotKeys_.begin(), hotKeys_.end(),
                                         [hotKey](const auto& owned) { return owned.get() == hotKey; });
         if (found == hotKeys_.end()) return eventHotKeyInvalidErr;
-        if (X11* x11 = X11::shared()) {
-            for (const auto variant : lockVariants(hotKey->modifiers, masks_)) {
-                xcb_ungrab_key(x11->connection(), hotKey->keycode, x11->root(), variant);
-            }
-            xcb_flush(x11->connection());
-        }
+        if (X11* x11 = X11::shared()) release(*x11, *hotKey);
         hotKeys_.erase(found);
         return noErr;
     }
 
 private:
+    // Grabs the combination at every X keycode of the key, with every
+    // combination of Caps Lock and Num Lock, so neither stops the shortcut.
+    OSStatus grab(X11& x11, OpaqueEventHotKeyRef& hotKey) {
+        const xcb_setup_t* setup = xcb_get_setup(x11.connection());
+        std::vector<std::uint8_t> keycodes = xKeycodesForVirtualKey(hotKey.virtualKey);
+        std::erase_if(keycodes, [setup](std::uint8_t keycode) {
+            return keycode < setup->min_keycode || keycode > setup->max_keycode;
+        });
+        if (keycodes.empty()) return paramErr;
+        ScopedGrabs grabs(x11.connection(), x11.root());
+        for (const auto keycode : keycodes) {
+            for (const auto variant : lockVariants(hotKey.modifiers, masks_)) {
+                if (const auto error = grabs.grab(keycode, variant)) {
+                    return error->error_code == XCB_ACCESS ? eventHotKeyExistsErr : eventInternalErr;
+                }
+            }
+        }
+        hotKey.grabbed = grabs.keep();
+        return noErr;
+    }
+
+    void release(X11& x11, OpaqueEventHotKeyRef& hotKey) {
+        for (const auto& [keycode, modifiers] : std::exchange(hotKey.grabbed, {})) {
+            xcb_ungrab_key(x11.connection(), keycode, x11.root(), modifiers);
+        }
+        xcb_flush(x11.connection());
+    }
+
+    // After the keymap or the modifier mapping changed, Alt, Super or Num
+    // Lock may sit elsewhere: each shortcut is grabbed again as it reads now.
+    void regrab(X11& x11) {
+        masks_ = readModifierMasks(x11.connection());
+        for (const auto& hotKey : hotKeys_) {
+            release(x11, *hotKey);
+            hotKey->modifiers = xModifiers(hotKey->carbonModifiers, masks_);
+            hotKey->held = false;
+            if (const OSStatus status = grab(x11, *hotKey); status != noErr) {
+                logError("the keyboard mapping changed and the shortcut could not be grabbed again (status " +
+                         std::to_string(status) + ")");
+            }
+        }
+    }
+
     void listen(X11& x11) {
         if (notifier_) return;
         notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(x11.connection()), QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { drain(); });
+        if (!x11.xkbReady()) return;
+        // A held key repeats as presses alone, without the releases the core
+        // protocol puts between them, so the real release ends a press.
+        const XcbReply<xcb_xkb_per_client_flags_reply_t> repeat(xcb_xkb_per_client_flags_reply(
+            x11.connection(),
+            xcb_xkb_per_client_flags(x11.connection(), XCB_XKB_ID_USE_CORE_KBD,
+                                     XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
+                                     XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0),
+            nullptr));
+        if (!repeat || (repeat->value & XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT) == 0) {
+            logError("the X server cannot tell key repeat from presses; holding the shortcut may toggle again");
+        }
+        // An XKB client hears of a new keymap (setxkbmap) only through XKB.
+        constexpr std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+        constexpr std::uint16_t mapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
+                                           XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_VIRTUAL_MODS |
+                                           XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+        xcb_xkb_select_events(x11.connection(), XCB_XKB_ID_USE_CORE_KBD, events, 0, events, mapParts, mapParts,
+                              nullptr);
+        xcb_flush(x11.connection());
+        if (const auto* xkb = xcb_get_extension_data(x11.connection(), &xcb_xkb_id); xkb != nullptr) {
+            xkbEventBase_ = xkb->first_event;
+        }
     }
 
     // A reply read while checking a grab may have queued events behind it,
@@ -214,15 +281,30 @@ private:
     void drain() {
         X11* x11 = X11::shared();
         if (x11 == nullptr) return;
+        bool mappingChanged = false;
         while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(x11->connection())}) {
             const auto type = event->response_type & 0x7f;
-            if (type == XCB_MAPPING_NOTIFY) {
-                masks_ = readModifierMasks(x11->connection());
+            if (type == XCB_MAPPING_NOTIFY || (xkbEventBase_ != 0 && type == xkbEventBase_)) {
+                mappingChanged = true;
             } else if (type == XCB_KEY_PRESS) {
                 const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
                 deliver(press->detail, press->state);
+            } else if (type == XCB_KEY_RELEASE) {
+                const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event.get());
+                for (const auto& hotKey : hotKeys_) {
+                    if (grabs(*hotKey, release->detail)) hotKey->held = false;
+                }
             }
         }
+        if (mappingChanged) {
+            regrab(*x11);
+            drainSoon();
+        }
+    }
+
+    static bool grabs(const OpaqueEventHotKeyRef& hotKey, std::uint8_t keycode) {
+        return std::any_of(hotKey.grabbed.begin(), hotKey.grabbed.end(),
+                           [keycode](const auto& grab) { return grab.first == keycode; });
     }
 
     void deliver(std::uint8_t keycode, std::uint16_t state) {
@@ -230,7 +312,9 @@ private:
         const auto lockBits = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks_.numLock);
         const auto modifiers = static_cast<std::uint16_t>(state & 0xff & ~lockBits);
         for (const auto& hotKey : hotKeys_) {
-            if (hotKey->keycode != keycode || hotKey->modifiers != modifiers) continue;
+            if (!grabs(*hotKey, keycode) || hotKey->modifiers != modifiers) continue;
+            // One press, one event, however long the key is held.
+            if (std::exchange(hotKey->held, true)) return;
             OpaqueEventRef event{hotKey->hotKeyID};
             const auto handlers = snapshotHandlers();
             for (auto* handler : handlers) handler->proc(nullptr, &event, handler->userData);
@@ -251,6 +335,7 @@ private:
 
     char targetTag_ = 0;
     ModifierMasks masks_;
+    std::uint8_t xkbEventBase_ = 0;
     std::vector<std::unique_ptr<OpaqueEventHandlerRef>> handlers_;
     std::vector<std::unique_ptr<OpaqueEventHotKeyRef>> hotKeys_;
     std::unique_ptr<QSocketNotifier> notifier_;

@@ -23,6 +23,10 @@ namespace dusk::backend {
 void logNotice(std::string_view text);
 void logError(std::string_view text);
 
+// Qt's D-Bus and processes want an application object; a command run from
+// a shell gets a plain one (no display needed) unless the tray's is there.
+void ensureCoreApplication();
+
 // The freedesktop portal's answer, or GNOME's setting without a portal.
 bool desktopPrefersDark();
 // Keeps the widgets' palette on the same side as the desktop.

@@ -8,7 +8,9 @@ namespace {
 constexpr std::uint8_t x(int evdev) { return static_cast<std::uint8_t>(evdev + 8); }
 
 // Virtual key code, then the evdev code of the key in the same place on an
-// ANSI or ISO keyboard.
+// ANSI or ISO keyboard. A key the virtual codes have no name for (Menu,
+// Henkan, Zenkaku/Hankaku) is not listed: Dusk could neither name nor store
+// it.
 constexpr auto table = std::to_array<std::pair<std::uint16_t, std::uint8_t>>({
     // Letters.
     {0, x(30)},
@@ -48,19 +50,21 @@ constexpr auto table = std::to_array<std::pair<std::uint16_t, std::uint8_t>>({
     {28, x(9)},
     {25, x(10)},
     {29, x(11)},
-    // Punctuation; 10 is the ISO key beside the left Shift.
+    // Punctuation.
     {27, x(12)},
     {24, x(13)},
     {33, x(26)},
     {30, x(27)},
     {41, x(39)},
     {39, x(40)},
-    {50, x(41)},
+    // The two ISO keys as a Mac numbers them on its ISO keyboards: Section
+    // left of 1, Grave beside the left Shift.
+    {10, x(41)},
     {42, x(43)},
     {43, x(51)},
     {47, x(52)},
     {44, x(53)},
-    {10, x(86)},
+    {50, x(86)},
     // Editing and whitespace.
     {36, x(28)},
     {48, x(15)},
@@ -99,6 +103,11 @@ constexpr auto table = std::to_array<std::pair<std::uint16_t, std::uint8_t>>({
     {79, x(188)},
     {80, x(189)},
     {90, x(190)},
+    // Print, Scroll Lock and Pause sit where an Apple keyboard has F13 to
+    // F15, and a Mac reads them as those.
+    {105, x(99)},
+    {107, x(70)},
+    {113, x(119)},
     // Keypad; Clear sits where Num Lock does.
     {82, x(82)},
     {83, x(79)},
@@ -128,12 +137,16 @@ constexpr auto table = std::to_array<std::pair<std::uint16_t, std::uint8_t>>({
     {59, x(29)},
     {62, x(97)},
     {57, x(58)},
-    // JIS keys that also exist on PC keyboards.
+    // JIS keys: Yen, Ro, keypad comma, and Eisu and Kana where a PC keyboard
+    // has Muhenkan and Katakana/Hiragana; an Apple keyboard's Eisu and Kana
+    // reach Linux as the Hanja and Hangeul keys.
     {93, x(124)},
     {94, x(89)},
     {95, x(95)},
     {102, x(94)},
     {104, x(93)},
+    {102, x(123)},
+    {104, x(122)},
 });
 
 }  // namespace
@@ -143,6 +156,14 @@ std::optional<std::uint8_t> xKeycodeForVirtualKey(std::uint32_t virtualKey) {
         if (key == virtualKey) return code;
     }
     return std::nullopt;
+}
+
+std::vector<std::uint8_t> xKeycodesForVirtualKey(std::uint32_t virtualKey) {
+    std::vector<std::uint8_t> codes;
+    for (const auto& [key, code] : table) {
+        if (key == virtualKey) codes.push_back(code);
+    }
+    return codes;
 }
 
 std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode) {

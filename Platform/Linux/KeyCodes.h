@@ -6,11 +6,15 @@
 #include <optional>
 #include <span>
 #include <utility>
+#include <vector>
 
 namespace dusk::backend {
 
 // X keycode = evdev code + 8, the xf86-input-evdev and libinput convention.
+// A virtual key may sit at several X keycodes (F13 is where a PC keyboard has
+// Print); the first is the key's own, where its name is read.
 std::optional<std::uint8_t> xKeycodeForVirtualKey(std::uint32_t virtualKey);
+std::vector<std::uint8_t> xKeycodesForVirtualKey(std::uint32_t virtualKey);
 std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode);
 
 // Every pair the table knows: (virtual key, X keycode).

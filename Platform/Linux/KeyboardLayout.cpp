@@ -22,9 +22,45 @@ struct StateUnref {
 
 constexpr platform::OSStatus noTranslationErr = -25340;
 
+// A dead key types nothing by itself; the accent it puts on the next letter
+// is its name, as a Mac's layouts show it.
+char32_t deadKeyAccent(xkb_keysym_t keysym) {
+    switch (keysym) {
+        case XKB_KEY_dead_grave:
+            return U'`';
+        case XKB_KEY_dead_acute:
+            return U'\u00B4';
+        case XKB_KEY_dead_circumflex:
+            return U'^';
+        case XKB_KEY_dead_tilde:
+            return U'~';
+        case XKB_KEY_dead_macron:
+            return U'\u00AF';
+        case XKB_KEY_dead_breve:
+            return U'\u02D8';
+        case XKB_KEY_dead_abovedot:
+            return U'\u02D9';
+        case XKB_KEY_dead_diaeresis:
+            return U'\u00A8';
+        case XKB_KEY_dead_abovering:
+            return U'\u02DA';
+        case XKB_KEY_dead_doubleacute:
+            return U'\u02DD';
+        case XKB_KEY_dead_caron:
+            return U'\u02C7';
+        case XKB_KEY_dead_cedilla:
+            return U'\u00B8';
+        case XKB_KEY_dead_ogonek:
+            return U'\u02DB';
+        default:
+            return 0;
+    }
+}
+
 // The text a keysym types, if it types any.
 std::u16string keysymText(xkb_keysym_t keysym) {
-    const std::uint32_t codePoint = xkb_keysym_to_utf32(keysym);
+    std::uint32_t codePoint = xkb_keysym_to_utf32(keysym);
+    if (codePoint == 0) codePoint = deadKeyAccent(keysym);
     // Control characters are no name for a key.
     if (codePoint < 0x20 || codePoint == 0x7f) return {};
     const char32_t text[] = {codePoint, 0};
@@ -112,6 +148,10 @@ KeyTranslation KeyboardLayout::translate(std::uint16_t keyCode, std::uint16_t ke
     if (text.empty()) return {noTranslationErr, {}};
     return {noErr, text.substr(0, maxLength)};
 }
+
+// GNOME's and KDE's own words for the keys, joined as their shortcut
+// settings join them; Command is the key they call Super.
+ModifierNames modifierNames() { return {"Ctrl", "Alt", "Shift", "Super", "+"}; }
 
 std::string uppercaseString(std::u16string_view text) {
     // Qt applies Unicode's special casing: "ß" becomes "SS".

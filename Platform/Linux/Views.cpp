@@ -154,6 +154,10 @@ platform::EventModifierFlags flagsFrom(const QKeyEvent& event) {
     return flags;
 }
 
+// No virtual key code reaches this high; Control, Option and Command.
+constexpr std::uint16_t keyWithoutCode = 0xFFFF;
+constexpr platform::EventModifierFlags shortcutModifiers = 0x1C0000;
+
 bool isModifierKey(int key) {
     switch (key) {
         case Qt::Key_Shift:
@@ -259,9 +263,16 @@ private:
             view_->owner->flagsChanged({0, flags});
             return;
         }
-        // A key from outside the table has no code a shortcut could store.
+        // A key from outside the table (Menu, Henkan) has no code a shortcut
+        // could store or name. Silence would leave the user guessing, so it
+        // reaches the view as a key with a code no keyboard has and without
+        // Control, Option or Command: the recorder refuses it as it refuses a
+        // letter alone, with the beep and the hint.
         const auto keyCode = virtualKeyForXKeycode(event->nativeScanCode());
-        if (!keyCode) return;
+        if (!keyCode) {
+            view_->owner->keyDown({keyWithoutCode, flags & ~shortcutModifiers});
+            return;
+        }
         view_->owner->keyDown({*keyCode, flags});
     }
 

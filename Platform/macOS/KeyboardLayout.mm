@@ -45,6 +45,9 @@ KeyTranslation KeyboardLayout::translate(std::uint16_t keyCode, std::uint16_t ke
     return {status, std::u16string(buffer.begin(), buffer.begin() + filled)};
 }
 
+// The symbols printed on a Mac's modifier keys, as its menus show them.
+ModifierNames modifierNames() { return {"⌃", "⌥", "⇧", "⌘", ""}; }
+
 std::string uppercaseString(std::u16string_view text) {
     NSString* string = [NSString stringWithCharacters:reinterpret_cast<const unichar*>(text.data()) length:text.size()];
     const char* utf8 = [[string uppercaseString] UTF8String];

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -284,14 +285,51 @@ TEST(DesktopEntry, ReadsTheMainGroupUnescaped) {
 // --- Key table ---------------------------------------------------------------
 
 TEST(KeyCodes, EveryListedKeyRoundTripsAndNoTwoShareACode) {
+    // An X keycode is one key; a virtual key may have more than one place
+    // (F13 and Print), the first of them its own.
     std::set<std::uint16_t> virtualKeys;
     std::set<std::uint8_t> xKeycodes;
     for (const auto& [virtualKey, xKeycode] : keyTable()) {
-        EXPECT_EQ(xKeycodeForVirtualKey(virtualKey), xKeycode) << virtualKey;
         EXPECT_EQ(virtualKeyForXKeycode(xKeycode), virtualKey) << int(xKeycode);
-        EXPECT_TRUE(virtualKeys.insert(virtualKey).second) << virtualKey;
         EXPECT_TRUE(xKeycodes.insert(xKeycode).second) << int(xKeycode);
+        const auto places = xKeycodesForVirtualKey(virtualKey);
+        EXPECT_NE(std::find(places.begin(), places.end(), xKeycode), places.end()) << virtualKey;
+        if (virtualKeys.insert(virtualKey).second) {
+            EXPECT_EQ(xKeycodeForVirtualKey(virtualKey), xKeycode) << virtualKey;
+        }
     }
+    for (const auto virtualKey : virtualKeys) {
+        EXPECT_EQ(xKeycodeForVirtualKey(virtualKey), xKeycodesForVirtualKey(virtualKey).front()) << virtualKey;
+    }
+}
+
+TEST(KeyCodes, PrintScrollLockAndPauseAreF13ToF15AsOnAMac) {
+    // Evdev's SYSRQ, SCROLLLOCK and PAUSE, and F13 to F15 themselves.
+    EXPECT_EQ(virtualKeyForXKeycode(99 + 8), 105);
+    EXPECT_EQ(virtualKeyForXKeycode(70 + 8), 107);
+    EXPECT_EQ(virtualKeyForXKeycode(119 + 8), 113);
+    EXPECT_EQ(xKeycodesForVirtualKey(105), (std::vector<std::uint8_t>{183 + 8, 99 + 8}));
+    EXPECT_EQ(xKeycodesForVirtualKey(107), (std::vector<std::uint8_t>{184 + 8, 70 + 8}));
+    EXPECT_EQ(xKeycodesForVirtualKey(113), (std::vector<std::uint8_t>{185 + 8, 119 + 8}));
+}
+
+TEST(KeyCodes, TheIsoAndJisKeysHaveTheCodesAMacGivesThem) {
+    // On Apple's ISO keyboards the key left of 1 is kVK_ISO_Section (10) and
+    // the key beside the left Shift is kVK_ANSI_Grave (50).
+    EXPECT_EQ(virtualKeyForXKeycode(41 + 8), 10);  // KEY_GRAVE, left of 1
+    EXPECT_EQ(virtualKeyForXKeycode(86 + 8), 50);  // KEY_102ND, beside left Shift
+    // kVK_JIS_Yen, _Underscore, _KeypadComma, _Eisu and _Kana; an Apple
+    // keyboard's Eisu and Kana arrive as LANG2 and LANG1 (Hanja, Hangeul).
+    EXPECT_EQ(virtualKeyForXKeycode(124 + 8), 0x5D);
+    EXPECT_EQ(virtualKeyForXKeycode(89 + 8), 0x5E);
+    EXPECT_EQ(virtualKeyForXKeycode(95 + 8), 0x5F);
+    EXPECT_EQ(virtualKeyForXKeycode(94 + 8), 0x66);
+    EXPECT_EQ(virtualKeyForXKeycode(123 + 8), 0x66);
+    EXPECT_EQ(virtualKeyForXKeycode(93 + 8), 0x68);
+    EXPECT_EQ(virtualKeyForXKeycode(122 + 8), 0x68);
+    // Keys a Mac has no code for stay out, so nothing unnameable is stored:
+    // Menu (COMPOSE), Henkan, Zenkaku/Hankaku.
+    for (const int evdev : {127, 92, 85}) EXPECT_FALSE(virtualKeyForXKeycode(evdev + 8)) << evdev;
 }
 
 TEST(KeyCodes, CoversTheAnsiAndIsoKeyboardsAtTheirX11Keycodes) {

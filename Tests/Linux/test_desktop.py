@@ -56,7 +56,7 @@ class TrayAndAppearance(SessionTestCase):
         self.assertEqual(dusk.tooltip(), LIGHT_TIP)
         self.assertEqual(dusk.icon_name(), "dusk-sun-symbolic")
         self.assertEqual(dusk.titles(),
-                         ["Switch to Dark Mode", "Hotkey: ⌃⌥⌘D…", "-", "Launch at Login", "-", "Quit Dusk"])
+                         ["Switch to Dark Mode", "Hotkey: Ctrl+Alt+Super+D…", "-", "Launch at Login", "-", "Quit Dusk"])
 
         # Changed from outside, as GNOME's own switch would.
         self.session.set_color_scheme("prefer-dark")
@@ -149,7 +149,7 @@ class StoredSettings(SessionTestCase):
     def test_stored_and_cleared_shortcuts_are_read_back(self):
         self.write_settings("hotKeyCode=40\nhotKeyModifiers=1179648\n")
         dusk = self.start()
-        self.assertEqual(dusk.titles()[1], "Hotkey: ⇧⌘K…")
+        self.assertEqual(dusk.titles()[1], "Hotkey: Shift+Super+K…")
         dusk.stop()
         self.write_settings("hotKeyCode=-1\nhotKeyModifiers=0\n")
         self.assertEqual(self.start().titles()[1], "Set Hotkey…")
@@ -158,7 +158,7 @@ class StoredSettings(SessionTestCase):
         garbage = "hotKeyCode=forty\n\x00\x01 not a settings file\n"
         self.write_settings(garbage)
         dusk = self.start()
-        self.assertEqual(dusk.titles()[1], "Hotkey: ⌃⌥⌘D…")
+        self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D…")
         asides = glob.glob(self.config("dusk", "settings.conf.corrupt-*"))
         self.assertEqual(len(asides), 1)
         with open(asides[0]) as file:
@@ -278,7 +278,7 @@ class GlobalShortcut(SessionTestCase):
         try:
             dusk = self.start()
             self.assertIn("RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=-9878", dusk.log())
-            self.assertEqual(dusk.titles()[1], "Hotkey: ⌃⌥⌘D (not registered)…")
+            self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
         finally:
             holder.stop()
 
@@ -315,7 +315,7 @@ class Recorder(SessionTestCase):
         return xdotool(self.session, "search", "--onlyvisible", "--name", self.TITLE).stdout.strip() != ""
 
     def open_recorder(self, dusk):
-        dusk.click("Hotkey: ⌃⌥⌘D…")
+        dusk.click("Hotkey: Ctrl+Alt+Super+D…")
         wait_until(self.recorder_visible, what="the recorder window")
         # Keys go where the focus is: the window must have it.
         wait_until(lambda: xdotool(self.session, "getwindowfocus", "getwindowname").stdout.strip() == "Dusk Hotkey",
@@ -335,11 +335,11 @@ class Recorder(SessionTestCase):
         self.assertIn("hotKeyModifiers=1179648\n", self.stored())  # 0x120000
         wait_until(lambda: not self.recorder_visible(), what="the window to close")
         self.assertIn("RegisterEventHotKey ⇧⌘K code=40 mods=768 status=0", dusk.log())
-        self.assertEqual(dusk.titles()[1], "Hotkey: ⇧⌘K…")
+        self.assertEqual(dusk.titles()[1], "Hotkey: Shift+Super+K…")
 
         dusk.stop()
         again = self.start()
-        self.assertEqual(again.titles()[1], "Hotkey: ⇧⌘K…")
+        self.assertEqual(again.titles()[1], "Hotkey: Shift+Super+K…")
         xdotool(self.session, "key", "shift+super+k")
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the recorded shortcut to toggle")
 
@@ -360,7 +360,7 @@ class Recorder(SessionTestCase):
             self.open_recorder(dusk)
             self.assertEqual(dusk.window_texts(), [
                 "Press the shortcut you want to use to toggle Light/Dark mode.", "Press a shortcut",
-                "Current: ⌃⌥⌘D", "Clear Hotkey", "Cancel"])
+                "Current: Ctrl+Alt+Super+D", "Clear Hotkey", "Cancel"])
             # 340 by 170, centred on the 1024 by 768 screen.
             window = xdotool(self.session, "search", "--onlyvisible", "--name", self.TITLE).stdout.split()[0]
             geometry = dict(line.split("=") for line in
@@ -369,12 +369,12 @@ class Recorder(SessionTestCase):
             self.assertEqual((geometry["X"], geometry["Y"]), (str((1024 - 340) // 2), str((768 - 170) // 2)))
             # Modifiers held show live; released, the prompt returns.
             xdotool(self.session, "keydown", "shift", "keydown", "super")
-            wait_until(lambda: "⇧⌘…" in dusk.window_texts(), what="the live modifiers")
+            wait_until(lambda: "Shift+Super+…" in dusk.window_texts(), what="the live modifiers")
             xdotool(self.session, "keyup", "super", "keyup", "shift")
             wait_until(lambda: "Press a shortcut" in dusk.window_texts(), what="the prompt again")
             xdotool(self.session, "key", "k")
             wait_until(lambda: bells.count("bell") == 1, what="the bell")
-            wait_until(lambda: "Add ⌘, ⌥, or ⌃" in dusk.window_texts(), what="the hint")
+            wait_until(lambda: "Add Super, Alt, or Ctrl" in dusk.window_texts(), what="the hint")
             self.assertTrue(self.recorder_visible())
             self.assertEqual(self.stored(), "")
 
@@ -418,19 +418,19 @@ class KeyNames(SessionTestCase):
     def test_names_come_from_the_server_keymap_or_the_fixed_table(self):
         # The X server's keymap, not a table of Dusk's: Y, -, ; and ' sit
         # where the US layout puts them.
-        self.assertEqual(self.shortcut_title(16), "Hotkey: ⌘Y…")
-        self.assertEqual(self.shortcut_title(27), "Hotkey: ⌘-…")
-        self.assertEqual(self.shortcut_title(41), "Hotkey: ⌘;…")
-        self.assertEqual(self.shortcut_title(39), "Hotkey: ⌘'…")
-        self.assertEqual(self.shortcut_title(82), "Hotkey: ⌘0…")  # keypad 0
-        self.assertEqual(self.shortcut_title(122), "Hotkey: ⌘F1…")
+        self.assertEqual(self.shortcut_title(16), "Hotkey: Super+Y…")
+        self.assertEqual(self.shortcut_title(27), "Hotkey: Super+-…")
+        self.assertEqual(self.shortcut_title(41), "Hotkey: Super+;…")
+        self.assertEqual(self.shortcut_title(39), "Hotkey: Super+'…")
+        self.assertEqual(self.shortcut_title(82), "Hotkey: Super+0…")  # keypad 0
+        self.assertEqual(self.shortcut_title(122), "Hotkey: Super+F1…")
         # A code no keyboard has: no name, and no X keycode to grab either.
-        self.assertEqual(self.shortcut_title(52), "Hotkey: ⌘Key 52 (not registered)…")
+        self.assertEqual(self.shortcut_title(52), "Hotkey: Super+Key 52 (not registered)…")
 
     def test_names_follow_a_german_layout_with_full_unicode_upper_case(self):
         self.store(16)
         dusk = self.start()
-        self.assertEqual(dusk.titles()[1], "Hotkey: ⌘Y…")
+        self.assertEqual(dusk.titles()[1], "Hotkey: Super+Y…")
         # The German layout's letters on the keys of codes 16, 27 and 41; the
         # US ones come back afterwards.
         self.addCleanup(self.remap, 29, "0x79", "0x59")
@@ -440,10 +440,10 @@ class KeyNames(SessionTestCase):
         self.remap(20, "0xdf", "0x3f")  # ssharp question
         self.remap(47, "0xf6", "0xd6")  # odiaeresis Odiaeresis
         # Read afresh each time the menu opens: no restart needed.
-        self.assertEqual(dusk.titles()[1], "Hotkey: ⌘Z…")
+        self.assertEqual(dusk.titles()[1], "Hotkey: Super+Z…")
         dusk.stop()
-        self.assertEqual(self.shortcut_title(27), "Hotkey: ⌘SS…")
-        self.assertEqual(self.shortcut_title(41), "Hotkey: ⌘Ö…")
+        self.assertEqual(self.shortcut_title(27), "Hotkey: Super+SS…")
+        self.assertEqual(self.shortcut_title(41), "Hotkey: Super+Ö…")
 
 
 class WithoutADisplay(unittest.TestCase):

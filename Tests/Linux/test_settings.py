@@ -41,8 +41,8 @@ FULL_DISK = os.environ.get("DUSK_FULL_DISK", "")
 # ⇧⌘K stored, ⌃⌥J recorded over it: a mix of the two would be ⇧⌘J or ⌃⌥K.
 OLD = {"hotKeyCode": 40, "hotKeyModifiers": 0x120000}
 NEW = {"hotKeyCode": 38, "hotKeyModifiers": 0xC0000}
-OLD_TITLE, NEW_TITLE = "Hotkey: ⇧⌘K…", "Hotkey: ⌃⌥J…"
-DEFAULT_TITLE = "Hotkey: ⌃⌥⌘D…"
+OLD_TITLE, NEW_TITLE = "Hotkey: Shift+Super+K…", "Hotkey: Ctrl+Alt+J…"
+DEFAULT_TITLE = "Hotkey: Ctrl+Alt+Super+D…"
 RECORDER = "^Dusk Hotkey$"
 ALERT = "^Dusk$"
 UNFINISHED = "left behind by a save that did not finish"
@@ -274,7 +274,7 @@ class BareKeys(SettingsTestCase):
                                "function key can be a shortcut")
 
     def test_a_key_with_shift_alone_is_not_registered(self):
-        self.check_not_grabbed("hotKeyCode=2\nhotKeyModifiers=131072\n", "Hotkey: ⇧D (not registered)…", "1",
+        self.check_not_grabbed("hotKeyCode=2\nhotKeyModifiers=131072\n", "Hotkey: Shift+D (not registered)…", "1",
                                "not registering ⇧D code=2 mods=512: without Control, Option or Command only a "
                                "function key can be a shortcut")
 

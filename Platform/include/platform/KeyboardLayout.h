@@ -36,6 +36,19 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// How this desktop writes the modifier keys of a shortcut: each one's name,
+// and what follows each name before the next one or the key. A Mac writes
+// ⌃⌥⇧⌘ with nothing between ("⌃⌥⌘D"); other desktops spell them out
+// ("Ctrl+Alt+Super+D").
+struct ModifierNames {
+    std::string control;
+    std::string option;
+    std::string shift;
+    std::string command;
+    std::string separator;
+};
+ModifierNames modifierNames();
+
 // Upper case by the full Unicode mapping ("ß" becomes "SS"), as UTF-8.
 std::string uppercaseString(std::u16string_view text);
 

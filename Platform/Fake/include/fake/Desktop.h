@@ -250,6 +250,8 @@ void useLayout(Layout layout);
 // A layout of the test's own: key code to the text it types.
 void useLayout(std::map<std::uint16_t, std::u16string> keys);
 void failTranslations(bool fail);
+// How this desktop names the modifier keys in shortcuts.
+void useModifierNames(platform::ModifierNames names);
 
 // --- Windows and keyboard input ------------------------------------------------------
 

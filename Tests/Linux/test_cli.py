@@ -1,0 +1,172 @@
+#!/usr/bin/python3
+"""Dusk's command line on a real (virtual) Linux desktop: every command and
+exit status, with no display at all, beside a running instance whose tray
+item follows, and with the toggle failing. The desktop file's action is
+launched through GLib, as a launcher or dock does. All components are
+Debian's own (Xvfb, dbus-daemon, dconf, GLib); the tray host is
+tray_host.py, written from the StatusNotifierItem interface."""
+
+import os
+import re
+import subprocess
+import sys
+import unittest
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from session import Session, wait_until  # noqa: E402
+
+DUSK = os.environ.get("DUSK_EXECUTABLE", "")
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+LIGHT_TIP = "Dusk – switch to Dark Mode"
+DARK_TIP = "Dusk – switch to Light Mode"
+USAGE = "Usage: dusk [COMMAND]\n"
+
+
+def project_version():
+    with open(os.path.join(SOURCE_DIR, "CMakeLists.txt"), encoding="utf-8") as cmake:
+        return re.search(r"project\(Dusk VERSION ([0-9.]+)", cmake.read()).group(1)
+
+
+class CommandLineSession(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.session = Session()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def setUp(self):
+        self.session.set_color_scheme("default")
+        self.running = []
+
+    def tearDown(self):
+        for dusk in self.running:
+            dusk.stop()
+
+    def dusk(self, *arguments, display=True, **environment):
+        env = dict(self.session.env)
+        if not display:
+            del env["DISPLAY"]
+        env.update(environment)
+        return subprocess.run([DUSK, *arguments], env=env, capture_output=True, text=True, timeout=30)
+
+    def command_errors(self, result):
+        """What the command itself says on standard error; the log lines go
+        there too, but only because these sessions have no journal."""
+        return "".join(line for line in result.stderr.splitlines(keepends=True) if line.startswith("dusk: "))
+
+
+class WithoutADisplay(CommandLineSession):
+    def test_every_command_and_its_exit_status(self):
+        result = self.dusk("status", display=False)
+        self.assertEqual((result.returncode, result.stdout, self.command_errors(result)), (0, "light\n", ""))
+
+        result = self.dusk("toggle", display=False)
+        self.assertEqual((result.returncode, result.stdout, self.command_errors(result)), (0, "", ""))
+        self.assertEqual(self.session.color_scheme(), "'prefer-dark'")
+        # The menu's own toggle: the same log lines.
+        self.assertIn("toggle requested, currently dark=false", result.stderr)
+        self.assertIn("toggle succeeded, now dark=true", result.stderr)
+        self.assertEqual(self.dusk("status", display=False).stdout, "dark\n")
+
+        # Asking for what already is succeeds without a toggle.
+        result = self.dusk("dark", display=False)
+        self.assertEqual((result.returncode, result.stdout, self.command_errors(result)), (0, "", ""))
+        self.assertNotIn("toggle requested", result.stderr)
+        self.assertEqual(self.session.color_scheme(), "'prefer-dark'")
+
+        result = self.dusk("light", display=False)
+        self.assertEqual((result.returncode, self.command_errors(result)), (0, ""))
+        self.assertIn("toggle requested, currently dark=true", result.stderr)
+        self.assertEqual(self.session.color_scheme(), "'default'")
+        self.assertNotIn("toggle requested", self.dusk("light", display=False).stderr)
+        self.assertEqual(self.dusk("dark", display=False).returncode, 0)
+        self.assertEqual(self.session.color_scheme(), "'prefer-dark'")
+
+        result = self.dusk("--version", display=False)
+        self.assertEqual((result.returncode, result.stdout, result.stderr), (0, f"Dusk {project_version()}\n", ""))
+        result = self.dusk("--help", display=False)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+        self.assertTrue(result.stdout.startswith(USAGE), result.stdout)
+
+        # No tray item came of any of it.
+        self.assertEqual(self.session.registered_items(), [])
+
+    def test_anything_else_is_a_usage_error_that_changes_nothing(self):
+        for arguments in (["bogus"], ["toggle", "twice"], ["--dark"], ["STATUS"]):
+            result = self.dusk(*arguments, display=False)
+            self.assertEqual(result.returncode, 2, arguments)
+            self.assertEqual(result.stdout, "", arguments)
+            self.assertTrue(result.stderr.startswith("dusk: "), result.stderr)
+            self.assertIn("\n" + USAGE, result.stderr)
+        self.assertEqual(self.session.color_scheme(), "'default'")
+
+
+class BesideARunningInstance(CommandLineSession):
+    def test_the_tray_item_follows_a_toggle_from_the_command_line(self):
+        dusk = self.session.start_dusk(DUSK)
+        self.running.append(dusk)
+        self.assertEqual(dusk.tooltip(), LIGHT_TIP)
+
+        self.assertEqual(self.dusk("toggle").returncode, 0)
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the tray item to turn dark")
+        self.assertEqual(dusk.icon_name(), "dusk-moon-symbolic")
+        self.assertEqual(self.dusk("status").stdout, "dark\n")
+
+        self.assertEqual(self.dusk("light").returncode, 0)
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the tray item to turn light")
+        self.assertEqual(self.dusk("status").stdout, "light\n")
+
+        # The commands ran with the display there, and still added no item
+        # of their own; the instance lives on.
+        self.assertEqual(len(self.session.registered_items()), 1)
+        self.assertIsNone(dusk.process.poll())
+
+
+class WhenTheToggleFails(CommandLineSession):
+    def expect_failure(self, result, reason):
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(result.stdout, "")
+        self.assertRegex(self.command_errors(result),
+                         r"(?m)^dusk: Couldn't change appearance: .*" + re.escape(reason) + r".* \(-?\d+\)$")
+        self.assertEqual(self.session.color_scheme(), "'default'")
+
+    def test_on_plasma_without_its_colour_scheme_tool(self):
+        self.expect_failure(self.dusk("toggle", display=False, XDG_CURRENT_DESKTOP="KDE"),
+                            "plasma-apply-colorscheme")
+
+    def test_without_gnome_s_settings_schema(self):
+        empty = os.path.join(self.session.root, "no-schemas")
+        os.makedirs(empty, exist_ok=True)
+        self.expect_failure(self.dusk("toggle", display=False, XDG_DATA_DIRS=empty), "is not installed")
+
+
+class DesktopAction(CommandLineSession):
+    """What a launcher offers: the action in the desktop file, read and
+    launched through GLib's GDesktopAppInfo, with `dusk` found on PATH as
+    an installed copy would be."""
+
+    def test_the_action_switches_between_light_and_dark(self):
+        desktop_file = os.path.join(SOURCE_DIR, "Resources", "app.dusk.Dusk.desktop")
+        validated = subprocess.run(["desktop-file-validate", desktop_file], capture_output=True, text=True)
+        self.assertEqual((validated.returncode, validated.stdout), (0, ""))
+        launch = """
+import sys
+from gi.repository import Gio
+info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])
+print(info.list_actions(), info.get_action_name("toggle"))
+info.launch_action("toggle", None)
+"""
+        path = os.path.dirname(DUSK) + os.pathsep + self.session.env["PATH"]
+        result = subprocess.run(["/usr/bin/python3", "-c", launch, desktop_file], env={**self.session.env,
+                                "PATH": path}, capture_output=True, text=True, timeout=30)
+        self.assertEqual(result.stdout, "['toggle'] Switch between Light and Dark\n", result.stderr)
+        wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the action to turn it dark")
+        self.assertEqual(self.session.registered_items(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
