@@ -15,6 +15,8 @@ enum { kEventClassKeyboard = 'keyb' };
 enum { kEventHotKeyPressed = 5 };
 enum { kEventParamDirectObject = '----' };
 enum { typeEventHotKeyID = 'hkid' };
+enum { kEventParamKeyCode = 'kcod', kEventParamKeyModifiers = 'kmod' };
+enum { typeUInt32 = 'magn' };
 
 typedef struct OpaqueEventTargetRef* EventTargetRef;
 typedef struct OpaqueEventHandlerRef* EventHandlerRef;
@@ -43,6 +45,7 @@ EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr userRoutine);
 EventTargetRef GetEventDispatcherTarget(void);
 OSStatus InstallEventHandler(EventTargetRef inTarget, EventHandlerUPP inHandler, ItemCount inNumTypes,
                              const EventTypeSpec* inList, void* inUserData, EventHandlerRef* outRef);
+UInt32 GetEventKind(EventRef inEvent);
 OSStatus GetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inDesiredType,
                            EventParamType* outActualType, ByteCount inBufferSize, ByteCount* outActualSize,
                            void* outData);
