@@ -60,6 +60,13 @@ class WaylandSession(Session):
         self.env.pop("DISPLAY", None)
         self.env["WAYLAND_DISPLAY"] = "dusk-0"
 
+    def compositor_window(self):
+        """weston's own window on the Xvfb screen, as its log names it."""
+        for line in self.read(self.weston_log).splitlines():
+            if "window id" in line:
+                return line.rsplit(" ", 1)[1]
+        raise AssertionError("weston named no window of its own")
+
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env={**self.env, "DISPLAY": self.screen}, capture_output=True,
                               text=True, timeout=20)
@@ -251,21 +258,21 @@ class WithoutPortal(WaylandTestCase):
 class RecorderOnWayland(WithPortal):
     session_kind = KeyboardSession
 
-    def record(self, dusk, keys):
-        dusk.click("Hotkey: ⌃⌥⌘D…")
-        wait_until(lambda: "Type a new shortcut" in " ".join(dusk.window_texts()) or
-                   any("shortcut" in text.lower() for text in dusk.window_texts()),
-                   what=lambda: f"the recorder (texts: {dusk.window_texts()})")
-        # Keys reach whichever Wayland window weston has focused: the new one.
-        window = self.session.xdotool("search", "--name", "Weston Compositor").stdout.split()[0]
+    PROMPT = "Press the shortcut you want to use to toggle Light/Dark mode."
+
+    def record(self, dusk, title, keys):
+        """Opens the recorder from the menu and types keys into it."""
+        dusk.click(title)
+        wait_until(lambda: self.PROMPT in dusk.window_texts(), what=lambda: f"the recorder in {dusk.window_texts()}")
+        # weston gives the keyboard to the window it mapped last: the recorder.
+        window = self.session.compositor_window()
         self.session.xdotool("mousemove", "--window", window, "400", "300")
-        self.session.xdotool("windowfocus", "--sync", window)
         self.session.xdotool("key", "--window", window, keys)
 
     def test_a_recorded_shortcut_is_bound_anew_and_a_refusal_is_shown(self):
         dusk = self.start(accessible=True)
         self.wait_bound(dusk)
-        self.record(dusk, "ctrl+alt+super+k")
+        self.record(dusk, "Hotkey: ⌃⌥⌘D…", "ctrl+alt+super+k")
         wait_until(lambda: "bind toggle-appearance CTRL+ALT+LOGO+k | Switch between Light and Dark" in
                    self.portal.lines(), what=lambda: f"the new trigger (portal: {self.portal.lines()})")
         wait_until(lambda: dusk.titles()[1] == "Hotkey: ⌃⌥⌘K…", what=lambda: f"the new shortcut in {dusk.titles()}")
@@ -273,18 +280,12 @@ class RecorderOnWayland(WithPortal):
         self.assertEqual(self.portal.test.OpenSessions(), 1)
 
         self.portal.test.AnswerBindsWith("refuse", "")
-        dusk.click("Hotkey: ⌃⌥⌘K…")
-        self.record_keys_only(dusk, "ctrl+alt+super+j")
+        self.record(dusk, "Hotkey: ⌃⌥⌘K…", "ctrl+alt+super+j")
         wait_until(lambda: "Couldn't register ⌃⌥⌘J" in dusk.window_texts(),
                    what=lambda: f"the alert (texts: {dusk.window_texts()})")
         dusk.press_button("OK")
         wait_until(lambda: dusk.titles()[1] == "Hotkey: ⌃⌥⌘J (not registered)…",
                    what=lambda: f"the refusal in {dusk.titles()}")
-
-    def record_keys_only(self, dusk, keys):
-        wait_until(lambda: len(dusk.window_texts()) > 0, what="the recorder")
-        window = self.session.xdotool("search", "--name", "Weston Compositor").stdout.split()[0]
-        self.session.xdotool("key", "--window", window, keys)
 
 
 class NoPlatform(unittest.TestCase):
