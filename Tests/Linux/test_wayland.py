@@ -260,29 +260,36 @@ class RecorderOnWayland(WithPortal):
 
     PROMPT = "Press the shortcut you want to use to toggle Light/Dark mode."
 
-    def record(self, dusk, title, keys):
-        """Opens the recorder from the menu and types keys into it."""
+    def record(self, dusk, title, keys, recorded):
+        """Opens the recorder from the menu and types keys into it until
+        `recorded` holds. weston hands the keyboard to a new window once it
+        has shown it, which nothing outside weston can see: keys typed before
+        then reach no window and are typed again."""
         dusk.click(title)
         wait_until(lambda: self.PROMPT in dusk.window_texts(), what=lambda: f"the recorder in {dusk.window_texts()}")
-        # weston gives the keyboard to the window it mapped last: the recorder.
-        window = self.session.compositor_window()
-        self.session.xdotool("mousemove", "--window", window, "400", "300")
-        self.session.xdotool("key", "--window", window, keys)
+        self.session.xdotool("windowfocus", "--sync", self.session.compositor_window())
+        for _ in range(10):
+            self.session.xdotool("key", keys)
+            try:
+                wait_until(lambda: recorded() or self.PROMPT not in dusk.window_texts(), timeout=3)
+            except AssertionError:
+                continue  # still open, nothing recorded
+            return wait_until(recorded, what=f"{keys} to be recorded")
+        raise AssertionError(f"{keys} never reached the recorder")
 
     def test_a_recorded_shortcut_is_bound_anew_and_a_refusal_is_shown(self):
         dusk = self.start(accessible=True)
         self.wait_bound(dusk)
-        self.record(dusk, "Hotkey: ⌃⌥⌘D…", "ctrl+alt+super+k")
-        wait_until(lambda: "bind toggle-appearance CTRL+ALT+LOGO+k | Switch between Light and Dark" in
-                   self.portal.lines(), what=lambda: f"the new trigger (portal: {self.portal.lines()})")
+        self.record(dusk, "Hotkey: ⌃⌥⌘D…", "ctrl+alt+super+k",
+                    lambda: "bind toggle-appearance CTRL+ALT+LOGO+k | Switch between Light and Dark" in
+                    self.portal.lines())
         wait_until(lambda: dusk.titles()[1] == "Hotkey: ⌃⌥⌘K…", what=lambda: f"the new shortcut in {dusk.titles()}")
         # Each bind had a session of its own; the earlier ones are closed.
         self.assertEqual(self.portal.test.OpenSessions(), 1)
 
         self.portal.test.AnswerBindsWith("refuse", "")
-        self.record(dusk, "Hotkey: ⌃⌥⌘K…", "ctrl+alt+super+j")
-        wait_until(lambda: "Couldn't register ⌃⌥⌘J" in dusk.window_texts(),
-                   what=lambda: f"the alert (texts: {dusk.window_texts()})")
+        self.record(dusk, "Hotkey: ⌃⌥⌘K…", "ctrl+alt+super+j",
+                    lambda: "Couldn't register ⌃⌥⌘J" in dusk.window_texts())
         dusk.press_button("OK")
         wait_until(lambda: dusk.titles()[1] == "Hotkey: ⌃⌥⌘J (not registered)…",
                    what=lambda: f"the refusal in {dusk.titles()}")
