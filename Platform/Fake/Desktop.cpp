@@ -344,6 +344,11 @@ std::optional<platform::OSStatus> pressHotKey(std::uint32_t keyCode, std::uint32
 platform::OSStatus deliverHotKeyEvent(platform::EventHotKeyID hotKeyID) { return deliver(hotKeyID); }
 platform::OSStatus deliverUnreadableHotKeyEvent() { return deliver(std::nullopt); }
 
+platform::OSStatus deliverHotKeyBindingChange(platform::EventHotKeyID hotKeyID,
+                                              std::optional<std::pair<std::uint32_t, std::uint32_t>> keys) {
+    return deliver(hotKeyID, platform::kEventHotKeyBindingChanged, keys);
+}
+
 std::optional<platform::OSStatus> rebindHotKey(std::optional<std::pair<std::uint32_t, std::uint32_t>> keys) {
     auto& registrations = desktop().registrations;
     if (registrations.empty()) return std::nullopt;

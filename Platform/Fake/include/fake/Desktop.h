@@ -246,6 +246,9 @@ platform::OSStatus deliverUnreadableHotKeyEvent();
 // modifier mask), or drops it (none), as a shortcuts portal may. Answers the
 // handler's status, or none when nothing of Dusk's is registered.
 std::optional<platform::OSStatus> rebindHotKey(std::optional<std::pair<std::uint32_t, std::uint32_t>> keys);
+// Delivers a binding change with any identifier to the installed handlers.
+platform::OSStatus deliverHotKeyBindingChange(platform::EventHotKeyID hotKeyID,
+                                              std::optional<std::pair<std::uint32_t, std::uint32_t>> keys);
 
 // --- Keyboard layouts -----------------------------------------------------------------
 
