@@ -17,7 +17,7 @@
 #include "platform/HotKeyEvents.h"
 
 struct platform::OpaqueEventRef {
-    EventHotKeyID hotKeyID;
+    EventHotKeyID hotKeyID{};
     std::uint32_t kind = kEventHotKeyPressed;
     // For a binding change: the keys now in effect, if any.
     std::optional<dusk::backend::Chord> binding;
