@@ -295,6 +295,30 @@ class RecorderOnWayland(WithPortal):
                    what=lambda: f"the refusal in {dusk.titles()}")
 
 
+class BesideXWayland(WaylandTestCase):
+    """A Wayland session that also offers an X display, as with XWayland:
+    Dusk goes native where the portal offers shortcuts, and keeps to X11 and
+    its key grab where it does not."""
+
+    session_kind = KeyboardSession
+
+    def test_the_portal_decides_between_wayland_and_x11(self):
+        portal = ShortcutsPortal(self.session)
+        try:
+            dusk = self.start(env={"DISPLAY": self.session.screen})
+            wait_until(lambda: portal.lines_starting("bind"), what=lambda: f"a bind (Dusk: {dusk.log()!r})")
+            self.assertEqual(dusk.titles()[1], "Hotkey: ⌃⌥⌘D…")
+            dusk.stop()
+        finally:
+            portal.stop()
+        dusk = self.start(env={"DISPLAY": self.session.screen})
+        wait_until(lambda: "RegisterEventHotKey" in dusk.log(), what="the registration")
+        self.assertRegex(dusk.log(), r"RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0\b")
+        # The grab is X11's: a key typed on the X display toggles.
+        self.session.xdotool("key", "ctrl+alt+super+d")
+        wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the X11 press to toggle")
+
+
 class NoPlatform(unittest.TestCase):
     def test_a_session_no_qt_platform_can_start_in_gives_one_line_and_status_1(self):
         base = {key: value for key, value in os.environ.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
