@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QString>
 #include <cstdio>
@@ -53,6 +54,13 @@ HeldMessages& heldMessages() {
     return messages;
 }
 
+void passOnHeld() {
+    auto& messages = heldMessages();
+    if (messages.held.empty()) return;
+    std::fputs(messages.held.c_str(), stderr);
+    messages.held.clear();
+}
+
 void holdWhileStarting(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     auto& messages = heldMessages();
     const bool started = !QGuiApplication::platformName().isEmpty();
@@ -71,10 +79,7 @@ void holdWhileStarting(QtMsgType type, const QMessageLogContext& context, const 
         messages.held += text + "\n";
         return;
     }
-    if (!messages.held.empty()) {
-        std::fputs(messages.held.c_str(), stderr);
-        messages.held.clear();
-    }
+    passOnHeld();
     if (messages.previous != nullptr) {
         messages.previous(type, context, message);
     } else {
@@ -87,6 +92,8 @@ void holdWhileStarting(QtMsgType type, const QMessageLogContext& context, const 
 void chooseQtPlatform() {
     const bool x11 = requireDisplay();
     heldMessages().previous = qInstallMessageHandler(&holdWhileStarting);
+    // Run by QApplication's constructor once its platform is up.
+    qAddPreRoutine(&passOnHeld);
     if (isSet("QT_QPA_PLATFORM")) return;
     // The shortcut needs keys typed into any window: on Wayland only the
     // desktop's shortcuts portal can give that, so Dusk goes native where
