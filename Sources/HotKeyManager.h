@@ -29,7 +29,8 @@ public:
     // registered shortcut or drop it later; called with what is in effect.
     std::function<void(const std::optional<HotKey>&)> onBindingChanged;
 
-    // What the platform has accepted now; none after a refusal.
+    // What is in effect now: none after a refusal, or once the desktop has
+    // dropped the keys it had bound.
     const std::optional<HotKey>& registered() const { return registered_; }
 
     // Drops the current registration first, whatever the outcome.

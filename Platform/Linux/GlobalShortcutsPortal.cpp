@@ -45,7 +45,7 @@ std::uint64_t microsecondsUntil(Clock::time_point deadline) {
 }
 
 // Appends an a{sv} of string values.
-int appendStringEntries(sd_bus_message* message, const GlobalShortcutsPortal::Options& entries) {
+int appendStringEntries(sd_bus_message* message, const std::vector<std::pair<const char*, std::string>>& entries) {
     int r = sd_bus_message_open_container(message, 'a', "{sv}");
     for (const auto& [key, value] : entries) {
         if (r >= 0) r = sd_bus_message_append(message, "{sv}", key, "s", value.c_str());
@@ -179,7 +179,7 @@ bool GlobalShortcutsPortal::connect(std::string& problem) {
         problem = std::string("cannot listen to the portal: ") + std::strerror(-r);
         return false;
     }
-    activated_.reset(slot);
+    shortcutSignals_.reset(slot);
     bus_ = std::move(bus);
     senderToken_ = std::move(token);
     listen();

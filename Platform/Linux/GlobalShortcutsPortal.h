@@ -36,7 +36,6 @@ public:
     // What the desktop reports for Dusk's shortcut: the text it shows for the
     // trigger, or none when no trigger is bound.
     using Trigger = std::optional<std::string>;
-    using Options = std::vector<std::pair<const char*, std::string>>;
 
     struct Outcome {
         bool answered = false;  // false: no portal, an error, or no answer in time
@@ -67,6 +66,7 @@ public:
 
 private:
     struct Request;
+    using Options = std::vector<std::pair<const char*, std::string>>;
     GlobalShortcutsPortal() = default;
 
     bool connect(std::string& problem);
@@ -90,7 +90,7 @@ private:
 
     BusPtr bus_;
     std::string senderToken_;
-    SlotPtr activated_, changed_, sessionClosed_;
+    SlotPtr shortcutSignals_, sessionClosed_;
     std::string session_;
     std::unique_ptr<QSocketNotifier> notifier_;
     unsigned tokens_ = 0;

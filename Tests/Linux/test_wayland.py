@@ -218,6 +218,16 @@ class PortalShortcut(WithPortal):
         self.assertEqual(self.portal.test.Press(SHORTCUT), 1)
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the press to toggle")
 
+    def test_keys_dusk_cannot_name_read_not_registered_and_are_logged(self):
+        self.portal.test.AnswerBindsWith("other", "Ctrl+Ω")
+        dusk = self.start()
+        self.wait_bound(dusk)
+        wait_until(lambda: dusk.titles()[1] == "Hotkey: ⌃⌥⌘D (not registered)…",
+                   what=lambda: f"no claim in {dusk.titles()}")
+        self.assertIn('the desktop bound the global shortcut to "Ctrl+Ω", keys Dusk cannot name', dusk.log())
+        # Nothing was stored over the shortcut Dusk asked for.
+        self.assertEqual(self.stored(), "")
+
     def test_refused_cancelled_or_unbound_reads_not_registered(self):
         for answer, problem in (("refuse", "the desktop refused the shortcut"),
                                 ("cancel", "the desktop cancelled the shortcut"),
