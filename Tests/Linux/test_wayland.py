@@ -12,9 +12,11 @@ own xdg-desktop-portal, which then really offers no global shortcuts.
 DUSK_EXECUTABLE names the built program."""
 
 import os
+import shutil
 import socket
 import subprocess
 import sys
+import tempfile
 import unittest
 
 import dbus
@@ -332,20 +334,29 @@ class BesideXWayland(WaylandTestCase):
 class NoPlatform(unittest.TestCase):
     def test_a_session_no_qt_platform_can_start_in_gives_one_line_and_status_1(self):
         base = {key: value for key, value in os.environ.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        runtime = os.environ.get("XDG_RUNTIME_DIR") or "/tmp"
-        cases = {
-            # A compositor that has gone away.
-            "dead compositor": {"WAYLAND_DISPLAY": "dusk-nobody-listens", "XDG_RUNTIME_DIR": runtime},
-            # Qt's wayland platform missing, as without qt6-wayland.
-            "no wayland platform": {"WAYLAND_DISPLAY": "dusk-nobody-listens", "XDG_RUNTIME_DIR": runtime,
-                                    "QT_QPA_PLATFORM_PLUGIN_PATH": os.path.join(HERE, "no-such-plugins")},
-        }
-        for name, env in cases.items():
-            with self.subTest(name):
-                result = subprocess.run([DUSK], env={**base, **env}, capture_output=True, text=True, timeout=30)
-                self.assertEqual(result.returncode, 1, result.stderr)
-                self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
-                self.assertTrue(result.stderr.startswith("dusk: cannot start on this display"), result.stderr)
+        with tempfile.TemporaryDirectory(prefix="dusk-noplatform-") as root:
+            # A copy whose Qt finds no platform plugins at all, as where
+            # qt6-wayland is not installed: Qt reads qt.conf beside the program.
+            os.makedirs(os.path.join(root, "plugins", "platforms"))
+            shutil.copy(DUSK, os.path.join(root, "dusk"))
+            with open(os.path.join(root, "qt.conf"), "w") as conf:
+                conf.write(f"[Paths]\nPlugins = {os.path.join(root, 'plugins')}\n")
+            runtime = os.path.join(root, "run")
+            os.makedirs(runtime, mode=0o700)
+            cases = {
+                # A compositor that has gone away.
+                "dead compositor": (DUSK, "Failed to create wl_display"),
+                "no wayland platform": (os.path.join(root, "dusk"), 'Qt platform plugin "wayland"'),
+            }
+            for name, (program, reason) in cases.items():
+                with self.subTest(name):
+                    env = {**base, "WAYLAND_DISPLAY": "dusk-nobody-listens", "XDG_RUNTIME_DIR": runtime}
+                    result = subprocess.run([program], env=env, capture_output=True, text=True, timeout=30)
+                    self.assertEqual(result.returncode, 1, result.stderr)
+                    self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+                    self.assertTrue(result.stderr.startswith("dusk: cannot start on this display (Qt platform wayland): "),
+                                    result.stderr)
+                    self.assertIn(reason, result.stderr)
 
 
 if __name__ == "__main__":
