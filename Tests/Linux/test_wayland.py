@@ -61,6 +61,12 @@ class WaylandSession(Session):
         # Wayland only: Dusk must find no X display of its own.
         self.env.pop("DISPLAY", None)
         self.env["WAYLAND_DISPLAY"] = "dusk-0"
+        if self.keyboard:
+            # The X keyboard goes to weston once and for all: weston hands
+            # it to each window it maps, and an X focus change later would
+            # give it back to whichever window had it before.
+            wait_until(lambda: "window id" in self.read(self.weston_log), what="weston's window")
+            self.xdotool("windowfocus", "--sync", self.compositor_window())
 
     def compositor_window(self):
         """weston's own window on the Xvfb screen, as its log names it."""
@@ -279,7 +285,6 @@ class RecorderOnWayland(WithPortal):
         then reach no window and are typed again."""
         dusk.click(title)
         wait_until(lambda: self.PROMPT in dusk.window_texts(), what=lambda: f"the recorder in {dusk.window_texts()}")
-        self.session.xdotool("windowfocus", "--sync", self.session.compositor_window())
         for _ in range(10):
             self.session.xdotool("key", keys)
             try:
