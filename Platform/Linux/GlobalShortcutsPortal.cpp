@@ -193,9 +193,23 @@ void GlobalShortcutsPortal::listen() {
 
 void GlobalShortcutsPortal::dispatch() {
     if (!bus_) return;
-    while (sd_bus_process(bus_.get(), nullptr) > 0) {
+    int r = 0;
+    while ((r = sd_bus_process(bus_.get(), nullptr)) > 0) {
     }
-    sd_bus_flush(bus_.get());
+    if (r >= 0) {
+        sd_bus_flush(bus_.get());
+        return;
+    }
+    // The bus has gone (the session is ending): its socket would wake the
+    // loop for ever, and the desktop has forgotten the session with it.
+    notifier_->setEnabled(false);
+    notifier_.release()->deleteLater();
+    shortcutSignals_.reset();
+    sessionClosed_.reset();
+    bus_.reset();
+    const bool hadSession = !session_.empty();
+    session_.clear();
+    if (hadSession && onTriggerChanged) onTriggerChanged(std::nullopt);
 }
 
 // A synchronous call may have read signals behind its reply, which the
