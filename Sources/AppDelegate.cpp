@@ -80,6 +80,11 @@ bool AppDelegate::anotherInstanceIsRunning() const {
 void AppDelegate::startHotKey() {
     // First use of the manager: its handler is installed here.
     HotKeyManager::shared().onTrigger = [] { AppearanceToggler::toggle(); };
+    // The desktop's choice of keys is the shortcut from then on: the menu,
+    // the recorder and the next start all show and ask for it.
+    HotKeyManager::shared().onBindingChanged = [](const std::optional<HotKey>& inEffect) {
+        if (inEffect) Settings::setHotKey(inEffect);
+    };
     applyHotKey(Settings::hotKey(), false);
 }
 

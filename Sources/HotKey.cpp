@@ -87,6 +87,14 @@ std::uint32_t HotKey::carbonModifiers() const {
     return mask;
 }
 
+HotKey HotKey::withCarbonModifiers(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
+    HotKey hotKey{keyCode, 0};
+    for (const auto& modifier : modifierTable) {
+        if ((carbonModifiers & modifier.carbonMask) != 0) hotKey.modifiers |= modifier.flag;
+    }
+    return hotKey;
+}
+
 std::string HotKey::displayString() const { return modifierSymbols() + KeyNames::name(keyCode); }
 
 bool HotKey::isRecordable() const { return (modifiers & Modifier::required) != 0 || KeyNames::isFunctionKey(keyCode); }

@@ -38,6 +38,8 @@ struct HotKey {
 
     // The event manager's modifier mask for registration.
     std::uint32_t carbonModifiers() const;
+    // The shortcut a key code and such a mask stand for.
+    static HotKey withCarbonModifiers(std::uint32_t keyCode, std::uint32_t carbonModifiers);
     std::string modifierSymbols() const { return dusk::modifierSymbols(modifiers); }
     // Symbols, then the key's name: the form the log keeps on every desktop.
     std::string displayString() const;

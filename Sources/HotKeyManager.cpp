@@ -1,5 +1,7 @@
 #include "HotKeyManager.h"
 
+#include <array>
+
 #include "Log.h"
 #include "platform/Foundation.h"
 
@@ -11,11 +13,15 @@ HotKeyManager& HotKeyManager::shared() {
 }
 
 HotKeyManager::HotKeyManager(PrivateToken) {
-    // Presses only; releases are of no use to a toggle.
-    const platform::EventTypeSpec pressed{platform::kEventClassKeyboard, platform::kEventHotKeyPressed};
+    // Presses, not releases, which are of no use to a toggle; and the
+    // desktop's word on which keys are bound, where it has one.
+    const std::array<platform::EventTypeSpec, 2> types{{
+        {platform::kEventClassKeyboard, platform::kEventHotKeyPressed},
+        {platform::kEventClassKeyboard, platform::kEventHotKeyBindingChanged},
+    }};
     platform::EventHandlerRef handler = nullptr;
-    const auto status = platform::InstallEventHandler(platform::GetEventDispatcherTarget(), &eventCallback, 1, &pressed,
-                                                      nullptr, &handler);
+    const auto status = platform::InstallEventHandler(platform::GetEventDispatcherTarget(), &eventCallback,
+                                                      types.size(), types.data(), nullptr, &handler);
     if (handler != nullptr) handlerRef_ = handler;
     log().notice("InstallEventHandler status=%{public}d", {status});
 }
@@ -26,8 +32,28 @@ platform::OSStatus HotKeyManager::eventCallback(platform::EventHandlerCallRef, p
         platform::GetEventParameter(event, platform::kEventParamDirectObject, platform::typeEventHotKeyID, nullptr,
                                     sizeof(pressed), nullptr, &pressed);
     if (status != platform::noErr) return status;
+    if (platform::GetEventKind(event) == platform::kEventHotKeyBindingChanged) {
+        std::uint32_t keyCode = 0, carbonModifiers = 0;
+        const bool bound =
+            platform::GetEventParameter(event, platform::kEventParamKeyCode, platform::typeUInt32, nullptr,
+                                        sizeof keyCode, nullptr, &keyCode) == platform::noErr &&
+            platform::GetEventParameter(event, platform::kEventParamKeyModifiers, platform::typeUInt32, nullptr,
+                                        sizeof carbonModifiers, nullptr, &carbonModifiers) == platform::noErr;
+        shared().bindingChanged(
+            pressed, bound ? std::optional(HotKey::withCarbonModifiers(keyCode, carbonModifiers)) : std::nullopt);
+        return platform::noErr;
+    }
     shared().handle(pressed);
     return platform::noErr;
+}
+
+void HotKeyManager::bindingChanged(platform::EventHotKeyID changed, const std::optional<HotKey>& inEffect) {
+    // Only a registration of this manager's can be moved.
+    if (changed.signature != signature || changed.id != hotKeyID || !hotKeyRef_) return;
+    log().notice("hot key binding changed by the desktop: %{public}s",
+                 {inEffect ? inEffect->displayString() : std::string("no keys")});
+    registered_ = inEffect;
+    if (onBindingChanged) onBindingChanged(inEffect);
 }
 
 void HotKeyManager::handle(platform::EventHotKeyID pressed) {

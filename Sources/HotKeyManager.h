@@ -25,8 +25,12 @@ public:
 
     // Run on the main queue for each accepted press.
     std::function<void()> onTrigger;
+    // Where the desktop has the last word on the keys, it may move the
+    // registered shortcut or drop it later; called with what is in effect.
+    std::function<void(const std::optional<HotKey>&)> onBindingChanged;
 
-    // What the platform has accepted now; none after a refusal.
+    // What is in effect now: none after a refusal, or once the desktop has
+    // dropped the keys it had bound.
     const std::optional<HotKey>& registered() const { return registered_; }
 
     // Drops the current registration first, whatever the outcome. What the
@@ -37,6 +41,7 @@ public:
 private:
     static platform::OSStatus eventCallback(platform::EventHandlerCallRef, platform::EventRef event, void*);
     void handle(platform::EventHotKeyID pressed);
+    void bindingChanged(platform::EventHotKeyID changed, const std::optional<HotKey>& inEffect);
 
     std::optional<HotKey> registered_;
     std::optional<platform::EventHotKeyRef> hotKeyRef_;

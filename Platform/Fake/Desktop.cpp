@@ -315,12 +315,15 @@ int installedHandlers() { return static_cast<int>(desktop().handlers.size()); }
 int unregisterCalls() { return desktop().unregisterCalls; }
 
 namespace {
-platform::OSStatus deliver(platform::OpaqueEventRef event) {
+platform::OSStatus deliver(std::optional<platform::EventHotKeyID> hotKeyID,
+                           std::uint32_t kind = platform::kEventHotKeyPressed,
+                           std::optional<std::pair<std::uint32_t, std::uint32_t>> binding = std::nullopt) {
+    platform::OpaqueEventRef event{hotKeyID, kind, binding};
     platform::OSStatus status = -9874;  // eventNotHandledErr
     const auto handlers = desktop().handlers;
     for (const auto& handler : handlers) {
-        const bool wanted = std::any_of(handler.types.begin(), handler.types.end(), [](const auto& type) {
-            return type.eventClass == platform::kEventClassKeyboard && type.eventKind == platform::kEventHotKeyPressed;
+        const bool wanted = std::any_of(handler.types.begin(), handler.types.end(), [&](const auto& type) {
+            return type.eventClass == platform::kEventClassKeyboard && type.eventKind == event.kind;
         });
         if (wanted) status = handler.proc(nullptr, &event, nullptr);
     }
@@ -332,14 +335,29 @@ std::optional<platform::OSStatus> pressHotKey(std::uint32_t keyCode, std::uint32
     for (const auto& ref : desktop().registrations) {
         const auto& registration = ref->registration;
         if (registration.keyCode == keyCode && registration.carbonModifiers == carbonModifiers) {
-            return deliver({registration.hotKeyID});
+            return deliver(registration.hotKeyID);
         }
     }
     return std::nullopt;
 }
 
-platform::OSStatus deliverHotKeyEvent(platform::EventHotKeyID hotKeyID) { return deliver({hotKeyID}); }
-platform::OSStatus deliverUnreadableHotKeyEvent() { return deliver({std::nullopt}); }
+platform::OSStatus deliverHotKeyEvent(platform::EventHotKeyID hotKeyID) { return deliver(hotKeyID); }
+platform::OSStatus deliverUnreadableHotKeyEvent() { return deliver(std::nullopt); }
+
+platform::OSStatus deliverHotKeyBindingChange(platform::EventHotKeyID hotKeyID,
+                                              std::optional<std::pair<std::uint32_t, std::uint32_t>> keys) {
+    return deliver(hotKeyID, platform::kEventHotKeyBindingChanged, keys);
+}
+
+std::optional<platform::OSStatus> rebindHotKey(std::optional<std::pair<std::uint32_t, std::uint32_t>> keys) {
+    auto& registrations = desktop().registrations;
+    if (registrations.empty()) return std::nullopt;
+    auto& registration = registrations.front()->registration;
+    // Dropped keys press nothing; moved ones press from their new place.
+    registration.keyCode = keys ? keys->first : 0xFFFFFFFF;
+    registration.carbonModifiers = keys ? keys->second : 0;
+    return deliver(registration.hotKeyID, platform::kEventHotKeyBindingChanged, keys);
+}
 
 // --- Keyboard layouts -----------------------------------------------------------
 

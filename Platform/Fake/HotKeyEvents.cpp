@@ -26,8 +26,19 @@ OSStatus InstallEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
     return noErr;
 }
 
+std::uint32_t GetEventKind(EventRef event) { return event->kind; }
+
 OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* outActualType,
                            std::uint32_t bufferSize, std::uint32_t* outActualSize, void* outData) {
+    if (event != nullptr && (name == kEventParamKeyCode || name == kEventParamKeyModifiers)) {
+        if (desiredType != typeUInt32 || !event->binding) return eventParameterNotFoundErr;
+        if (bufferSize < sizeof(std::uint32_t)) return -50;
+        const std::uint32_t value = name == kEventParamKeyCode ? event->binding->first : event->binding->second;
+        std::memcpy(outData, &value, sizeof value);
+        if (outActualType != nullptr) *outActualType = typeUInt32;
+        if (outActualSize != nullptr) *outActualSize = sizeof value;
+        return noErr;
+    }
     if (event == nullptr || name != kEventParamDirectObject || desiredType != typeEventHotKeyID || !event->hotKeyID) {
         return eventParameterNotFoundErr;
     }

@@ -16,6 +16,9 @@
 
 struct platform::OpaqueEventRef {
     std::optional<platform::EventHotKeyID> hotKeyID;
+    std::uint32_t kind = platform::kEventHotKeyPressed;
+    // For a binding change: the keys now in effect, if any.
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> binding;
 };
 
 struct platform::OpaqueEventHotKeyRef {

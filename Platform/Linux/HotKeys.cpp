@@ -4,6 +4,7 @@
 #include <xcb/xkb.h>
 #undef explicit
 
+#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
@@ -13,13 +14,19 @@
 #include <utility>
 #include <vector>
 
+#include "GlobalShortcutsPortal.h"
 #include "Internal.h"
 #include "KeyCodes.h"
+#include "SessionKeymap.h"
+#include "ShortcutTrigger.h"
 #include "X11.h"
 #include "platform/HotKeyEvents.h"
 
 struct platform::OpaqueEventRef {
-    EventHotKeyID hotKeyID;
+    EventHotKeyID hotKeyID{};
+    std::uint32_t kind = kEventHotKeyPressed;
+    // For a binding change: the keys now in effect, if any.
+    std::optional<dusk::backend::Chord> binding;
 };
 
 struct platform::OpaqueEventHandlerRef {
@@ -163,6 +170,13 @@ public:
         handlers_.push_back(
             std::make_unique<OpaqueEventHandlerRef>(OpaqueEventHandlerRef{proc, std::move(types), userData}));
         return handlers_.back().get();
+    }
+
+    // Hands an event to every handler installed for its kind.
+    void send(EventHotKeyID id, std::uint32_t kind = kEventHotKeyPressed, std::optional<Chord> binding = std::nullopt) {
+        OpaqueEventRef event{id, kind, binding};
+        const auto handlers = snapshotHandlers(event.kind);
+        for (auto* handler : handlers) handler->proc(nullptr, &event, handler->userData);
     }
 
     OSStatus registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, EventHotKeyID id,
@@ -315,20 +329,18 @@ private:
             if (!grabs(*hotKey, keycode) || hotKey->modifiers != modifiers) continue;
             // One press, one event, however long the key is held.
             if (std::exchange(hotKey->held, true)) return;
-            OpaqueEventRef event{hotKey->hotKeyID};
-            const auto handlers = snapshotHandlers();
-            for (auto* handler : handlers) handler->proc(nullptr, &event, handler->userData);
+            send(hotKey->hotKeyID);
             return;
         }
     }
 
-    std::vector<OpaqueEventHandlerRef*> snapshotHandlers() const {
+    std::vector<OpaqueEventHandlerRef*> snapshotHandlers(std::uint32_t kind) const {
         std::vector<OpaqueEventHandlerRef*> wanted;
         for (const auto& handler : handlers_) {
-            const bool takesPresses = std::any_of(handler->types.begin(), handler->types.end(), [](const auto& type) {
-                return type.eventClass == kEventClassKeyboard && type.eventKind == kEventHotKeyPressed;
+            const bool takesKind = std::any_of(handler->types.begin(), handler->types.end(), [kind](const auto& type) {
+                return type.eventClass == kEventClassKeyboard && type.eventKind == kind;
             });
-            if (takesPresses) wanted.push_back(handler.get());
+            if (takesKind) wanted.push_back(handler.get());
         }
         return wanted;
     }
@@ -341,6 +353,84 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+// On Qt's Wayland platform no key typed into another application reaches
+// Dusk: the desktop's shortcuts portal stands in for the key grab, and the
+// desktop decides which keys the shortcut gets. The portal binds one
+// shortcut per session, so there is one registration at a time.
+class PortalHotKey final {
+public:
+    static bool inUse() { return QGuiApplication::platformName().startsWith(QStringLiteral("wayland")); }
+
+    static PortalHotKey& shared() {
+        static PortalHotKey instance;
+        return instance;
+    }
+
+    bool owns(EventHotKeyRef hotKey) { return hotKey == handle(); }
+
+    OSStatus registerHotKey(const Chord& wanted, EventHotKeyID id, EventHotKeyRef* outRef) {
+        if (id_) return eventHotKeyExistsErr;
+        const XkbContextPtr context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+        const XkbKeymapPtr keymap(context ? newCurrentKeymap(context.get()) : nullptr);
+        const auto trigger = preferredTrigger(wanted, keymap.get());
+        if (!trigger) return paramErr;
+        auto& portal = GlobalShortcutsPortal::shared();
+        portal.onActivated = [this] {
+            if (id_) HotKeys::shared().send(*id_);
+        };
+        portal.onTriggerChanged = [this](const GlobalShortcutsPortal::Trigger& now) { reportSoon(now); };
+        const auto outcome = portal.bind(*trigger);
+        ++generation_;
+        if (!outcome.trigger) {
+            portal.unbind();
+            logError("the global shortcut is not bound: " + outcome.problem +
+                     (outcome.answered ? "" : "; bind `dusk toggle` to a key in the desktop's own settings instead"));
+            return outcome.answered ? eventHotKeyExistsErr : eventInternalErr;
+        }
+        id_ = id;
+        if (outRef != nullptr) *outRef = handle();
+        // The desktop may have bound other keys than the ones asked for.
+        if (readTrigger(*outcome.trigger, keymap.get()) != wanted) reportSoon(outcome.trigger);
+        return noErr;
+    }
+
+    OSStatus unregisterHotKey() {
+        if (!id_) return eventHotKeyInvalidErr;
+        ++generation_;
+        id_.reset();
+        GlobalShortcutsPortal::shared().unbind();
+        return noErr;
+    }
+
+private:
+    EventHotKeyRef handle() { return reinterpret_cast<EventHotKeyRef>(&tag_); }
+
+    // After the registration that prompted it has returned, and only while
+    // that registration lasts.
+    void reportSoon(const GlobalShortcutsPortal::Trigger& trigger) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [this, trigger, generation = generation_] {
+                if (generation != generation_ || !id_) return;
+                std::optional<Chord> keys;
+                if (trigger) {
+                    const XkbContextPtr context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+                    const XkbKeymapPtr keymap(context ? newCurrentKeymap(context.get()) : nullptr);
+                    keys = readTrigger(*trigger, keymap.get());
+                    if (!keys)
+                        logError("the desktop bound the global shortcut to \"" + *trigger +
+                                 "\", keys Dusk cannot name");
+                }
+                HotKeys::shared().send(*id_, kEventHotKeyBindingChanged, keys);
+            },
+            Qt::QueuedConnection);
+    }
+
+    std::optional<EventHotKeyID> id_;
+    unsigned generation_ = 0;
+    char tag_ = 0;
+};
+
 }  // namespace
 }  // namespace dusk::backend
 
@@ -348,7 +438,11 @@ namespace platform {
 
 using dusk::backend::HotKeys;
 
+using dusk::backend::PortalHotKey;
+
 EventTargetRef GetEventDispatcherTarget() { return HotKeys::shared().target(); }
+
+std::uint32_t GetEventKind(EventRef event) { return event->kind; }
 
 OSStatus InstallEventHandler(EventTargetRef target, EventHandlerProcPtr handler, std::uint32_t numTypes,
                              const EventTypeSpec* list, void* userData, EventHandlerRef* outRef) {
@@ -360,6 +454,16 @@ OSStatus InstallEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
 
 OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* outActualType,
                            std::uint32_t bufferSize, std::uint32_t* outActualSize, void* outData) {
+    if (event != nullptr && (name == kEventParamKeyCode || name == kEventParamKeyModifiers)) {
+        if (desiredType != typeUInt32 || !event->binding) return eventParameterNotFoundErr;
+        if (bufferSize < sizeof(std::uint32_t) || outData == nullptr) return dusk::backend::paramErr;
+        const std::uint32_t value =
+            name == kEventParamKeyCode ? event->binding->keyCode : event->binding->carbonModifiers;
+        std::memcpy(outData, &value, sizeof value);
+        if (outActualType != nullptr) *outActualType = typeUInt32;
+        if (outActualSize != nullptr) *outActualSize = sizeof value;
+        return noErr;
+    }
     if (event == nullptr || name != kEventParamDirectObject || desiredType != typeEventHotKeyID) {
         return eventParameterNotFoundErr;
     }
@@ -373,9 +477,13 @@ OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSTy
 OSStatus RegisterEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID hotKeyID,
                              EventTargetRef target, std::uint32_t, EventHotKeyRef* outRef) {
     if (target != HotKeys::shared().target()) return dusk::backend::paramErr;
+    if (PortalHotKey::inUse()) return PortalHotKey::shared().registerHotKey({keyCode, modifiers}, hotKeyID, outRef);
     return HotKeys::shared().registerHotKey(keyCode, modifiers, hotKeyID, outRef);
 }
 
-OSStatus UnregisterEventHotKey(EventHotKeyRef hotKey) { return HotKeys::shared().unregisterHotKey(hotKey); }
+OSStatus UnregisterEventHotKey(EventHotKeyRef hotKey) {
+    if (PortalHotKey::shared().owns(hotKey)) return PortalHotKey::shared().unregisterHotKey();
+    return HotKeys::shared().unregisterHotKey(hotKey);
+}
 
 }  // namespace platform

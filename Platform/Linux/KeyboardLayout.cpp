@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "KeyCodes.h"
+#include "SessionKeymap.h"
 #include "X11.h"
 #include "platform/KeyboardLayout.h"
 
@@ -95,10 +96,14 @@ KeyboardLayout::~KeyboardLayout() = default;
 std::unique_ptr<KeyboardLayout> KeyboardLayout::copyCurrentASCIICapable() {
     using namespace dusk::backend;
     X11* x11 = X11::shared();
-    if (x11 == nullptr || !x11->xkbReady()) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->context.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (!impl->context) return nullptr;
+    if (x11 == nullptr || !x11->xkbReady()) {
+        // No X server to ask (a Wayland session): the system's keyboard.
+        impl->keymap.reset(newSessionKeymap(impl->context.get()).release());
+        return impl->keymap ? std::make_unique<KeyboardLayout>(std::move(impl)) : nullptr;
+    }
     const std::int32_t device = xkb_x11_get_core_keyboard_device_id(x11->connection());
     if (device < 0) return nullptr;
     // Read afresh each time: the user may have switched layouts since.

@@ -17,6 +17,9 @@ static_assert(kEventClassKeyboard == ::kEventClassKeyboard);
 static_assert(kEventHotKeyPressed == ::kEventHotKeyPressed);
 static_assert(kEventParamDirectObject == ::kEventParamDirectObject);
 static_assert(typeEventHotKeyID == ::typeEventHotKeyID);
+static_assert(kEventParamKeyCode == ::kEventParamKeyCode);
+static_assert(kEventParamKeyModifiers == ::kEventParamKeyModifiers);
+static_assert(typeUInt32 == ::typeUInt32);
 
 namespace {
 
@@ -53,6 +56,8 @@ OSStatus InstallEventHandler(EventTargetRef target, EventHandlerProcPtr handler,
     if (outRef != nullptr) *outRef = opaque<EventHandlerRef>(ref);
     return status;
 }
+
+std::uint32_t GetEventKind(EventRef event) { return ::GetEventKind(opaque<::EventRef>(event)); }
 
 OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* outActualType,
                            std::uint32_t bufferSize, std::uint32_t* outActualSize, void* outData) {

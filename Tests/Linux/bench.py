@@ -17,9 +17,15 @@ prints figures and never fails on them.
                        XTEST press goes in once xdotool has connected),
                        beside `xdotool key` of the same modifiers with a key
                        nobody grabs (F24), which is
-                       what xdotool alone costs, median of ROUNDS each"""
+                       what xdotool alone costs, median of ROUNDS each
+  portal to setting    on Wayland (weston, Qt's wayland platform), the
+                       GlobalShortcuts portal peer's Activated (the test
+                       call that emits it) to dconf's announcement, beside
+                       the same call for a shortcut nobody binds, median of
+                       ROUNDS each"""
 
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -141,5 +147,37 @@ def main():
         session.close()
 
 
+def portal_activation():
+    """The portal's Activated to the setting changed, in a Wayland session."""
+    from test_wayland import SHORTCUT, ShortcutsPortal, WaylandSession
+    executable = os.path.abspath(sys.argv[1])
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+    session = WaylandSession()
+    try:
+        session.set_color_scheme("default")
+        portal = ShortcutsPortal(session)
+        dusk = session.start_dusk(executable)
+        wait_until(lambda: re.search(r"RegisterEventHotKey .* status=0", dusk.log()), what="the portal binding")
+        watch = DconfWatch(session.env["DBUS_SESSION_BUS_ADDRESS"])
+        activations, calls_alone = [], []
+        for _ in range(rounds):
+            count = len(watch.seen)
+            t0 = time.monotonic_ns()
+            portal.test.Press(SHORTCUT)
+            activations.append(watch.wait_next(count) - t0)
+            t0 = time.monotonic_ns()
+            portal.test.Press("nobody-binds-this")
+            calls_alone.append(time.monotonic_ns() - t0)
+            time.sleep(0.05)
+        print(f"portal Activated to setting changed: median {ms(statistics.median(activations)):.2f} ms including "
+              f"the peer's call; the call alone: median {ms(statistics.median(calls_alone)):.2f} ms; difference "
+              f"{ms(statistics.median(activations) - statistics.median(calls_alone)):.2f} ms")
+        dusk.stop()
+        portal.stop()
+    finally:
+        session.close()
+
+
 if __name__ == "__main__":
     main()
+    portal_activation()

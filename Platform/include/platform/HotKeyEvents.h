@@ -20,6 +20,18 @@ inline constexpr std::uint32_t kEventHotKeyPressed = 5;
 inline constexpr OSType kEventParamDirectObject = 0x2D2D2D2D;  // '----'
 inline constexpr OSType typeEventHotKeyID = 0x686B6964;        // 'hkid'
 
+// Where the desktop, not the application, has the last word on a binding
+// (a shortcuts portal), it may move a registered hot key to other keys, or
+// drop it, after RegisterEventHotKey has returned. That arrives as an event
+// of this kind, its direct object the hot key's identifier, with the keys
+// now in effect as kEventParamKeyCode and kEventParamKeyModifiers (the
+// modifier mask RegisterEventHotKey takes); both are missing when no keys
+// are. The event manager itself never sends it.
+inline constexpr std::uint32_t kEventHotKeyBindingChanged = 0x62696E64;  // 'bind'
+inline constexpr OSType kEventParamKeyCode = 0x6B636F64;                 // 'kcod'
+inline constexpr OSType kEventParamKeyModifiers = 0x6B6D6F64;            // 'kmod'
+inline constexpr OSType typeUInt32 = 0x6D61676E;                         // 'magn'
+
 struct OpaqueEventTargetRef;
 struct OpaqueEventHandlerRef;
 struct OpaqueEventHandlerCallRef;
@@ -47,6 +59,7 @@ using EventHandlerProcPtr = OSStatus (*)(EventHandlerCallRef handlerCall, EventR
 EventTargetRef GetEventDispatcherTarget();
 OSStatus InstallEventHandler(EventTargetRef target, EventHandlerProcPtr handler, std::uint32_t numTypes,
                              const EventTypeSpec* list, void* userData, EventHandlerRef* outRef);
+std::uint32_t GetEventKind(EventRef event);
 OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* outActualType,
                            std::uint32_t bufferSize, std::uint32_t* outActualSize, void* outData);
 OSStatus RegisterEventHotKey(std::uint32_t keyCode, std::uint32_t modifiers, EventHotKeyID hotKeyID,

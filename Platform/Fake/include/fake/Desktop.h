@@ -242,6 +242,13 @@ std::optional<platform::OSStatus> pressHotKey(std::uint32_t keyCode, std::uint32
 // parameter, to the installed handlers. Answers the handler's status.
 platform::OSStatus deliverHotKeyEvent(platform::EventHotKeyID hotKeyID);
 platform::OSStatus deliverUnreadableHotKeyEvent();
+// The desktop moves Dusk's registered hot key to other keys (key code and
+// modifier mask), or drops it (none), as a shortcuts portal may. Answers the
+// handler's status, or none when nothing of Dusk's is registered.
+std::optional<platform::OSStatus> rebindHotKey(std::optional<std::pair<std::uint32_t, std::uint32_t>> keys);
+// Delivers a binding change with any identifier to the installed handlers.
+platform::OSStatus deliverHotKeyBindingChange(platform::EventHotKeyID hotKeyID,
+                                              std::optional<std::pair<std::uint32_t, std::uint32_t>> keys);
 
 // --- Keyboard layouts -----------------------------------------------------------------
 
