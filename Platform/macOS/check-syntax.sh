@@ -34,20 +34,23 @@ if ! command -v "$clangxx" >/dev/null; then
 fi
 
 # The build's own settings, read where the build keeps them so the two cannot
-# drift: the oldest macOS Dusk runs on, the warnings every target compiles
-# with, and the options of the backend's Objective-C++.
+# drift: the oldest macOS Dusk runs on, the version the core reports, the
+# warnings every target compiles with, and the options of the backend's
+# Objective-C++.
+version="$(sed -n 's/^project(Dusk VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
 deployment_target="$(sed -n 's/.*CMAKE_OSX_DEPLOYMENT_TARGET "\([0-9.]*\)".*/\1/p' "$root/CMakeLists.txt")"
 read -r -a warnings <<<"$(awk '/target_compile_options\(dusk_warnings/,/\)[[:space:]]*$/' "$root/CMakeLists.txt" |
   grep -o -e '-W[[:alnum:]=-]*' | tr '\n' ' ')"
 read -r -a objc_options <<<"$(sed -n 's/.*COMPILE_LANGUAGE:OBJCXX>:\([^>]*\)>.*/\1/p' "$root/Platform/CMakeLists.txt" |
   tr ';\n' '  ')"
-if [[ -z "$deployment_target" || " ${warnings[*]-} " != *" -Wall "* || " ${objc_options[*]-} " != *" -fobjc-arc "* ]]; then
-  echo "check-syntax: cannot read the deployment target, dusk_warnings or the backend's Objective-C++ options" \
+if [[ -z "$version" || -z "$deployment_target" || " ${warnings[*]-} " != *" -Wall "* || " ${objc_options[*]-} " != *" -fobjc-arc "* ]]; then
+  echo "check-syntax: cannot read the version, the deployment target, dusk_warnings or the backend's Objective-C++ options" \
        "from the CMake files" >&2
   exit 1
 fi
 
-common=(-isysroot "$SDKROOT" -stdlib=libc++ -std=c++20 "${warnings[@]}" -Werror -I "$root/Platform/include")
+common=(-isysroot "$SDKROOT" -stdlib=libc++ -std=c++20 "${warnings[@]}" -Werror -I "$root/Platform/include"
+        "-DDUSK_VERSION=\"$version\"")
 
 # Recent SDKs' availability headers read the deployment target from a macro
 # that older clangs do not define (Debian 12's clang 14 defines only its
