@@ -1,6 +1,8 @@
 #include "AppearanceToggler.h"
 
+#include <set>
 #include <string>
+#include <utility>
 
 #include "Alerts.h"
 #include "Log.h"
@@ -18,6 +20,31 @@ const T* entry(const platform::Dictionary& dictionary, std::string_view key) {
     const auto found = dictionary.find(key);
     return found == dictionary.end() ? nullptr : std::get_if<T>(&found->second);
 }
+
+// A modal alert keeps the event loop running, so a shortcut pressed again and
+// again while the colour setting is locked would stack one alert on another.
+// While an alert is up, the same failure is only logged.
+class FailureOnScreen final {
+public:
+    explicit FailureOnScreen(std::string failure)
+        : failure_(std::move(failure)), shown_(onScreen().insert(failure_).second) {}
+    ~FailureOnScreen() {
+        if (shown_) onScreen().erase(failure_);
+    }
+    FailureOnScreen(const FailureOnScreen&) = delete;
+    FailureOnScreen& operator=(const FailureOnScreen&) = delete;
+
+    bool alreadyShown() const { return !shown_; }
+
+private:
+    static std::set<std::string>& onScreen() {
+        static std::set<std::string> failures;
+        return failures;
+    }
+
+    std::string failure_;
+    bool shown_;
+};
 
 }  // namespace
 
@@ -48,6 +75,8 @@ void AppearanceToggler::report(const platform::Dictionary& errorInfo) {
     const auto* message = entry<std::string>(errorInfo, platform::AppleScript::errorMessageKey);
     const std::int64_t errorNumber = number != nullptr ? *number : 0;
     const std::string errorMessage = message != nullptr ? *message : "Unknown error";
+    const FailureOnScreen failure(std::to_string(errorNumber) + ' ' + errorMessage);
+    if (failure.alreadyShown()) return;
 
     platform::Alert alert;
     alert.setAlertStyle(platform::AlertStyle::Warning);
