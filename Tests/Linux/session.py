@@ -135,11 +135,11 @@ class Session:
             self._a11y.activate_name_owner("org.a11y.atspi.Registry")
         return self._a11y
 
-    def start_dusk(self, executable, wait_for_tray=True, accessible=False):
+    def start_dusk(self, executable, wait_for_tray=True, accessible=False, env=None):
         log = os.path.join(self.root, f"dusk-{len(self.processes)}.log")
         before = len(self.registered_items())
         # Qt joins the AT-SPI bus only if it is there when Qt starts.
-        env = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"} if accessible else {}
+        env = {**({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"} if accessible else {}), **(env or {})}
         if accessible:
             self.accessibility_bus()
         with open(log, "w") as stderr:
