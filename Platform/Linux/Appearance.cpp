@@ -1,9 +1,14 @@
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
 #include <QProcess>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QThread>
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "GnomeSettings.h"
@@ -72,6 +77,43 @@ private:
     bool subscribed_ = false;
 };
 
+// Fusion draws a check box in the palette's base colour with a border a shade
+// darker than the window: on a dark menu, box and border all but vanish
+// (#1E1E20 and #222224 on #202023). In Dark, the box gets a light border, and
+// a checked one the highlight colour with a white tick.
+class DarkCheckBoxStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element != PE_IndicatorCheckBox || option->palette.color(QPalette::Base).lightness() >= 128) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        const bool checked = (option->state & State_On) != 0;
+        const QColor highlight = option->palette.color(QPalette::Highlight);
+        const QRectF box = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(checked ? highlight.lighter(140) : QColor(0x8e, 0x8e, 0x93), 1));
+        painter->setBrush(checked ? highlight : QColor(0x2c, 0x2c, 0x2f));
+        painter->drawRoundedRect(box, 2, 2);
+        if (checked) {
+            QPen tick(Qt::white, std::max(1.5, box.width() / 8));
+            tick.setCapStyle(Qt::RoundCap);
+            tick.setJoinStyle(Qt::RoundJoin);
+            painter->setPen(tick);
+            const auto at = [&box](double x, double y) {
+                return QPointF(box.left() + box.width() * x, box.top() + box.height() * y);
+            };
+            const std::array points{at(0.22, 0.52), at(0.42, 0.72), at(0.78, 0.30)};
+            painter->drawPolyline(points.data(), static_cast<int>(points.size()));
+        }
+        painter->restore();
+    }
+};
+
 }  // namespace
 
 bool desktopPrefersDark() {
@@ -88,7 +130,9 @@ bool desktopPrefersDark() {
 void applyPalette(bool dark) {
     // Fusion draws the same on every desktop, and its palette is ours to set.
     static const bool styled = [] {
-        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
+            QApplication::setStyle(new DarkCheckBoxStyle(fusion));  // each takes ownership of the one inside
+        }
         return true;
     }();
     (void)styled;
