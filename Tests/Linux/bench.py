@@ -219,7 +219,8 @@ def main():
         rss_after, private_after = rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)
         dusk.stop()
 
-        print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores")
+        load = ", ".join(f"{value:.1f}" for value in os.getloadavg())
+        print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores, load average {load}")
         print(f"start to tray item registered: median {median_ms(starts):.1f} ms "
               f"(min {ms(min(starts)):.1f}, max {ms(max(starts)):.1f}); "
               f"portal never answering: median {median_ms(silent_starts):.1f} ms (max {ms(max(silent_starts)):.1f})")
@@ -230,9 +231,10 @@ def main():
               f"session and an alert: {rss_after:.1f} MiB ({rss_after - rss:+.1f}; private dirty {private_after:.1f}, "
               f"{private_after - private:+.1f})")
         print(f"idle wake-ups:                 {wakeups:.2f} per second (10 s)")
-        print(f"menu click to dconf's Notify:  median {median_ms(clicks):.2f} ms; floor (running process, "
-              f"GSettings): median {median_ms(floors):.2f} ms; difference {median_ms(clicks) - median_ms(floors):+.2f} "
-              f"ms; `gsettings set`: median {median_ms(commands):.2f} ms")
+        print(f"menu click to dconf's Notify:  median {median_ms(clicks):.2f} ms (min {ms(min(clicks)):.2f}); "
+              f"floor (running process, GSettings): median {median_ms(floors):.2f} ms (min {ms(min(floors)):.2f}); "
+              f"difference {median_ms(clicks) - median_ms(floors):+.2f} ms; "
+              f"`gsettings set`: median {median_ms(commands):.2f} ms")
         print(f"XTEST key to dconf's Notify:   median {median_ms(keys):.2f} ms including xdotool; "
               f"xdotool alone: median {median_ms(xdotool_alone):.2f} ms; "
               f"difference {median_ms(keys) - median_ms(xdotool_alone):.2f} ms")
