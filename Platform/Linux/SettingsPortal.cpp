@@ -81,21 +81,18 @@ struct SettingsPortal::State {
     }
 
     void readBlocking() {
-        ErrorPtr error;
-        GError* raw = nullptr;
-        bus.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &raw));
-        error.reset(raw);
-        if (!bus) return;
+        bus.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+        if (!bus) return;  // no session bus: no portal either
         const gint64 deadline = g_get_monotonic_time() + commandWaitMilliseconds * G_TIME_SPAN_MILLISECOND;
         for (const char* method : {readOne, readOld}) {
             const auto remaining = static_cast<gint>((deadline - g_get_monotonic_time()) / G_TIME_SPAN_MILLISECOND);
             if (remaining <= 0) return;
-            raw = nullptr;
-            Variant reply(g_dbus_connection_call_sync(bus.get(), portalService, portalPath, portalSettings, method,
-                                                      g_variant_new("(ss)", appearanceNamespace, colorSchemeKey),
-                                                      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, remaining, nullptr,
-                                                      &raw));
-            error.reset(raw);
+            GError* raw = nullptr;
+            const Variant reply(
+                g_dbus_connection_call_sync(bus.get(), portalService, portalPath, portalSettings, method,
+                                            g_variant_new("(ss)", appearanceNamespace, colorSchemeKey),
+                                            G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, remaining, nullptr, &raw));
+            const ErrorPtr error(raw);
             if (!unknownMethod(error.get())) {
                 settle(darkFromReply(reply.get()));
                 return;

@@ -10,6 +10,9 @@ xdotool for key presses. The portal is portal.py, a peer written from the
 published org.freedesktop.portal.Settings interface: Debian's
 xdg-desktop-portal cannot be made to answer wrongly or not at all.
 
+portal_probe reads the portal as a command run from a shell does (no event
+loop: a short blocking read), through the backend's own portal client.
+
 With no session bus there is no AT-SPI either, so the alert's texts are read
 over AT-SPI where the bus is there (the locked setting, a dconf that cannot
 save) and only its window is looked for without one."""
@@ -26,6 +29,7 @@ import dbus  # noqa: E402
 from session import Session, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
+PORTAL_PROBE = os.environ.get("DUSK_PORTAL_PROBE", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 LIGHT_TIP = "Dusk – switch to Dark Mode"
@@ -187,10 +191,7 @@ class LockedSetting(SessionTestCase):
         self.dismiss_alert()
 
 
-class MisbehavingPortal(SessionTestCase):
-    """Where the portal errs, answers with a value it does not document, or
-    says nothing, GNOME's setting counts, and Dusk stays responsive."""
-
+class PortalPeerTestCase(SessionTestCase):
     def start_portal(self, value, *flags):
         log = os.path.join(self.session.root, f"portal-{len(self.session.processes)}.log")
         with open(log, "w") as out:
@@ -208,6 +209,12 @@ class MisbehavingPortal(SessionTestCase):
     def announce(self, value):
         peer = self.session.bus.get_object("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop")
         dbus.Interface(peer, "org.dusk.Test").Announce(value)
+
+
+
+class MisbehavingPortal(PortalPeerTestCase):
+    """Where the portal errs, answers with a value it does not document, or
+    says nothing, GNOME's setting counts, and Dusk stays responsive."""
 
     def check_follows_gnome(self, dusk):
         self.session.set_color_scheme("prefer-dark")
@@ -260,6 +267,25 @@ class MisbehavingPortal(SessionTestCase):
                 self.assertEqual(str(menu.GetLayout(0, -1, [], timeout=5)[1][2][0][1]["label"]),
                                  "Switch to Dark Mode")
                 self.check_follows_gnome(dusk)
+
+
+@unittest.skipUnless(PORTAL_PROBE, "needs DUSK_PORTAL_PROBE")
+class PortalReadWithoutALoop(PortalPeerTestCase):
+    """A command run from a shell has no event loop to deliver the portal's
+    answer later: it waits for it briefly, and never for good."""
+
+    def probe(self):
+        return subprocess.run([PORTAL_PROBE], env=self.session.env, capture_output=True, text=True, check=True,
+                              timeout=10).stdout.strip()
+
+    def test_trusted_answers_are_read_and_others_give_none(self):
+        for value, flags, answer in (("1", (), "dark"), ("2", ("--old",), "light"), ("0", (), "light"),
+                                     ("i:1", (), "none"), ("1", ("--error",), "none"), ("1", ("--silent",), "none"),
+                                     ("1", ("--silent", "--old"), "none")):
+            with self.subTest(value=value, flags=flags):
+                portal, _ = self.start_portal(value, *flags)
+                with self.stopped_after(portal):
+                    self.assertEqual(self.probe(), answer)
 
 
 if __name__ == "__main__":
