@@ -1,5 +1,6 @@
 #include "AppearanceToggler.h"
 
+#include <set>
 #include <string>
 #include <utility>
 
@@ -19,6 +20,31 @@ const T* entry(const platform::Dictionary& dictionary, std::string_view key) {
     const auto found = dictionary.find(key);
     return found == dictionary.end() ? nullptr : std::get_if<T>(&found->second);
 }
+
+// A modal alert keeps the event loop running, so a shortcut pressed again and
+// again while the colour setting is locked would stack one alert on another.
+// While an alert is up, the same failure is only logged.
+class FailureOnScreen final {
+public:
+    explicit FailureOnScreen(std::string failure)
+        : failure_(std::move(failure)), shown_(onScreen().insert(failure_).second) {}
+    ~FailureOnScreen() {
+        if (shown_) onScreen().erase(failure_);
+    }
+    FailureOnScreen(const FailureOnScreen&) = delete;
+    FailureOnScreen& operator=(const FailureOnScreen&) = delete;
+
+    bool alreadyShown() const { return !shown_; }
+
+private:
+    static std::set<std::string>& onScreen() {
+        static std::set<std::string> failures;
+        return failures;
+    }
+
+    std::string failure_;
+    bool shown_;
+};
 
 }  // namespace
 
@@ -71,6 +97,8 @@ AppearanceToggler::FailureTexts AppearanceToggler::failureTexts(const platform::
 
 void AppearanceToggler::report(const platform::Dictionary& errorInfo) {
     const auto texts = failureTexts(errorInfo);
+    const FailureOnScreen failure(texts.messageText + '\n' + texts.informativeText);
+    if (failure.alreadyShown()) return;
     platform::Alert alert;
     alert.setAlertStyle(platform::AlertStyle::Warning);
     alert.setMessageText(texts.messageText);

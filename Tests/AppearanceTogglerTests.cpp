@@ -2,6 +2,8 @@
 // Events says no.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AppearanceToggler.h"
 #include "DuskTest.h"
 #include "Log.h"
@@ -133,6 +135,73 @@ TEST(GeneralAlert, FillsInWhatTheErrorInformationLacks) {
         EXPECT_EQ(fake::alerts().back().alert.informativeText, informative);
     }
     EXPECT_EQ(fake::alerts().size(), cases.size());
+}
+
+Dictionary locked() {
+    return {{"NSAppleScriptErrorNumber", std::int64_t{-10000}},
+            {"NSAppleScriptErrorMessage", std::string("Can't set dark mode: the setting is locked.")}};
+}
+
+std::size_t countLogged(const std::string& prefix) {
+    const auto texts = loggedTexts();
+    return static_cast<std::size_t>(std::count_if(
+        texts.begin(), texts.end(), [&prefix](const std::string& text) { return text.starts_with(prefix); }));
+}
+
+// The user keeps pressing the shortcut while the first failure's alert waits
+// for an answer: each failure is logged, the alert is not stacked.
+TEST(RepeatedFailure, OneAlertAtATimeForTheSameFailureEachOneLogged) {
+    constexpr std::uint32_t controlOptionCommand = 0x1900;
+    const auto app = launchDusk();
+    fake::failScriptsWith(locked());
+    fake::whileNextAlertIsShown([] {
+        for (int press = 0; press < 300; ++press) {
+            fake::pressHotKey(2, controlOptionCommand);
+            fake::drainMainQueue();
+        }
+    });
+    fake::pressHotKey(2, controlOptionCommand);
+    fake::drainMainQueue();
+    EXPECT_EQ(fake::scriptsRun().size(), 301u);
+    EXPECT_EQ(countLogged("AppleScript failed: "), 301u);
+    ASSERT_EQ(fake::alerts().size(), 1u);
+    EXPECT_EQ(fake::alerts()[0].alert.informativeText, "Can't set dark mode: the setting is locked. (-10000)");
+
+    // Dismissed, the same failure is shown again.
+    fake::pressHotKey(2, controlOptionCommand);
+    fake::drainMainQueue();
+    EXPECT_EQ(fake::alerts().size(), 2u);
+}
+
+TEST(RepeatedFailure, TheMenuAndThePermissionAlertAreHeldBackAlike) {
+    const auto app = launchDusk();
+    fake::failScriptsWith(permissionDenied());
+    fake::answerNextAlertWith(platform::alertSecondButtonReturn);
+    fake::whileNextAlertIsShown([] {
+        fake::chooseMenuItem("Switch to Dark Mode");
+        AppearanceToggler::toggle();
+    });
+    fake::chooseMenuItem("Switch to Dark Mode");
+    EXPECT_EQ(countLogged("AppleScript failed: "), 3u);
+    ASSERT_EQ(fake::alerts().size(), 1u);
+    EXPECT_EQ(fake::alerts()[0].alert.messageText, "Dusk needs permission to control System Events");
+    // Cancel was the answer: the held-back presses open nothing either.
+    EXPECT_TRUE(fake::openedURLs().empty());
+}
+
+TEST(RepeatedFailure, ADifferentFailureIsStillShown) {
+    fake::failScriptsWith(locked());
+    fake::whileNextAlertIsShown([] {
+        fake::failScriptsWith(permissionDenied());
+        AppearanceToggler::toggle();
+        fake::failScriptsWith(locked());
+        AppearanceToggler::toggle();
+    });
+    AppearanceToggler::toggle();
+    ASSERT_EQ(fake::alerts().size(), 2u);
+    EXPECT_EQ(fake::alerts()[0].alert.messageText, "Couldn't change appearance");
+    EXPECT_EQ(fake::alerts()[1].alert.messageText, "Dusk needs permission to control System Events");
+    EXPECT_EQ(countLogged("AppleScript failed: "), 3u);
 }
 
 }  // namespace

@@ -121,6 +121,11 @@ ModalResponse Alert::runModal() {
     std::vector<std::string> titles;
     for (const auto& window : fake::openWindows()) titles.push_back(window->impl().title);
     state.alerts.push_back({*impl_, state.active, std::move(titles), response});
+    if (!state.whileAlertShown.empty()) {
+        const auto action = std::move(state.whileAlertShown.front());
+        state.whileAlertShown.pop_front();
+        action();
+    }
     return response;
 }
 

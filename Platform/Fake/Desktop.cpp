@@ -293,6 +293,7 @@ void pressMenuKeyEquivalent(const std::string& key) {
 // --- Alerts, URLs, log, beeps -------------------------------------------------
 
 void answerNextAlertWith(platform::ModalResponse response) { desktop().alertAnswers.push_back(response); }
+void whileNextAlertIsShown(std::function<void()> action) { desktop().whileAlertShown.push_back(std::move(action)); }
 const std::vector<ShownAlert>& alerts() { return desktop().alerts; }
 const std::vector<std::string>& openedURLs() { return desktop().openedURLs; }
 const std::vector<LogLine>& logLines() { return desktop().logLines; }

@@ -73,6 +73,7 @@ struct Desktop {
     std::vector<LogLine> logLines;
     std::vector<std::shared_ptr<platform::StatusItem>> statusItems;
     std::deque<platform::ModalResponse> alertAnswers;
+    std::deque<std::function<void()>> whileAlertShown;
     std::vector<ShownAlert> alerts;
     std::vector<std::string> openedURLs;
     int beeps = 0;

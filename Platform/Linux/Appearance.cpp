@@ -1,66 +1,23 @@
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusReply>
-#include <QDBusVariant>
+#include <QPainter>
 #include <QPalette>
 #include <QProcess>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
+#include <QThread>
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "GnomeSettings.h"
 #include "Internal.h"
 #include "ScriptParser.h"
+#include "SettingsPortal.h"
 
 namespace dusk::backend {
 namespace {
-
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString portalSettings = QStringLiteral("org.freedesktop.portal.Settings");
-const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
-const QString colorSchemeKey = QStringLiteral("color-scheme");
-
-// The portal stands between sandboxed applications and every desktop's own
-// setting; where it runs, it is the one answer.
-bool portalPresent() {
-    static const bool present = [] {
-        auto* bus = QDBusConnection::sessionBus().interface();
-        if (bus == nullptr) return false;
-        if (bus->isServiceRegistered(portalService).value()) return true;
-        const QDBusReply<QStringList> activatable = bus->call(QStringLiteral("ListActivatableNames"));
-        return activatable.isValid() && activatable.value().contains(portalService);
-    }();
-    return present;
-}
-
-// Unwraps the variants that Read (before ReadOne existed) nests.
-std::optional<bool> darkFromPortalValue(QVariant value) {
-    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>()) {
-        value = value.value<QDBusVariant>().variant();
-    }
-    bool ok = false;
-    const uint scheme = value.toUInt(&ok);
-    if (!ok) return std::nullopt;
-    return scheme == 1;  // 0 no preference, 1 dark, 2 light
-}
-
-std::optional<bool> portalPrefersDark() {
-    for (const auto* method : {"ReadOne", "Read"}) {
-        auto call =
-            QDBusMessage::createMethodCall(portalService, portalPath, portalSettings, QString::fromLatin1(method));
-        call << appearanceNamespace << colorSchemeKey;
-        const auto reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
-        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-            return darkFromPortalValue(reply.arguments().constFirst());
-        }
-        // Portals before 1.17.1 have only Read.
-        if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod")) break;
-    }
-    return std::nullopt;
-}
 
 bool isPlasma() {
     const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
@@ -78,8 +35,9 @@ std::optional<std::string> applyPlasmaScheme(bool dark) {
     return std::nullopt;
 }
 
-class ThemeObservers final : public QObject {
-    Q_OBJECT
+// Either source may speak first: the portal where it answers, GNOME's setting
+// where it cannot (and where it is the one Dusk writes).
+class ThemeObservers final {
 public:
     static ThemeObservers& shared() {
         static ThemeObservers instance;
@@ -90,18 +48,8 @@ public:
         observers_.push_back({std::move(observer), std::move(selector)});
         if (subscribed_) return;
         subscribed_ = true;
-        if (portalPresent()) {
-            QDBusConnection::sessionBus().connect(portalService, portalPath, portalSettings,
-                                                  QStringLiteral("SettingChanged"), this,
-                                                  SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
-        } else {
-            GnomeColorScheme::shared().onChange([this] { post(); });
-        }
-    }
-
-private slots:
-    void portalSettingChanged(const QString& nameSpace, const QString& key, const QDBusVariant&) {
-        if (nameSpace == appearanceNamespace && key == colorSchemeKey) post();
+        SettingsPortal::shared().onChange([this] { postLater(); });
+        GnomeColorScheme::shared().onChange([this] { postLater(); });
     }
 
 private:
@@ -109,6 +57,12 @@ private:
         std::weak_ptr<platform::Responder> responder;
         std::string selector;
     };
+
+    // GNOME's change arrives inside Dusk's own write: the write goes out
+    // first, the redrawing follows on the next turn of the loop.
+    void postLater() {
+        platform::MainQueue::async([this] { post(); });
+    }
 
     void post() {
         applyPalette(desktopPrefersDark());
@@ -122,23 +76,74 @@ private:
     bool subscribed_ = false;
 };
 
+// Fusion draws a check box in the palette's base colour with a border a shade
+// darker than the window: on a dark menu, box and border all but vanish
+// (#1E1E20 and #222224 on #202023). In Dark, the box gets a light border, and
+// a checked one the highlight colour with a white tick.
+class DarkCheckBoxStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element != PE_IndicatorCheckBox || option->palette.color(QPalette::Base).lightness() >= 128) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        const bool checked = (option->state & State_On) != 0;
+        const QColor highlight = option->palette.color(QPalette::Highlight);
+        const QRectF box = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(checked ? highlight.lighter(140) : QColor(0x8e, 0x8e, 0x93), 1));
+        painter->setBrush(checked ? highlight : QColor(0x2c, 0x2c, 0x2f));
+        painter->drawRoundedRect(box, 2, 2);
+        if (checked) {
+            QPen tick(Qt::white, std::max(1.5, box.width() / 8));
+            tick.setCapStyle(Qt::RoundCap);
+            tick.setJoinStyle(Qt::RoundJoin);
+            painter->setPen(tick);
+            const auto at = [&box](double x, double y) {
+                return QPointF(box.left() + box.width() * x, box.top() + box.height() * y);
+            };
+            const std::array points{at(0.22, 0.52), at(0.42, 0.72), at(0.78, 0.30)};
+            painter->drawPolyline(points.data(), static_cast<int>(points.size()));
+        }
+        painter->restore();
+    }
+};
+
 }  // namespace
 
 bool desktopPrefersDark() {
     ensureCoreApplication();
-    if (portalPresent()) {
-        if (const auto dark = portalPrefersDark()) return *dark;
-    }
+    // The tray instance runs Qt's event loop (it has a GUI application); a
+    // command from a shell has none to deliver an answer later.
+    const auto caller = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr ||
+                                QThread::currentThread()->loopLevel() > 0
+                            ? SettingsPortal::Caller::EventLoop
+                            : SettingsPortal::Caller::Command;
+    if (const auto dark = SettingsPortal::shared().prefersDark(caller)) return *dark;
     return GnomeColorScheme::shared().prefersDark().value_or(false);
 }
 
 void applyPalette(bool dark) {
     // Fusion draws the same on every desktop, and its palette is ours to set.
+    // The proxy owns Fusion, and the application the proxy, which the
+    // analyzer cannot see through Qt's library.
+    // NOLINTBEGIN(clang-analyzer-cplusplus.NewDeleteLeaks)
     static const bool styled = [] {
-        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
+            QApplication::setStyle(new DarkCheckBoxStyle(fusion));
+        }
         return true;
     }();
+    // NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
     (void)styled;
+    // Setting the palette restyles every widget: only when it changes sides.
+    static std::optional<bool> applied;
+    if (applied == dark) return;
+    applied = dark;
     if (!dark) {
         QApplication::setPalette(QApplication::style()->standardPalette());
         return;
@@ -219,5 +224,3 @@ std::optional<Dictionary> AppleScript::executeAndReturnError() {
 }
 
 }  // namespace platform
-
-#include "Appearance.moc"

@@ -2,7 +2,12 @@
 
 #include <gio/gio.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace dusk::backend {
@@ -19,6 +24,67 @@ struct SchemaUnref {
 };
 struct Free {
     void operator()(gpointer memory) const { g_free(memory); }
+};
+
+// dconf takes a write at once and sends it to its service from a worker
+// thread; when the service cannot be reached or refuses, the only word of it
+// is a GLib warning from that thread. Every GLib message goes on to GLib's own
+// writer as before; dconf's reason is kept for the failure Dusk reports.
+class DconfCommitFailures final {
+public:
+    static DconfCommitFailures& shared() {
+        static DconfCommitFailures instance;
+        return instance;
+    }
+
+    std::uint64_t count() {
+        const std::lock_guard lock(mutex_);
+        return count_;
+    }
+
+    // The reason of the first failure after `seen`, waiting for it briefly:
+    // dconf drops the change before it logs why.
+    std::optional<std::string> reasonAfter(std::uint64_t seen) {
+        std::unique_lock lock(mutex_);
+        if (!arrived_.wait_for(lock, std::chrono::milliseconds(200), [&] { return count_ > seen; })) {
+            return std::nullopt;
+        }
+        return reason_;
+    }
+
+private:
+    static constexpr std::string_view prefix = "failed to commit changes to dconf: ";
+
+    DconfCommitFailures() { g_log_set_writer_func(&DconfCommitFailures::write, this, nullptr); }
+
+    static GLogWriterOutput write(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer data) {
+        std::string_view domain;
+        std::string_view message;
+        for (gsize i = 0; i < count; ++i) {
+            if (fields[i].length >= 0) continue;  // binary fields carry no text
+            const auto* value = static_cast<const char*>(fields[i].value);
+            if (g_strcmp0(fields[i].key, "GLIB_DOMAIN") == 0) domain = value;
+            if (g_strcmp0(fields[i].key, "MESSAGE") == 0) message = value;
+        }
+        if (domain == "dconf" && message.starts_with(prefix)) {
+            static_cast<DconfCommitFailures*>(data)->record(message.substr(prefix.size()));
+        }
+        return g_log_writer_default(level, fields, count, nullptr);
+    }
+
+    void record(std::string_view reason) {
+        {
+            const std::lock_guard lock(mutex_);
+            reason_ = reason;
+            ++count_;
+        }
+        arrived_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::uint64_t count_ = 0;
+    std::string reason_;
 };
 
 }  // namespace
@@ -48,6 +114,7 @@ GnomeColorScheme::GnomeColorScheme() : state_(std::make_unique<State>()) {
             std::string("the GSettings schema ") + schemaId + " has no key " + key + " (GNOME 42 or later has it)";
         return;
     }
+    DconfCommitFailures::shared();
     state_->settings.reset(g_settings_new_full(schema.get(), nullptr, nullptr));
     // Some backends only report changes to a key that has been read.
     std::unique_ptr<gchar, Free> initial(g_settings_get_string(state_->settings.get(), key));
@@ -71,19 +138,17 @@ std::optional<bool> GnomeColorScheme::prefersDark() const {
 
 std::optional<std::string> GnomeColorScheme::setPrefersDark(bool dark) {
     if (!state_->settings) return state_->problem;
+    const std::string setting = std::string(schemaId) + " " + key;
+    const auto failuresBefore = DconfCommitFailures::shared().count();
     if (g_settings_set_string(state_->settings.get(), key, dark ? "prefer-dark" : "default") == FALSE) {
-        return std::string("the setting ") + schemaId + " " + key + " is not writable (locked by the administrator)";
+        return "the setting " + setting + " is not writable (locked by the administrator)";
     }
-    // The write reaches dconf asynchronously; Dusk reads the state right
-    // after the script returns, as the real runner's caller expects.
+    // Waits for dconf's service to answer. A change it did not commit is
+    // dropped, so reading the setting back tells whether it took.
     g_settings_sync();
-    // dconf takes every write and drops it when its service cannot be
-    // reached (no session bus): only the value read back tells.
-    if (prefersDark() != dark) {
-        return std::string("dconf did not keep the change to ") + schemaId + " " + key +
-               " (is the session bus running?)";
-    }
-    return std::nullopt;
+    if (prefersDark() == dark) return std::nullopt;
+    const auto reason = DconfCommitFailures::shared().reasonAfter(failuresBefore);
+    return "dconf did not save the setting " + setting + ": " + reason.value_or("its service did not take the change");
 }
 
 void GnomeColorScheme::onChange(std::function<void()> callback) { state_->callbacks.push_back(std::move(callback)); }

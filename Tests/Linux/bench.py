@@ -6,14 +6,25 @@ prints figures and never fails on them.
     /usr/bin/python3 Tests/Linux/bench.py build/default/dusk [ROUNDS]
 
   start to tray item   fork of dusk to its RegisterStatusNotifierItem call
-                       reaching the tray host (median of ROUNDS starts)
-  resident memory      VmRSS one second after start
+                       reaching the tray host (median of ROUNDS starts); also
+                       with a portal (portal.py --silent) that never answers
+  menu opening         dbusmenu AboutToShow and GetLayout answered, as a shell
+                       opens the menu (median of ROUNDS), with and without
+                       the silent portal
+  resident memory      VmRSS one second after start, and after a recorder
+                       session (opened from the menu, closed with Escape) and
+                       an alert (the build tree's Launch at Login, dismissed);
+                       beside each, Private_Dirty (smaps_rollup): what is not
+                       shared library, font or cache pages
   idle wake-ups        context switches of all of Dusk's threads per second
                        over 10 s with nothing happening
-  click to setting     dbusmenu "clicked" sent to dconf announcing the
-                       change, beside `gsettings set` (process start to the
-                       same announcement), median of ROUNDS each
-  key to setting       `xdotool key` started to dconf's announcement (the
+  toggle to dconf      a dbusmenu "clicked" sent, to dconf announcing the
+                       change (ca.desrt.dconf.Writer Notify); beside it, in
+                       the same rounds, the floor: gsettings_floor.py, an
+                       already-running process asked over the bus to set the
+                       same key through GSettings, and `gsettings set`
+                       (process start to the same announcement); medians
+  key to dconf         `xdotool key` started to dconf's announcement (the
                        XTEST press goes in once xdotool has connected),
                        beside `xdotool key` of the same modifiers with a key
                        nobody grabs (F24), which is
@@ -32,15 +43,22 @@ import sys
 import time
 
 sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
 import dbus  # noqa: E402
 from dbus.mainloop.glib import DBusGMainLoop  # noqa: E402
 from gi.repository import GLib  # noqa: E402
 from session import Session, wait_until  # noqa: E402
 
+PYTHON = "/usr/bin/python3"
+
 
 def ms(ns):
     return ns / 1e6
+
+
+def median_ms(samples):
+    return ms(statistics.median(samples))
 
 
 class DconfWatch:
@@ -81,30 +99,85 @@ def rss_mib(pid):
     return 0.0
 
 
+def private_dirty_mib(pid):
+    """Memory that is Dusk's alone: not library or font pages it shares."""
+    with open(f"/proc/{pid}/smaps_rollup") as rollup:
+        for line in rollup:
+            if line.startswith("Private_Dirty:"):
+                return int(line.split()[1]) / 1024
+    return 0.0
+
+
+def xdotool(session, *args):
+    return subprocess.run(["xdotool", *args], env=session.env, capture_output=True, text=True, timeout=20)
+
+
+def visible(session, title):
+    return xdotool(session, "search", "--onlyvisible", "--name", title).stdout.split()
+
+
+def spawn_ready(session, argv):
+    log = os.path.join(session.root, f"peer-{len(session.processes)}.log")
+    with open(log, "w") as out:
+        process = session.spawn(argv, stdout=out)
+    wait_until(lambda: "ready" in Session.read(log), what=" ".join(argv))
+    return process
+
+
+def start_times(session, executable, rounds):
+    starts = []
+    for _ in range(rounds):
+        before = len(session.registered_items())
+        t0 = time.monotonic_ns()
+        dusk = session.start_dusk(executable)
+        line = [l for l in Session.read(session.host_log).splitlines() if l.startswith("registered")][before]
+        starts.append(int(line.split()[3]) - t0)
+        dusk.stop()
+    return starts
+
+
+def menu_openings(dusk, rounds):
+    menu = dusk._menu()
+    openings = []
+    for _ in range(rounds):
+        t0 = time.monotonic_ns()
+        menu.AboutToShow(0, timeout=10)
+        menu.GetLayout(0, -1, [], timeout=10)
+        openings.append(time.monotonic_ns() - t0)
+    return openings
+
+
 def main():
     executable = os.path.abspath(sys.argv[1])
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 20
     session = Session()
     try:
         session.set_color_scheme("default")
-        starts = []
-        for _ in range(rounds):
-            before = len(session.registered_items())
-            t0 = time.monotonic_ns()
-            dusk = session.start_dusk(executable)
-            line = [l for l in Session.read(session.host_log).splitlines() if l.startswith("registered")][before]
-            starts.append(int(line.split()[3]) - t0)
-            dusk.stop()
+        # First, before any Dusk has the bus start the real portal.
+        silent = spawn_ready(session, [PYTHON, os.path.join(HERE, "portal.py"), "1", "--silent"])
+        silent_starts = start_times(session, executable, rounds)
+        dusk = session.start_dusk(executable)
+        silent_openings = menu_openings(dusk, rounds)
+        dusk.stop()
+        silent.terminate()
+        silent.wait()
+
+        starts = start_times(session, executable, rounds)
+        dusk = session.start_dusk(executable)
+        openings = menu_openings(dusk, rounds)
+        dusk.stop()
 
         dusk = session.start_dusk(executable)
         time.sleep(1)
-        rss = rss_mib(dusk.process.pid)
+        rss, private = rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)
         switches = threads_switches(dusk.process.pid)
         time.sleep(10)
         wakeups = (threads_switches(dusk.process.pid) - switches) / 10
 
         watch = DconfWatch(session.env["DBUS_SESSION_BUS_ADDRESS"])
-        clicks, commands = [], []
+        spawn_ready(session, [PYTHON, os.path.join(HERE, "gsettings_floor.py")])
+        floor = dbus.Interface(session.bus.get_object("org.dusk.Floor", "/org/dusk/Floor"), "org.dusk.Floor")
+        clicks, floors, commands = [], [], []
         for _ in range(rounds):
             title = dusk.titles()[0]
             item = [item_id for item_id, label, _ in dusk.open_menu() if label == title][0]
@@ -114,12 +187,17 @@ def main():
             menu.Event(item, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0))
             clicks.append(watch.wait_next(count) - t0)
             wait_until(lambda: dusk.tooltip().endswith("Light Mode" if title.endswith("Dark Mode") else "Dark Mode"))
-            count = len(watch.seen)
-            value = "default" if session.color_scheme() == "'prefer-dark'" else "prefer-dark"
-            t0 = time.monotonic_ns()
-            subprocess.run(["gsettings", "set", "org.gnome.desktop.interface", "color-scheme", value],
-                           env=session.env, check=True)
-            commands.append(watch.wait_next(count) - t0)
+            for measure, samples in ((floor.Set, floors), (None, commands)):
+                value = "default" if session.color_scheme() == "'prefer-dark'" else "prefer-dark"
+                count = len(watch.seen)
+                t0 = time.monotonic_ns()
+                if measure:
+                    measure(value)
+                else:
+                    subprocess.run(["gsettings", "set", "org.gnome.desktop.interface", "color-scheme", value],
+                                   env=session.env, check=True)
+                samples.append(watch.wait_next(count) - t0)
+                wait_until(lambda: dusk.tooltip().endswith("Light Mode" if value == "prefer-dark" else "Dark Mode"))
 
         keys, xdotool_alone = [], []
         for _ in range(rounds):
@@ -132,17 +210,40 @@ def main():
             xdotool_alone.append(time.monotonic_ns() - t0)
             time.sleep(0.05)
 
-        print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores")
-        print(f"start to tray item registered: median {ms(statistics.median(starts)):.1f} ms "
-              f"(min {ms(min(starts)):.1f}, max {ms(max(starts)):.1f})")
-        print(f"resident memory after start:   {rss:.1f} MiB")
-        print(f"idle wake-ups:                 {wakeups:.2f} per second (10 s)")
-        print(f"menu click to setting changed: median {ms(statistics.median(clicks)):.2f} ms; "
-              f"`gsettings set`: median {ms(statistics.median(commands)):.2f} ms")
-        print(f"XTEST key to setting changed:  median {ms(statistics.median(keys)):.2f} ms including xdotool; "
-              f"xdotool alone: median {ms(statistics.median(xdotool_alone)):.2f} ms; "
-              f"difference {ms(statistics.median(keys) - statistics.median(xdotool_alone)):.2f} ms")
+        dusk.click(dusk.titles()[1])  # the recorder
+        wait_until(lambda: visible(session, "^Dusk Hotkey$"), what="the recorder")
+        wait_until(lambda: xdotool(session, "getwindowfocus", "getwindowname").stdout.strip() == "Dusk Hotkey",
+                   what="the recorder to have the keyboard")
+        xdotool(session, "key", "Escape")
+        wait_until(lambda: not visible(session, "^Dusk Hotkey$"), what="Escape to close the recorder")
+        dusk.click("Launch at Login")  # the build tree's alert
+        alert = wait_until(lambda: visible(session, "^Dusk$"), what="the alert")
+        xdotool(session, "windowfocus", "--sync", alert[0])
+        xdotool(session, "key", "Return")
+        wait_until(lambda: not visible(session, "^Dusk$"), what="Return to dismiss the alert")
+        time.sleep(1)
+        rss_after, private_after = rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)
         dusk.stop()
+
+        load = ", ".join(f"{value:.1f}" for value in os.getloadavg())
+        print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores, load average {load}")
+        print(f"start to tray item registered: median {median_ms(starts):.1f} ms "
+              f"(min {ms(min(starts)):.1f}, max {ms(max(starts)):.1f}); "
+              f"portal never answering: median {median_ms(silent_starts):.1f} ms (max {ms(max(silent_starts)):.1f})")
+        print(f"menu opening:                  median {median_ms(openings):.2f} ms; "
+              f"portal never answering: median {median_ms(silent_openings):.2f} ms "
+              f"(max {ms(max(silent_openings)):.2f})")
+        print(f"resident memory after start:   {rss:.1f} MiB (private dirty {private:.1f}); after a recorder "
+              f"session and an alert: {rss_after:.1f} MiB ({rss_after - rss:+.1f}; private dirty {private_after:.1f}, "
+              f"{private_after - private:+.1f})")
+        print(f"idle wake-ups:                 {wakeups:.2f} per second (10 s)")
+        print(f"menu click to dconf's Notify:  median {median_ms(clicks):.2f} ms (min {ms(min(clicks)):.2f}); "
+              f"floor (running process, GSettings): median {median_ms(floors):.2f} ms (min {ms(min(floors)):.2f}); "
+              f"difference {median_ms(clicks) - median_ms(floors):+.2f} ms; "
+              f"`gsettings set`: median {median_ms(commands):.2f} ms")
+        print(f"XTEST key to dconf's Notify:   median {median_ms(keys):.2f} ms including xdotool; "
+              f"xdotool alone: median {median_ms(xdotool_alone):.2f} ms; "
+              f"difference {median_ms(keys) - median_ms(xdotool_alone):.2f} ms")
     finally:
         session.close()
 

@@ -117,7 +117,8 @@ class Portal(SessionTestCase):
         portal = self.start_portal(1, *flags)
         try:
             dusk = self.start()  # stopped by tearDown
-            self.assertEqual(dusk.tooltip(), DARK_TIP)
+            # Read without blocking: the answer may come after the item registers.
+            wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the portal's dark at start")
             self.set_portal(2)  # prefer light
             wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the portal's light")
             self.set_portal(1)

@@ -222,6 +222,9 @@ void pressMenuKeyEquivalent(const std::string& key);
 // --- Alerts, URLs, log, beeps ----------------------------------------------------
 
 void answerNextAlertWith(platform::ModalResponse response);
+// Runs `action` while the next alert is on screen, before it is answered: a
+// modal alert keeps delivering the user's menu choices and hot keys.
+void whileNextAlertIsShown(std::function<void()> action);
 const std::vector<ShownAlert>& alerts();
 const std::vector<std::string>& openedURLs();
 const std::vector<LogLine>& logLines();
