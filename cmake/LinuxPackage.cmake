@@ -61,12 +61,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The libraries Dusk links come from dpkg-shlibdeps; what Qt and GLib load
-# at run time is named here. Without Qt's platform plugins Dusk cannot open
-# a window or a tray icon; without dconf's backend GSettings keeps GNOME's
-# colour scheme in memory only, and without GNOME's schemas it has none.
+# The libraries Dusk links come from dpkg-shlibdeps, and with libqt6gui6
+# Qt's X11 platform. What Qt and GLib load by name at run time, and Dusk
+# does without, is recommended: dconf's backend, without which GSettings
+# keeps GNOME's colour scheme in memory only; GNOME's schemas; libXcursor,
+# which Qt's X11 platform loads for the cursor theme; and Qt's Wayland
+# platform. test_package.py checks every library Dusk loads against these.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dconf-gsettings-backend, gsettings-desktop-schemas, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dconf-gsettings-backend, gsettings-desktop-schemas, libxcursor1, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-desktop-portal")
 include(CPack)

@@ -9,6 +9,7 @@ session's ~/.local, as a user would, and under a prefix whose path needs the
 Desktop Entry quoting rules."""
 
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -106,6 +107,46 @@ class DesktopEntry(SessionTestCase):
                 for symbol in ("dusk-sun-symbolic", "dusk-moon-symbolic"):
                     self.assertTrue(os.path.isfile(os.path.join(share, "icons", "hicolor", "symbolic", "apps",
                                                                 symbol + ".svg")), symbol)
+
+
+def owning_package(path):
+    """The package that installed a file, as dpkg knows it (Debian 12 keeps
+    some libraries under /lib in its database and /usr/lib on disk)."""
+    for candidate in (path, re.sub(r"^/usr/lib/", "/lib/", path), re.sub(r"^/lib/", "/usr/lib/", path)):
+        result = subprocess.run(["dpkg-query", "--search", candidate], capture_output=True, text=True)
+        if result.returncode == 0:
+            owners = result.stdout.splitlines()[-1].rsplit(": ", 1)[0]
+            return {owner.strip().split(":")[0] for owner in owners.split(",")}
+    return None
+
+
+PACKAGED = INSTALLED and subprocess.run(["dpkg-query", "--search", os.path.realpath(DUSK)],
+                                        capture_output=True).returncode == 0
+
+
+@unittest.skipUnless(PACKAGED, "needs DUSK_EXECUTABLE installed by the package")
+class PackageDependencies(SessionTestCase):
+    def test_every_library_dusk_loads_comes_with_what_the_package_names(self):
+        dusk = self.start()
+        dusk.click("Switch to Dark Mode")  # the settings backend, now in use
+        wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the toggle")
+        with open(f"/proc/{dusk.process.pid}/maps") as maps:
+            libraries = {line.split()[-1] for line in maps if re.search(r"\.so(\.[0-9]+)*$", line.split()[-1])}
+        owners = {library: owning_package(library) for library in libraries}
+        # What the package's dependencies bring, and a recommended package
+        # that Dusk has loaded from, with what it depends on. Dependencies
+        # only: apt leaves recommendations out with --no-install-recommends.
+        recommended = subprocess.run(["dpkg-query", "--show", "--showformat=${Recommends}", "dusk"], check=True,
+                                     capture_output=True, text=True).stdout
+        loaded_from = set().union(*(found for found in owners.values() if found))
+        roots = ["dusk", *(name.split()[0] for name in recommended.replace("|", ",").split(",")
+                           if name.strip() and name.split()[0] in loaded_from)]
+        closure = subprocess.run(["apt-cache", "depends", "--recurse", "--installed", "--no-recommends",
+                                  "--no-suggests", "--no-conflicts", "--no-breaks", "--no-replaces", "--no-enhances",
+                                  *roots], check=True, capture_output=True, text=True).stdout
+        provided = {line.split(":")[0] for line in closure.splitlines() if line and not line[0].isspace()}
+        strays = {library: found for library, found in owners.items() if not found or not found & provided}
+        self.assertEqual(strays, {})
 
 
 if __name__ == "__main__":
