@@ -12,7 +12,10 @@
 # installs the new package.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-source=$PWD
+if [[ $EUID -ne 0 ]]; then
+  echo "package-check: needs root, for debootstrap, mount and chroot" >&2
+  exit 1
+fi
 chroot_root=${DUSK_CHROOT:-/var/cache/dusk/bookworm}
 user=dusk-check
 seconds() { echo "$(($(date +%s) - $1)) s"; }
@@ -49,22 +52,23 @@ fi
 echo "-- a Debian 12 root in $chroot_root"
 if [[ ! -x "$chroot_root/usr/bin/apt-get" ]]; then
   # The mirror this machine's apt uses, or Debian's own.
-  mirror=$(grep -hoE 'https?://[^ ]+/debian/?( |$)' /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null |
-           head -n 1 | tr -d ' ') || true
+  mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null | grep -v '^[[:space:]]*#' |
+           grep -oE 'https?://[^ ]+/debian/?( |$)' | head -n 1 | tr -d ' ') || true
   started=$(date +%s)
   debootstrap --variant=minbase bookworm "$chroot_root" "${mirror:-http://deb.debian.org/debian}" >/dev/null
   echo "debootstrap: $(seconds "$started")"
 fi
-for place in proc sys dev dev/pts dev/shm; do
-  case "$place" in
-    proc) mount -t proc proc "$chroot_root/proc" ;;
-    sys) mount -t sysfs sysfs "$chroot_root/sys" ;;
-    dev) mount --bind /dev "$chroot_root/dev" ;;
-    dev/pts) mount -t devpts -o newinstance,ptmxmode=0666 devpts "$chroot_root/dev/pts" ;;
-    dev/shm) mount -t tmpfs -o mode=1777 shm "$chroot_root/dev/shm" ;;
-  esac
+attach() {
+  local place=$1
+  shift
+  mount "$@" "$chroot_root/$place"
   mounts+=("$chroot_root/$place")
-done
+}
+attach proc -t proc proc
+attach sys -t sysfs sysfs
+attach dev --bind /dev
+attach dev/pts -t devpts -o newinstance,ptmxmode=0666 devpts
+attach dev/shm -t tmpfs -o mode=1777 shm
 cp /etc/resolv.conf "$chroot_root/etc/resolv.conf"
 inside() { chroot "$chroot_root" env -i PATH=/usr/bin:/bin:/usr/sbin:/sbin LANG=C.UTF-8 "$@"; }
 

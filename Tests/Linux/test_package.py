@@ -75,8 +75,8 @@ class DesktopEntry(SessionTestCase):
                     launched = subprocess.run(["/usr/bin/gio", "launch", self.entry(prefix)],
                                               env={**self.session.env, "PATH": "/nonexistent"}, stdout=output,
                                               stderr=output, timeout=20)
-                self.assertEqual(launched.returncode, 0, Dusk(self.session, None, log).log())
-                dusk = Dusk(self.session, None, log)
+                dusk = Dusk(self.session, None, log)  # started by gio, not by this test
+                self.assertEqual(launched.returncode, 0, dusk.log())
                 dusk.service = wait_until(
                     lambda: self.session.registered_items()[before:],
                     what=lambda: f"the launched Dusk's tray item (its output: {dusk.log()!r})", timeout=30)[0]
