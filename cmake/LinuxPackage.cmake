@@ -41,7 +41,6 @@ install(FILES ${PROJECT_BINARY_DIR}/package/copyright ${PROJECT_BINARY_DIR}/pack
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dusk)
-set(CPACK_PACKAGE_VENDOR "The Dusk authors")
 set(CPACK_PACKAGE_CONTACT "${DUSK_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tray utility that switches the desktop between Light and Dark")
 set(CPACK_PACKAGE_DESCRIPTION
@@ -51,7 +50,6 @@ set(CPACK_PACKAGE_DESCRIPTION
     "colour scheme, between the two.")
 list(JOIN CPACK_PACKAGE_DESCRIPTION "" CPACK_PACKAGE_DESCRIPTION)
 set(CPACK_PACKAGE_HOMEPAGE_URL "${DUSK_HOMEPAGE}")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 # CPack installs into its staging directory through DESTDIR, so install
 # scripts see the final prefix and the desktop file names /usr/bin/dusk.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
