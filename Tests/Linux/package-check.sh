@@ -30,6 +30,7 @@ dpkg-deb --info "$deb" control
 echo "-- the validators"
 contents=$(mktemp -d)
 mounts=()
+# shellcheck disable=SC2317  # run by the EXIT trap
 cleanup() {
   local index
   for ((index = ${#mounts[@]} - 1; index >= 0; index--)); do umount "${mounts[index]}"; done
