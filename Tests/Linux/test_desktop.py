@@ -19,6 +19,18 @@ DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 BUILD_DIR = os.environ.get("DUSK_BUILD_DIR", "")
 X11_PEER = os.environ.get("DUSK_X11_PEER", "")
 
+
+def installed_prefix(executable):
+    """The prefix of an installed copy (<prefix>/bin/dusk beside
+    <prefix>/share/applications/app.dusk.Dusk.desktop, as Dusk itself tells),
+    or None for a build tree's."""
+    prefix = os.path.dirname(os.path.dirname(os.path.realpath(executable)))
+    return prefix if os.path.isfile(os.path.join(prefix, "share", "applications", "app.dusk.Dusk.desktop")) else None
+
+
+# A package's copy, such as /usr/bin/dusk, is tested where it lies.
+INSTALLED = bool(DUSK) and installed_prefix(DUSK) is not None
+
 LIGHT_TIP = "Dusk – switch to Dark Mode"
 DARK_TIP = "Dusk – switch to Light Mode"
 SECOND_COPY_LINE = "another Dusk instance is already running; quitting this one"
@@ -74,6 +86,7 @@ class TrayAndAppearance(SessionTestCase):
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip again")
 
+    @unittest.skipIf(INSTALLED, "an installed copy can launch at login (InstalledCopy)")
     def test_launch_at_login_from_the_build_tree_explains_itself_in_an_alert(self):
         dusk = self.start(accessible=True)
         dusk.click("Launch at Login")
@@ -168,11 +181,14 @@ class StoredSettings(SessionTestCase):
         self.assertFalse(os.path.exists(self.config("dusk", "settings.conf")))
 
 
-@unittest.skipUnless(BUILD_DIR, "needs DUSK_BUILD_DIR to install Dusk")
+@unittest.skipUnless(BUILD_DIR or INSTALLED, "needs DUSK_BUILD_DIR to install Dusk")
 class InstalledCopy(SessionTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
+        if INSTALLED:
+            cls.installed = DUSK
+            return
         # What the Desktop Entry rules make special, in one path. CMake would
         # read the backslash as a separator, so the installed tree is moved
         # there afterwards, as a user may move it. No "%": GLib checks that
