@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "Internal.h"
+#include "QuitSignals.h"
 
 namespace platform {
 namespace {
@@ -37,11 +38,35 @@ bool requireDisplay() {
     return reachable;
 }
 
+QtMessageHandler& qtMessageHandler() {
+    static QtMessageHandler handler = nullptr;
+    return handler;
+}
+
+// When the display goes away under a running Dusk, Qt warns and ends the
+// process with status 1. The user gets one line in Dusk's voice instead.
+void reportLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg) {
+        if (message.startsWith(QLatin1String("The X11 connection broke"))) {
+            std::fprintf(stderr, "dusk: lost the connection to the X display %s\n", std::getenv("DISPLAY"));
+            return;
+        }
+        if (message.startsWith(QLatin1String("The Wayland connection broke"))) {
+            std::fprintf(stderr, "dusk: lost the connection to the Wayland display %s\n",
+                         std::getenv("WAYLAND_DISPLAY"));
+            return;
+        }
+    }
+    if (const auto previous = qtMessageHandler()) previous(type, context, message);
+}
+
 struct QtApplication {
     int argc = 1;
     char name[5] = "dusk";
     char* argv[2] = {name, nullptr};
     std::unique_ptr<QApplication> application;
+    // Declared after the application, so it goes before it.
+    std::unique_ptr<dusk::backend::QuitSignals> quitSignals;
 
     QtApplication() {
         // Dusk speaks X11 for its global shortcut; under Wayland it still
@@ -54,13 +79,39 @@ struct QtApplication {
         QApplication::setDesktopFileName("app.dusk.Dusk");
         // A tray utility lives on after its recorder window closes.
         QApplication::setQuitOnLastWindowClosed(false);
+        qtMessageHandler() = qInstallMessageHandler(reportLostDisplay);
+        quitSignals =
+            std::make_unique<dusk::backend::QuitSignals>([] { Application::sharedApplication().terminate(); });
     }
+    QtApplication(const QtApplication&) = delete;
+    QtApplication& operator=(const QtApplication&) = delete;
+    QtApplication(QtApplication&&) = delete;
+    QtApplication& operator=(QtApplication&&) = delete;
+    ~QtApplication() { qInstallMessageHandler(qtMessageHandler()); }
 };
 
-QtApplication& qtApplication() {
-    static QtApplication instance;
-    return instance;
+// A QApplication must die while Qt's own globals still stand, and after the
+// widgets the delegate holds. Those go when main returns; the application
+// goes in the first exit handler after that (see Application::run). Static
+// destruction comes after Qt's globals, too late for it: an application
+// still here then, as when Qt itself ends the process from inside the loop,
+// is left to the operating system.
+struct QtApplicationOwner {
+    std::unique_ptr<QtApplication> instance;
+    QtApplicationOwner() = default;
+    QtApplicationOwner(const QtApplicationOwner&) = delete;
+    QtApplicationOwner& operator=(const QtApplicationOwner&) = delete;
+    QtApplicationOwner(QtApplicationOwner&&) = delete;
+    QtApplicationOwner& operator=(QtApplicationOwner&&) = delete;
+    ~QtApplicationOwner() { static_cast<void>(instance.release()); }
+};
+
+QtApplicationOwner& qtApplication() {
+    static QtApplicationOwner owner;
+    return owner;
 }
+
+void releaseQtApplication() { qtApplication().instance.reset(); }
 
 std::weak_ptr<ApplicationDelegate>& applicationDelegate() {
     static std::weak_ptr<ApplicationDelegate> delegate;
@@ -76,7 +127,12 @@ bool& terminateRequested() {
 
 Application& Application::sharedApplication() {
     static Application application;
-    qtApplication();
+    // Made once: nothing that runs after its release may bring it back.
+    static const bool started = [] {
+        qtApplication().instance = std::make_unique<QtApplication>();
+        return true;
+    }();
+    static_cast<void>(started);
     return application;
 }
 
@@ -95,8 +151,11 @@ void Application::run() {
     QTimer::singleShot(0, [] {
         if (const auto delegate = applicationDelegate().lock()) delegate->applicationDidFinishLaunching();
     });
-    if (terminateRequested()) return;
-    QApplication::exec();
+    if (!terminateRequested()) QApplication::exec();
+    // Registered last, this runs first of all exit handlers: after main has
+    // released the delegate and its widgets, before Qt's globals go. Should
+    // registration fail, the application is left to the operating system.
+    static_cast<void>(std::atexit(releaseQtApplication));
 }
 
 void Application::terminate() {
