@@ -187,21 +187,20 @@ class OneCopyPerSession(SessionTestCase):
         return wait_until(registered, timeout=30, what=lambda: f"the tray item of {dusk.process.pid}: {dusk.log()!r}")
 
     def test_of_two_copies_started_together_exactly_one_runs(self):
-        for trial in range(self.TRIALS):
-            with self.subTest(trial=trial):
-                pair = [self.session.start_dusk(self.installed, wait_for_tray=False) for _ in range(2)]
-                self.running.extend(pair)
-                quitter = wait_until(lambda: next((dusk for dusk in pair if dusk.process.poll() is not None), None),
-                                     timeout=30, what=lambda: f"one of two to quit: {[d.log() for d in pair]!r}")
-                survivor = pair[1] if quitter is pair[0] else pair[0]
-                self.assertEqual(quitter.process.returncode, 0, quitter.log())
-                quitter.wait_for_log(SECOND_COPY_LINE)
-                self.item_of(survivor)
-                self.assertIsNone(survivor.process.poll(), survivor.log())
-                self.assertEqual(self.name_owner(), survivor.process.pid)
-                self.assertNotIn(SECOND_COPY_LINE, survivor.log())
-                survivor.stop()
-                self.assertEqual(survivor.process.returncode, 0, survivor.log())
+        for trial in range(1, self.TRIALS + 1):
+            pair = [self.session.start_dusk(self.installed, wait_for_tray=False) for _ in range(2)]
+            self.running.extend(pair)
+            quitter = wait_until(lambda: next((dusk for dusk in pair if dusk.process.poll() is not None), None),
+                                 timeout=30, what=lambda: f"one of two to quit, trial {trial}: {[d.log() for d in pair]!r}")
+            survivor = pair[1] if quitter is pair[0] else pair[0]
+            self.assertEqual(quitter.process.returncode, 0, f"trial {trial}: {quitter.log()}")
+            quitter.wait_for_log(SECOND_COPY_LINE)
+            self.item_of(survivor)
+            self.assertIsNone(survivor.process.poll(), f"trial {trial}: {survivor.log()}")
+            self.assertEqual(self.name_owner(), survivor.process.pid, f"trial {trial}")
+            self.assertNotIn(SECOND_COPY_LINE, survivor.log(), f"trial {trial}")
+            survivor.stop()
+            self.assertEqual(survivor.process.returncode, 0, f"trial {trial}: {survivor.log()}")
 
     def test_a_copy_in_another_session_is_not_affected(self):
         here = self.start(self.installed)
