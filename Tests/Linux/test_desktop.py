@@ -336,8 +336,10 @@ class Recorder(SessionTestCase):
         xdotool(self.session, "key", "Caps_Lock")
         self.addCleanup(xdotool, self.session, "key", "Caps_Lock")
         xdotool(self.session, "key", "shift+super+k")
-        wait_until(lambda: "hotKeyCode=40\n" in self.stored(), what="the stored shortcut")
-        self.assertIn("hotKeyModifiers=1179648\n", self.stored())  # 0x120000
+        # Both integers, 0x120000 for the modifiers: the store may write them
+        # one at a time, so the pair is awaited, not read once.
+        wait_until(lambda: "hotKeyCode=40\n" in self.stored() and "hotKeyModifiers=1179648\n" in self.stored(),
+                   what=lambda: f"the stored shortcut in {self.stored()!r}")
         wait_until(lambda: not self.recorder_visible(), what="the window to close")
         dusk.wait_for_log("RegisterEventHotKey ⇧⌘K code=40 mods=768 status=0")
         self.assertEqual(dusk.titles()[1], "Hotkey: ⇧⌘K…")
@@ -353,7 +355,7 @@ class Recorder(SessionTestCase):
         self.open_recorder(dusk)
         dusk.press_button("Clear Hotkey")
         wait_until(lambda: not self.recorder_visible(), what="the window to close")
-        self.assertIn("hotKeyCode=-1\n", self.stored())
+        wait_until(lambda: "hotKeyCode=-1\n" in self.stored(), what=lambda: f"no shortcut in {self.stored()!r}")
         self.assertEqual(dusk.titles()[1], "Set Hotkey…")
         # Dusk let go of the combination: another client can take it now.
         Peer(self.session, "grab", D_KEYCODE, CONTROL_ALT_SUPER).stop()
