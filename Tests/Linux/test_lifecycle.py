@@ -3,7 +3,8 @@
 (virtual) desktop: Xvfb, a private dbus-daemon as the session bus, and
 tray_host.py, the StatusNotifierWatcher Dusk registers with (see session.py).
 Alerts are read over AT-SPI (at-spi2-core) and found with xdotool; x11_peer
-holds a competing key grab. Everything here is Debian's own component except
+holds a competing key grab; weston's headless backend is the Wayland
+compositor that goes away. Everything here is Debian's own component except
 tray_host.py, a peer written from the StatusNotifierItem interface.
 
 DUSK_EXECUTABLE names the built program, DUSK_BUILD_DIR its build tree (for
@@ -20,7 +21,7 @@ import dbus
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import Session, wait_until  # noqa: E402
+from session import Dusk, Session, wait_until  # noqa: E402
 from test_desktop import (BUILD_DIR, CONTROL_ALT_SUPER, D_KEYCODE, DUSK, LIGHT_TIP, PRESS,  # noqa: E402
                           SECOND_COPY_LINE, X11_PEER, Peer, SessionTestCase, xdotool)
 
@@ -126,11 +127,12 @@ class LostDisplay(unittest.TestCase):
         self.session = Session()
         self.addCleanup(self.session.close)
 
-    def check_one_line_and_status_1(self, dusk):
-        self.session.processes[0].kill()  # Xvfb, the session's first process
+    def check_one_line_and_status_1(self, dusk, server=None, line=None):
+        server = server or self.session.processes[0]  # Xvfb, the session's first process
+        server.kill()
         self.assertEqual(dusk.wait_exit(), 1, dusk.log())
-        self.assertEqual(lines_not_logged(dusk),
-                         [f"dusk: lost the connection to the X display {self.session.env['DISPLAY']}"])
+        line = line or f"dusk: lost the connection to the X display {self.session.env['DISPLAY']}"
+        self.assertEqual(lines_not_logged(dusk), [line])
 
     def test_while_idle(self):
         self.check_one_line_and_status_1(self.session.start_dusk(DUSK))
@@ -145,6 +147,26 @@ class LostDisplay(unittest.TestCase):
         dusk = self.session.start_dusk(DUSK, accessible=True)
         show_login_item_alert(self.session, dusk)
         self.check_one_line_and_status_1(dusk)
+
+    @unittest.skipUnless(shutil.which("weston"), "needs weston")
+    def test_a_wayland_compositor_that_goes_away(self):
+        # Weston's headless backend is the compositor; Dusk draws on it
+        # through Qt's Wayland platform, with no X display at all.
+        socket = "wayland-dusk"
+        weston = self.session.spawn(["weston", "--backend=headless-backend.so", f"--socket={socket}", "--idle-time=0"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: os.path.exists(os.path.join(self.session.env["XDG_RUNTIME_DIR"], socket)), what="weston")
+        log = os.path.join(self.session.root, "wayland.log")
+        before = len(self.session.registered_items())
+        env = {key: value for key, value in self.session.env.items() if key != "DISPLAY"}
+        env.update({"WAYLAND_DISPLAY": socket, "QT_QPA_PLATFORM": "wayland"})
+        with open(log, "w") as stderr:
+            process = subprocess.Popen([DUSK], stdout=subprocess.DEVNULL, stderr=stderr, env=env)
+        dusk = Dusk(self.session, process, log)
+        self.addCleanup(dusk.stop)
+        wait_until(lambda: len(self.session.registered_items()) > before, timeout=30,
+                   what=lambda: f"Dusk's tray item: {dusk.log()!r}")
+        self.check_one_line_and_status_1(dusk, weston, f"dusk: lost the connection to the Wayland display {socket}")
 
 
 @unittest.skipUnless(BUILD_DIR, "needs DUSK_BUILD_DIR to install Dusk")
@@ -191,7 +213,7 @@ class OneCopyPerSession(SessionTestCase):
             pair = [self.session.start_dusk(self.installed, wait_for_tray=False) for _ in range(2)]
             self.running.extend(pair)
             quitter = wait_until(lambda: next((dusk for dusk in pair if dusk.process.poll() is not None), None),
-                                 timeout=30, what=lambda: f"one of two to quit, trial {trial}: {[d.log() for d in pair]!r}")
+                                 timeout=30, what=lambda: f"one of two to quit, trial {trial}: {[d.log() for d in pair]}")
             survivor = pair[1] if quitter is pair[0] else pair[0]
             self.assertEqual(quitter.process.returncode, 0, f"trial {trial}: {quitter.log()}")
             quitter.wait_for_log(SECOND_COPY_LINE)
