@@ -213,7 +213,8 @@ class OneCopyPerSession(SessionTestCase):
             pair = [self.session.start_dusk(self.installed, wait_for_tray=False) for _ in range(2)]
             self.running.extend(pair)
             quitter = wait_until(lambda: next((dusk for dusk in pair if dusk.process.poll() is not None), None),
-                                 timeout=30, what=lambda: f"one of two to quit, trial {trial}: {[d.log() for d in pair]}")
+                                 timeout=30, what=lambda: f"one of two to quit, trial {trial}: {pair[0].log()}"
+                                                          f" {pair[1].log()}")
             survivor = pair[1] if quitter is pair[0] else pair[0]
             self.assertEqual(quitter.process.returncode, 0, f"trial {trial}: {quitter.log()}")
             quitter.wait_for_log(SECOND_COPY_LINE)
