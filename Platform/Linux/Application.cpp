@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "Internal.h"
+#include "LostDisplay.h"
 #include "QuitSignals.h"
 
 namespace platform {
@@ -38,34 +39,13 @@ bool requireDisplay() {
     return reachable;
 }
 
-QtMessageHandler& qtMessageHandler() {
-    static QtMessageHandler handler = nullptr;
-    return handler;
-}
-
-// When the display goes away under a running Dusk, Qt warns and ends the
-// process with status 1. The user gets one line in Dusk's voice instead.
-void reportLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg) {
-        if (message.startsWith(QLatin1String("The X11 connection broke"))) {
-            std::fprintf(stderr, "dusk: lost the connection to the X display %s\n", std::getenv("DISPLAY"));
-            return;
-        }
-        if (message.startsWith(QLatin1String("The Wayland connection broke"))) {
-            std::fprintf(stderr, "dusk: lost the connection to the Wayland display %s\n",
-                         std::getenv("WAYLAND_DISPLAY"));
-            return;
-        }
-    }
-    if (const auto previous = qtMessageHandler()) previous(type, context, message);
-}
-
 struct QtApplication {
     int argc = 1;
     char name[5] = "dusk";
     char* argv[2] = {name, nullptr};
     std::unique_ptr<QApplication> application;
-    // Declared after the application, so it goes before it.
+    // Declared after the application, so they go before it.
+    std::unique_ptr<dusk::backend::LostDisplayReport> lostDisplayReport;
     std::unique_ptr<dusk::backend::QuitSignals> quitSignals;
 
     QtApplication() {
@@ -79,7 +59,8 @@ struct QtApplication {
         QApplication::setDesktopFileName("app.dusk.Dusk");
         // A tray utility lives on after its recorder window closes.
         QApplication::setQuitOnLastWindowClosed(false);
-        qtMessageHandler() = qInstallMessageHandler(reportLostDisplay);
+        // Qt has set Xlib's handlers by now; Dusk's replace them.
+        lostDisplayReport = std::make_unique<dusk::backend::LostDisplayReport>();
         quitSignals =
             std::make_unique<dusk::backend::QuitSignals>([] { Application::sharedApplication().terminate(); });
     }
@@ -87,7 +68,6 @@ struct QtApplication {
     QtApplication& operator=(const QtApplication&) = delete;
     QtApplication(QtApplication&&) = delete;
     QtApplication& operator=(QtApplication&&) = delete;
-    ~QtApplication() { qInstallMessageHandler(qtMessageHandler()); }
 };
 
 // A QApplication must die while Qt's own globals still stand, and after the
