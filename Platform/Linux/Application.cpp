@@ -108,11 +108,10 @@ bool& terminateRequested() {
 Application& Application::sharedApplication() {
     static Application application;
     // Made once: nothing that runs after its release may bring it back.
-    static const bool started = [] {
+    [[maybe_unused]] static const bool started = [] {
         qtApplication().instance = std::make_unique<QtApplication>();
         return true;
     }();
-    static_cast<void>(started);
     return application;
 }
 
