@@ -151,7 +151,7 @@ void AppDelegate::toggleLaunchAtLogin() {
                                                                                : service.registerAndReturnError();
     if (error) {
         auto alert = platform::Alert::alertWithError(*error);
-        alert->setInformativeText("Launch at Login only works when Dusk is run from the built Dusk.app bundle.");
+        alert->setInformativeText(platform::AppService::requirement());
         runAlertInFront(*alert);
     }
     // The check mark shows what the platform reports now, not what was asked.

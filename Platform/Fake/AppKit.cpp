@@ -156,4 +156,9 @@ std::optional<Error> AppService::unregisterAndReturnError() {
     return applyLoginOutcome(desktop().unregisterOutcome, AppServiceStatus::NotRegistered);
 }
 
+// The fake plays the Mac, where the login item belongs to the app bundle.
+std::string_view AppService::requirement() {
+    return "Launch at Login only works when Dusk is run from the built Dusk.app bundle.";
+}
+
 }  // namespace platform

@@ -8,6 +8,8 @@
 
 #include "Display.h"
 #include "Internal.h"
+#include "LostDisplay.h"
+#include "QuitSignals.h"
 
 namespace platform {
 namespace {
@@ -21,6 +23,9 @@ struct ProgramName {
 
 struct QtApplication : ProgramName {
     std::unique_ptr<QApplication> application;
+    // Declared after the application, so they go before it.
+    std::unique_ptr<dusk::backend::LostDisplayReport> lostDisplayReport;
+    std::unique_ptr<dusk::backend::QuitSignals> quitSignals;
 
     QtApplication() {
         dusk::backend::chooseQtPlatform();
@@ -29,13 +34,39 @@ struct QtApplication : ProgramName {
         QApplication::setDesktopFileName("app.dusk.Dusk");
         // A tray utility lives on after its recorder window closes.
         QApplication::setQuitOnLastWindowClosed(false);
+        // Qt has set Xlib's handlers by now; Dusk's replace them.
+        lostDisplayReport = std::make_unique<dusk::backend::LostDisplayReport>();
+        quitSignals =
+            std::make_unique<dusk::backend::QuitSignals>([] { Application::sharedApplication().terminate(); });
     }
+    QtApplication(const QtApplication&) = delete;
+    QtApplication& operator=(const QtApplication&) = delete;
+    QtApplication(QtApplication&&) = delete;
+    QtApplication& operator=(QtApplication&&) = delete;
 };
 
-QtApplication& qtApplication() {
-    static QtApplication instance;
-    return instance;
+// A QApplication must die while Qt's own globals still stand, and after the
+// widgets the delegate holds. Those go when main returns; the application
+// goes in the first exit handler after that (see Application::run). Static
+// destruction comes after Qt's globals, too late for it: an application
+// still here then, as when Qt itself ends the process from inside the loop,
+// is left to the operating system.
+struct QtApplicationOwner {
+    std::unique_ptr<QtApplication> instance;
+    QtApplicationOwner() = default;
+    QtApplicationOwner(const QtApplicationOwner&) = delete;
+    QtApplicationOwner& operator=(const QtApplicationOwner&) = delete;
+    QtApplicationOwner(QtApplicationOwner&&) = delete;
+    QtApplicationOwner& operator=(QtApplicationOwner&&) = delete;
+    ~QtApplicationOwner() { static_cast<void>(instance.release()); }
+};
+
+QtApplicationOwner& qtApplication() {
+    static QtApplicationOwner owner;
+    return owner;
 }
+
+void releaseQtApplication() { qtApplication().instance.reset(); }
 
 std::weak_ptr<ApplicationDelegate>& applicationDelegate() {
     static std::weak_ptr<ApplicationDelegate> delegate;
@@ -51,7 +82,11 @@ bool& terminateRequested() {
 
 Application& Application::sharedApplication() {
     static Application application;
-    qtApplication();
+    // Made once: nothing that runs after its release may bring it back.
+    [[maybe_unused]] static const bool started = [] {
+        qtApplication().instance = std::make_unique<QtApplication>();
+        return true;
+    }();
     return application;
 }
 
@@ -70,8 +105,11 @@ void Application::run() {
     QTimer::singleShot(0, [] {
         if (const auto delegate = applicationDelegate().lock()) delegate->applicationDidFinishLaunching();
     });
-    if (terminateRequested()) return;
-    QApplication::exec();
+    if (!terminateRequested()) QApplication::exec();
+    // Registered last, this runs first of all exit handlers: after main has
+    // released the delegate and its widgets, before Qt's globals go. Should
+    // registration fail, the application is left to the operating system.
+    static_cast<void>(std::atexit(releaseQtApplication));
 }
 
 void Application::terminate() {

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <climits>
@@ -50,10 +49,6 @@ bool runsInstalled() {
 std::string autostartDirectory() { return configHome() + "/autostart"; }
 std::string autostartPath() { return autostartDirectory() + "/" + std::string(applicationId) + ".desktop"; }
 
-struct DirectoryClose {
-    void operator()(DIR* directory) const { ::closedir(directory); }
-};
-
 platform::Error loginError(std::int64_t code, std::string description) {
     return {"app.dusk.autostart", code, std::move(description)};
 }
@@ -71,25 +66,6 @@ Bundle& Bundle::mainBundle() {
 std::optional<std::string> Bundle::bundleIdentifier() const {
     if (!dusk::backend::runsInstalled()) return std::nullopt;
     return std::string(dusk::backend::applicationId);
-}
-
-std::vector<RunningApplication> RunningApplication::runningApplicationsWithBundleIdentifier(
-    std::string_view bundleIdentifier) {
-    std::vector<RunningApplication> running;
-    const auto& self = dusk::backend::executablePath();
-    if (!self || Bundle::mainBundle().bundleIdentifier() != bundleIdentifier) return running;
-    // The same installed executable is the same application.
-    const std::unique_ptr<DIR, dusk::backend::DirectoryClose> proc(::opendir("/proc"));
-    if (!proc) return running;
-    while (const dirent* entry = ::readdir(proc.get())) {
-        char* end = nullptr;
-        const long pid = std::strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0') continue;
-        if (dusk::backend::linkTarget("/proc/" + std::string(entry->d_name) + "/exe") == self) {
-            running.emplace_back(static_cast<int>(pid));
-        }
-    }
-    return running;
 }
 
 AppService& AppService::mainAppService() {
@@ -118,9 +94,7 @@ std::optional<Error> AppService::registerAndReturnError() {
     using namespace dusk::backend;
     const auto& exe = executablePath();
     if (!runsInstalled() || !exe) {
-        return loginError(3,
-                          "Dusk can only launch at login once it is installed (cmake --install) with its "
-                          "app.dusk.Dusk.desktop file.");
+        return loginError(3, "This copy of Dusk is not installed, so it cannot launch at login.");
     }
     const std::string entry =
         "[Desktop Entry]\n"
@@ -139,6 +113,12 @@ std::optional<Error> AppService::registerAndReturnError() {
     }
     logNotice("launch at login enabled: " + autostartPath());
     return std::nullopt;
+}
+
+// Installed means beside its desktop file (see runsInstalled).
+std::string_view AppService::requirement() {
+    return "Launch at Login only works for an installed Dusk: install the dusk package, or run cmake --install "
+           "build/default --prefix ~/.local and start ~/.local/bin/dusk.";
 }
 
 std::optional<Error> AppService::unregisterAndReturnError() {

@@ -42,4 +42,8 @@ std::optional<Error> AppService::unregisterAndReturnError() {
     return failure(succeeded, error);
 }
 
+std::string_view AppService::requirement() {
+    return "Launch at Login only works when Dusk is run from the built Dusk.app bundle.";
+}
+
 }  // namespace platform

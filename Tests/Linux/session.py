@@ -165,6 +165,12 @@ class Dusk:
     def log(self):
         return Session.read(self.log_path)
 
+    def wait_for_log(self, text, count=1, timeout=10):
+        """Dusk writes its log while it works: a line is awaited, never
+        looked for once. Answers the log as it was then."""
+        return wait_until(lambda: self.log() if self.log().count(text) >= count else None, timeout,
+                          what=lambda: f"{text!r} {count} time(s) in Dusk's log {self.log()!r}")
+
     def _item(self):
         return self.session.bus.get_object(self.service, "/StatusNotifierItem")
 

@@ -79,8 +79,8 @@ class TrayAndAppearance(SessionTestCase):
         dusk.click("Switch to Light Mode")
         wait_until(lambda: self.session.color_scheme() == "'default'", what="GNOME's setting to turn light")
         wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip")
-        self.assertIn("toggle requested, currently dark=true", dusk.log())
-        self.assertIn("toggle succeeded, now dark=false", dusk.log())
+        dusk.wait_for_log("toggle requested, currently dark=true")
+        dusk.wait_for_log("toggle succeeded, now dark=false")
 
         dusk.click("Switch to Dark Mode")
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
@@ -92,10 +92,13 @@ class TrayAndAppearance(SessionTestCase):
         dusk.click("Launch at Login")
         alert = lambda: xdotool(self.session, "search", "--onlyvisible", "--name", "^Dusk$").stdout.split()
         windows = wait_until(alert, what="the alert")
-        # The message is the platform's description of the error; one button.
-        texts = wait_until(dusk.window_texts, what="the alert's texts")
-        self.assertIn("Dusk can only launch at login once it is installed (cmake --install) with its "
-                      "app.dusk.Dusk.desktop file.", texts)
+        # The message is the platform's description of the error, the
+        # informative text how to get a copy that can; one button.
+        message = "This copy of Dusk is not installed, so it cannot launch at login."
+        advice = ("Launch at Login only works for an installed Dusk: install the dusk package, or run cmake "
+                  "--install build/default --prefix ~/.local and start ~/.local/bin/dusk.")
+        texts = wait_until(lambda: (found := dusk.window_texts()) and {message, advice, "OK"} <= set(found) and found,
+                           what="the alert's texts")
         self.assertEqual([text for text in texts if text in ("OK", "Cancel")], ["OK"])
         xdotool(self.session, "windowfocus", "--sync", windows[0])
         xdotool(self.session, "key", "Return")
@@ -177,7 +180,7 @@ class StoredSettings(SessionTestCase):
         self.assertEqual(len(asides), 1)
         with open(asides[0]) as file:
             self.assertEqual(file.read(), garbage)
-        self.assertIn("is not a settings file; kept aside as " + asides[0], dusk.log())
+        dusk.wait_for_log("is not a settings file; kept aside as " + asides[0])
         self.assertFalse(os.path.exists(self.config("dusk", "settings.conf")))
 
 
@@ -207,7 +210,7 @@ class InstalledCopy(SessionTestCase):
         first = self.start(self.installed)
         second = self.start(self.installed, wait_for_tray=False)
         self.assertEqual(second.wait_exit(), 0)
-        self.assertIn(SECOND_COPY_LINE, second.log())
+        second.wait_for_log(SECOND_COPY_LINE)
         self.assertIsNone(first.process.poll())
         self.assertEqual(len(self.session.registered_items()), len(set(self.session.registered_items())))
         self.assertEqual(first.tooltip(), LIGHT_TIP)
@@ -287,14 +290,15 @@ class GlobalShortcut(SessionTestCase):
             self.press_and_expect(dusk, PRESS, "'prefer-dark'")
             self.press_and_expect(dusk, PRESS, "'default'")
             xdotool(self.session, "key", lock)
-        self.assertEqual(dusk.log().count("toggle requested"), 6)
-        self.assertEqual(dusk.log().count("hotkey event received sig=1146442571 id=1"), 6)
+        self.assertEqual(dusk.wait_for_log("toggle requested", count=6).count("toggle requested"), 6)
+        received = "hotkey event received sig=1146442571 id=1"
+        self.assertEqual(dusk.wait_for_log(received, count=6).count(received), 6)
 
     def test_a_combination_another_client_holds_is_reported_not_hidden(self):
         holder = Peer(self.session, "grab", D_KEYCODE, CONTROL_ALT_SUPER)
         try:
             dusk = self.start()
-            self.assertIn("RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=-9878", dusk.log())
+            dusk.wait_for_log("RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=-9878")
             self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
         finally:
             holder.stop()
@@ -312,6 +316,7 @@ class GlobalShortcut(SessionTestCase):
         try:
             wait_until(lambda: "RegisterEventHotKey" in Session.read(log), what="the registration")
             self.assertRegex(Session.read(log), r"RegisterEventHotKey ⌃⌥⌘.+ code=2 mods=6400 status=-9868")
+            # Said before the registration's own line, so it is there by now.
             self.assertIn("global shortcuts need an X11 display", Session.read(log))
         finally:
             process.terminate()
@@ -348,10 +353,12 @@ class Recorder(SessionTestCase):
         xdotool(self.session, "key", "Caps_Lock")
         self.addCleanup(xdotool, self.session, "key", "Caps_Lock")
         xdotool(self.session, "key", "shift+super+k")
-        wait_until(lambda: "hotKeyCode=40\n" in self.stored(), what="the stored shortcut")
-        self.assertIn("hotKeyModifiers=1179648\n", self.stored())  # 0x120000
+        # Both integers, 0x120000 for the modifiers: the store may write them
+        # one at a time, so the pair is awaited, not read once.
+        wait_until(lambda: "hotKeyCode=40\n" in self.stored() and "hotKeyModifiers=1179648\n" in self.stored(),
+                   what=lambda: f"the stored shortcut in {self.stored()!r}")
         wait_until(lambda: not self.recorder_visible(), what="the window to close")
-        self.assertIn("RegisterEventHotKey ⇧⌘K code=40 mods=768 status=0", dusk.log())
+        dusk.wait_for_log("RegisterEventHotKey ⇧⌘K code=40 mods=768 status=0")
         self.assertEqual(dusk.titles()[1], "Hotkey: Shift+Super+K…")
 
         dusk.stop()
@@ -365,7 +372,7 @@ class Recorder(SessionTestCase):
         self.open_recorder(dusk)
         dusk.press_button("Clear Hotkey")
         wait_until(lambda: not self.recorder_visible(), what="the window to close")
-        wait_until(lambda: "hotKeyCode=-1\n" in self.stored(), what="the cleared shortcut to be saved")
+        wait_until(lambda: "hotKeyCode=-1\n" in self.stored(), what=lambda: f"no shortcut in {self.stored()!r}")
         self.assertEqual(dusk.titles()[1], "Set Hotkey…")
         # Dusk let go of the combination: another client can take it now.
         Peer(self.session, "grab", D_KEYCODE, CONTROL_ALT_SUPER).stop()

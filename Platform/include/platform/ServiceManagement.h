@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 
 #include "platform/Foundation.h"
 
@@ -16,6 +17,9 @@ public:
     // Each returns the error when it failed, none when it succeeded.
     std::optional<Error> registerAndReturnError();
     std::optional<Error> unregisterAndReturnError();
+    // Where a copy must run from for its login item to work: the advice of
+    // the alert that follows a failed change.
+    static std::string_view requirement();
 };
 
 }  // namespace platform
