@@ -158,13 +158,3 @@ ProcessInfo& ProcessInfo::processInfo() {
 int ProcessInfo::processIdentifier() const { return static_cast<int>(::getpid()); }
 
 }  // namespace platform
-
-namespace dusk::backend {
-
-void ensureCoreApplication() {
-    if (QCoreApplication::instance() != nullptr) return;
-    static platform::ProgramName program;
-    static const QCoreApplication core(program.argc, program.argv);
-}
-
-}  // namespace dusk::backend
