@@ -1,0 +1,116 @@
+#include "XEmbedTray.h"
+
+#include <QSocketNotifier>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace dusk::backend {
+
+std::unique_ptr<XEmbedTrayWatch> XEmbedTrayWatch::create() {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') return nullptr;
+    int screen = 0;
+    // A connection of its own: the events it asks for would otherwise land
+    // in the key grabs' queue.
+    std::unique_ptr<xcb_connection_t, XcbDisconnect> connection(xcb_connect(display, &screen));
+    if (xcb_connection_has_error(connection.get()) != 0) return nullptr;
+    return std::make_unique<XEmbedTrayWatch>(std::move(connection), screen);
+}
+
+XEmbedTrayWatch::XEmbedTrayWatch(std::unique_ptr<xcb_connection_t, XcbDisconnect> connection, int screen)
+    : connection_(std::move(connection)) {
+    auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection_.get()));
+    for (int i = 0; i < screen && screens.rem > 0; ++i) xcb_screen_next(&screens);
+    if (screens.rem == 0) return;
+    root_ = screens.data->root;
+    selection_ = atom(("_NET_SYSTEM_TRAY_S" + std::to_string(screen)).c_str());
+    manager_ = atom("MANAGER");
+    colors_ = atom("_NET_SYSTEM_TRAY_COLORS");
+    // A new tray announces itself with a MANAGER message to the root window.
+    const uint32_t rootEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_.get(), root_, XCB_CW_EVENT_MASK, &rootEvents);
+    const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        connection_.get(), xcb_get_selection_owner(connection_.get(), selection_), nullptr));
+    if (owner) follow(owner->owner);
+    xcb_flush(connection_.get());
+    notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_.get()), QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &XEmbedTrayWatch::drain);
+    // Replies read above may have queued events the socket will not announce.
+    QMetaObject::invokeMethod(this, &XEmbedTrayWatch::drain, Qt::QueuedConnection);
+}
+
+XEmbedTrayWatch::~XEmbedTrayWatch() = default;
+
+xcb_atom_t XEmbedTrayWatch::atom(const char* name) const {
+    const XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection_.get(), xcb_intern_atom(connection_.get(), 0, static_cast<uint16_t>(std::strlen(name)), name),
+        nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+void XEmbedTrayWatch::follow(xcb_window_t owner) {
+    owner_ = owner;
+    if (owner_ == XCB_WINDOW_NONE) {
+        foreground_.reset();
+        return;
+    }
+    // The tray goes when its window does; its colours change on the window.
+    const uint32_t ownerEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const XcbReply<xcb_generic_error_t> error(xcb_request_check(
+        connection_.get(),
+        xcb_change_window_attributes_checked(connection_.get(), owner_, XCB_CW_EVENT_MASK, &ownerEvents)));
+    // The owner may already be gone again.
+    if (error) {
+        owner_ = XCB_WINDOW_NONE;
+        return;
+    }
+    readForeground();
+}
+
+// _NET_SYSTEM_TRAY_COLORS: twelve CARDINALs, red, green and blue of the
+// normal, error, warning and success colours, each 0 to 65535.
+void XEmbedTrayWatch::readForeground() {
+    foreground_.reset();
+    const XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection_.get(), xcb_get_property(connection_.get(), 0, owner_, colors_, XCB_ATOM_CARDINAL, 0, 12), nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 12) return;
+    const auto* rgb = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    foreground_ =
+        QColor::fromRgba64(static_cast<quint16>(rgb[0]), static_cast<quint16>(rgb[1]), static_cast<quint16>(rgb[2]));
+}
+
+void XEmbedTrayWatch::drain() {
+    const bool wasPresent = present();
+    bool coloursChanged = false;
+    while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_.get())}) {
+        const auto type = event->response_type & 0x7f;
+        if (type == XCB_CLIENT_MESSAGE) {
+            const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
+            if (message->type == manager_ && message->data.data32[1] == selection_) {
+                follow(message->data.data32[2]);
+                coloursChanged = true;
+            }
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event.get());
+            if (destroyed->window == owner_) {
+                // A successor may already have taken the selection over.
+                const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+                    connection_.get(), xcb_get_selection_owner(connection_.get(), selection_), nullptr));
+                follow(owner && owner->owner != owner_ ? owner->owner : xcb_window_t{XCB_WINDOW_NONE});
+                coloursChanged = true;
+            }
+        } else if (type == XCB_PROPERTY_NOTIFY) {
+            const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
+            if (property->window == owner_ && property->atom == colors_) {
+                readForeground();
+                coloursChanged = true;
+            }
+        }
+    }
+    xcb_flush(connection_.get());
+    if (present() != wasPresent) emit presenceChanged(present());
+    if (coloursChanged) emit foregroundChanged();
+}
+
+}  // namespace dusk::backend
