@@ -1,0 +1,187 @@
+#!/usr/bin/python3
+"""Dusk's place in the tray when the tray is not there yet, goes away, or
+never comes: the way a login session starts Dusk before its panel.
+
+Components: Xvfb, a private D-Bus session bus, trayer (Debian's XEmbed
+system tray, a real one), tray_host.py (a StatusNotifierWatcher and host:
+Debian's panels carry theirs inside the panel process, which these tests
+need to start and stop on their own) and notification_server.py (a peer
+written from the Desktop Notifications Specification, since Debian's
+notification servers report nothing of what they were given).
+
+DUSK_EXECUTABLE names the built program."""
+
+import os
+import re
+import subprocess
+import sys
+import time
+import unittest
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from session import PYTHON, Session, wait_until  # noqa: E402
+
+DUSK = os.environ.get("DUSK_EXECUTABLE", "")
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+LIGHT_TIP = "Dusk – switch to Dark Mode"
+NO_TRAY_LINE = "no system tray here"
+# Long enough for any Dusk to have decided that there is no tray.
+NOTICE_DEADLINE = 20
+
+
+class TrayTestCase(unittest.TestCase):
+    tray_host = False
+
+    def setUp(self):
+        self.session = Session(tray_host=self.tray_host)
+        self.addCleanup(self.session.close)
+
+    def start_dusk(self, **kwargs):
+        dusk = self.session.start_dusk(DUSK, **kwargs)
+        self.addCleanup(dusk.stop)
+        return dusk
+
+    def registrations(self, dusk):
+        """The watchers' registrations of this Dusk's item, oldest first."""
+        pid = dusk.process.pid
+        return [item for item in self.session.registered_items() if f"-{pid}-" in item]
+
+    def wait_for_registrations(self, dusk, count, timeout=10):
+        wait_until(lambda: len(self.registrations(dusk)) >= count, timeout=timeout,
+                   what=lambda: f"registration {count} of Dusk's item (so far {self.registrations(dusk)}; "
+                                f"Dusk's log: {dusk.log()!r})")
+        dusk.service = self.registrations(dusk)[-1]
+
+    def embedded_icons(self):
+        """Dusk's windows that sit inside another client's window: the icons
+        an XEmbed tray has taken in. Top-level windows are the root's
+        children, indented five spaces by xwininfo."""
+        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.session.env, capture_output=True,
+                              text=True).stdout
+        return [line for line in tree.splitlines()
+                if '("dusk" "dusk")' in line and len(line) - len(line.lstrip(" ")) > 5]
+
+    def start_notification_server(self):
+        self.notifications_log = os.path.join(self.session.root, "notifications.log")
+        with open(self.notifications_log, "w") as log:
+            self.session.spawn([PYTHON, os.path.join(HERE, "notification_server.py")], stdout=log)
+        wait_until(lambda: "ready" in Session.read(self.notifications_log), what="the notification server")
+
+    def notifications(self):
+        return [line for line in Session.read(self.notifications_log).splitlines() if line.startswith("notify ")]
+
+    def closed(self):
+        return [line for line in Session.read(self.notifications_log).splitlines() if line.startswith("close ")]
+
+    def start_trayer(self):
+        trayer = self.session.spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                                     "--height", "24"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: '("panel" "trayer")' in subprocess.run(
+            ["xwininfo", "-root", "-tree"], env=self.session.env, capture_output=True, text=True).stdout,
+                   timeout=20, what="trayer's panel")
+        return trayer
+
+
+class LateTray(TrayTestCase):
+    def test_a_tray_host_one_second_late_gets_the_item(self):
+        dusk = self.start_dusk(wait_for_tray=False)
+        time.sleep(1)  # the panel starts a second after Dusk
+        self.session.start_tray_host()
+        self.wait_for_registrations(dusk, 1)
+        self.assertEqual(dusk.tooltip(), LIGHT_TIP)
+        self.assertEqual(dusk.icon_name(), "dusk-sun-symbolic")
+        self.assertEqual(dusk.titles()[0], "Switch to Dark Mode")
+
+    def test_a_tray_host_ten_seconds_late_gets_the_item_and_the_notice_is_withdrawn(self):
+        self.start_notification_server()
+        dusk = self.start_dusk(wait_for_tray=False)
+        time.sleep(10)  # a slow login: the panel comes ten seconds after Dusk
+        self.session.start_tray_host()
+        self.wait_for_registrations(dusk, 1)
+        self.assertEqual(dusk.tooltip(), LIGHT_TIP)
+        # Told at the time that there was no tray; now there is one.
+        self.assertEqual(len(self.notifications()), 1)
+        wait_until(lambda: self.closed(), what="the notice to be withdrawn")
+        self.assertEqual(self.closed()[0].split()[1], self.notifications()[0].split()[1])
+
+
+class RestartedTray(TrayTestCase):
+    tray_host = True
+
+    def test_a_restarted_tray_host_gets_the_item_each_time(self):
+        dusk = self.start_dusk()
+        self.wait_for_registrations(dusk, 1)
+        for restart in (2, 3):
+            self.session.stop_tray_host()
+            self.session.start_tray_host()
+            self.wait_for_registrations(dusk, restart)
+            self.assertEqual(dusk.tooltip(), LIGHT_TIP)
+            self.assertEqual(dusk.titles()[-1], "Quit Dusk")
+        # The same item each time, not a new one per tray.
+        self.assertEqual(len(set(self.registrations(dusk))), 1)
+
+
+class NoTray(TrayTestCase):
+    def test_without_a_tray_the_user_is_told_once_by_notification_and_log(self):
+        self.start_notification_server()
+        dusk = self.start_dusk(wait_for_tray=False)
+        wait_until(lambda: self.notifications(), timeout=NOTICE_DEADLINE, what="the notification")
+        wait_until(lambda: NO_TRAY_LINE in dusk.log(), what="the log line")
+        summary, body = self.notifications()[0].split(" ", 2)[2].split("\t")
+        self.assertEqual(summary, "Dusk is running without a tray icon")
+        for advice in ("shortcut", "AppIndicator", "pkill -x dusk"):
+            self.assertIn(advice, body)
+            self.assertIn(advice, dusk.log())
+        time.sleep(2)  # a repeated notice would come within this
+        self.assertEqual(len(self.notifications()), 1)
+        self.assertEqual(dusk.log().count(NO_TRAY_LINE), 1)
+        self.assertEqual(self.embedded_icons(), [])
+
+        # The next start on this desktop logs it again, but does not nag.
+        dusk.stop()
+        again = self.start_dusk(wait_for_tray=False)
+        wait_until(lambda: NO_TRAY_LINE in again.log(), timeout=NOTICE_DEADLINE, what="the log line again")
+        time.sleep(1)  # the notification would follow the line at once
+        self.assertEqual(len(self.notifications()), 1)
+
+    def test_a_tray_in_time_means_no_notice(self):
+        self.start_notification_server()
+        self.session.start_tray_host()
+        dusk = self.start_dusk()
+        time.sleep(7)  # past the moment Dusk looks for a tray
+        self.assertEqual(self.notifications(), [])
+        self.assertNotIn(NO_TRAY_LINE, dusk.log())
+
+
+class XEmbedOnly(TrayTestCase):
+    def test_an_xembed_tray_gets_an_icon_until_a_watcher_comes(self):
+        dusk = self.start_dusk(wait_for_tray=False)
+        time.sleep(1)  # the XEmbed tray comes after Dusk too
+        self.start_trayer()
+        wait_until(lambda: len(self.embedded_icons()) == 1, timeout=20, what="Dusk's icon in trayer")
+        self.assertEqual(self.registrations(dusk), [])
+
+        # A StatusNotifierItem host takes over from the XEmbed tray...
+        self.session.start_tray_host()
+        self.wait_for_registrations(dusk, 1)
+        wait_until(lambda: self.embedded_icons() == [], what="the XEmbed icon to go")
+        self.assertEqual(dusk.tooltip(), LIGHT_TIP)
+
+        # ...and when it goes, the XEmbed tray is the tray again.
+        self.session.stop_tray_host()
+        wait_until(lambda: len(self.embedded_icons()) == 1, timeout=20, what="Dusk's icon back in trayer")
+        self.assertNotIn(NO_TRAY_LINE, dusk.log())
+
+    def test_with_both_kinds_of_tray_the_item_is_a_status_notifier_only(self):
+        self.start_trayer()
+        self.session.start_tray_host()
+        dusk = self.start_dusk()
+        self.wait_for_registrations(dusk, 1)
+        time.sleep(2)  # an XEmbed icon would have been embedded within this
+        self.assertEqual(self.embedded_icons(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
