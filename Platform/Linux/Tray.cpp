@@ -8,11 +8,15 @@
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <array>
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "Internal.h"
 #include "XEmbedTray.h"
@@ -25,6 +29,35 @@ const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 
 // At login Dusk may well start before the panel; give it time to come.
 constexpr int secondsToWaitForATray = 5;
+// A panel paints itself a moment after it starts its tray.
+constexpr int millisecondsToPaint = 1500;
+
+double relativeLuminance(const QColor& colour) {
+    const auto linear = [](double channel) {
+        return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const auto [dark, light] = std::minmax(relativeLuminance(a), relativeLuminance(b));
+    return (light + 0.05) / (dark + 0.05);
+}
+
+// The symbols' own dark grey, or a near white where that would not read.
+QColor contrastingColour(const QColor& background) {
+    const QColor dark(0x2e, 0x34, 0x36);
+    const QColor light(0xf6, 0xf5, 0xf4);
+    return contrastRatio(dark, background) >= contrastRatio(light, background) ? dark : light;
+}
+
+// Qt's XEmbed icon is a window of its own, embedded in the tray's.
+QWidget* xembedWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QSystemTrayIconSys")) return widget;
+    }
+    return nullptr;
+}
 
 // A directory laid out as an icon theme holding Dusk's symbols, for hosts
 // that look the icon up by name: the installed copy's share/icons, or the
@@ -41,10 +74,10 @@ QString iconThemePath() {
     return path;
 }
 
-SniPixmaps sniPixmaps(const platform::Image::Impl& image) {
+SniPixmaps sniPixmaps(const platform::Image::Impl& image, std::optional<QColor> colour) {
     SniPixmaps pixmaps;
     for (const int size : {16, 22, 24, 32, 48}) {
-        const QImage argb = image.render(QSize(size, size)).convertToFormat(QImage::Format_ARGB32);
+        const QImage argb = image.render(QSize(size, size), colour).convertToFormat(QImage::Format_ARGB32);
         SniPixmap pixmap{size, size, QByteArray(static_cast<qsizetype>(argb.sizeInBytes()), Qt::Uninitialized)};
         // The protocol wants each pixel as A, R, G, B bytes in that order.
         auto* out = reinterpret_cast<uchar*>(pixmap.data.data());
@@ -101,6 +134,7 @@ void Tray::setMenu(QMenu* menu) {
 void Tray::setImage(std::shared_ptr<const platform::Image> image) {
     const bool first = image && !image_;
     image_ = std::move(image);
+    measurePanel();
     updateStatusNotifierIcon();
     updateXEmbedIcon();
     // Only an item with an image is worth a place in the tray.
@@ -116,10 +150,13 @@ void Tray::setToolTip(const QString& text) {
 
 void Tray::watcherOwnerChanged(const QString& owner) {
     watcherOwner_ = owner;
+    watcherPid_ = 0;
+    drawsNamedIconsAsTheyAre_ = false;
     if (!owner.isEmpty()) {
         hostRegistered_ = true;
         if (image_) item_.registerWithWatcher();
         askWhetherHostRegistered();
+        askWhoRunsTheWatcher();
     }
     update();
 }
@@ -155,8 +192,10 @@ void Tray::update() {
         connect(xembedIcon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger && menu_) menu_->popup(QCursor::pos());
         });
+        xembedBackground_.reset();
         updateXEmbedIcon();
         xembedIcon_->show();
+        if (QWidget* window = xembedWindow()) window->installEventFilter(this);
     } else if (!xembedOnly && xembedIcon_) {
         xembedIcon_.reset();
     }
@@ -168,7 +207,8 @@ void Tray::updateStatusNotifierIcon() {
         item_.setIcon({}, {}, {});
         return;
     }
-    item_.setIcon(image_->impl().iconName, iconThemePath(), sniPixmaps(image_->impl()));
+    item_.setIcon(drawsNamedIconsAsTheyAre_ ? QString() : image_->impl().iconName, iconThemePath(),
+                  sniPixmaps(image_->impl(), pixmapColour()));
 }
 
 void Tray::updateXEmbedIcon() {
@@ -177,7 +217,77 @@ void Tray::updateXEmbedIcon() {
         xembedIcon_->setIcon(QIcon());
         return;
     }
-    xembedIcon_->setIcon(image_->impl().icon(xembed_ ? xembed_->foreground() : std::nullopt));
+    std::optional<QColor> colour = xembed_ ? xembed_->foreground() : std::nullopt;
+    if (!colour && xembedBackground_) colour = contrastingColour(*xembedBackground_);
+    xembedIcon_->setIcon(image_->impl().icon(colour));
+}
+
+// Hosts that cannot recolour a symbolic icon draw the pixmap as it comes:
+// in a colour that reads on their panel, where Dusk can see the panel.
+std::optional<QColor> Tray::pixmapColour() const {
+    if (panelBackground_) return contrastingColour(*panelBackground_);
+    return std::nullopt;
+}
+
+void Tray::askWhoRunsTheWatcher() {
+    auto ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
+    ask << watcherService;
+    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(ask), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        const QDBusPendingReply<uint> reply = *finished;
+        finished->deleteLater();
+        if (!reply.isValid() || watcherOwner_.isEmpty()) return;
+        watcherPid_ = reply.value();
+        // LXQt's panel prefers a named icon to the pixmap and draws it as it
+        // is, dark on a dark panel: there, send only the pixmap.
+        QFile command(QStringLiteral("/proc/%1/comm").arg(watcherPid_));
+        drawsNamedIconsAsTheyAre_ =
+            command.open(QIODevice::ReadOnly) && command.readAll().trimmed() == QByteArrayLiteral("lxqt-panel");
+        measurePanel();
+        updateStatusNotifierIcon();
+        QTimer::singleShot(millisecondsToPaint, this, &Tray::measurePanel);
+    });
+}
+
+void Tray::measurePanel() {
+    if (!xembed_ || watcherPid_ == 0) return;
+    const auto background = xembed_->panelBackground(watcherPid_);
+    if (background == panelBackground_) return;
+    panelBackground_ = background;
+    updateStatusNotifierIcon();
+}
+
+// An XEmbed tray shows through where Dusk's icon is transparent: read it
+// there, once the icon has been drawn in the tray.
+void Tray::measureXEmbedBackground() {
+    QWidget* window = xembedWindow();
+    if (window == nullptr || image_ == nullptr || window->screen() == nullptr) return;
+    const QImage shown = window->screen()->grabWindow(window->winId()).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage mask = image_->impl().render(shown.size());
+    std::vector<QRgb> behind;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QRgb pixel = shown.pixel(x, y);
+            // A tray with a translucent visual shows nothing Dusk can read.
+            if (qAlpha(mask.pixel(x, y)) == 0 && qAlpha(pixel) == 255) behind.push_back(pixel);
+        }
+    }
+    if (behind.empty()) return;
+    const auto middle = behind.begin() + static_cast<ptrdiff_t>(behind.size() / 2);
+    std::nth_element(behind.begin(), middle, behind.end(), [](QRgb a, QRgb b) { return qGray(a) < qGray(b); });
+    const QColor background(*middle);
+    if (xembedBackground_ && contrastingColour(*xembedBackground_) == contrastingColour(background)) return;
+    xembedBackground_ = background;
+    updateXEmbedIcon();
+}
+
+bool Tray::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched == xembedWindow() && !xembedBackground_) {
+        QTimer::singleShot(0, this, &Tray::measureXEmbedBackground);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void Tray::checkThereIsATray() {

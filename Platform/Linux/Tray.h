@@ -4,11 +4,13 @@
 // a word to the user where there is neither.
 #pragma once
 
+#include <QColor>
 #include <QDBusServiceWatcher>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "StatusNotifierItem.h"
 #include "TrayNotice.h"
@@ -36,6 +38,9 @@ public:
     void setImage(std::shared_ptr<const platform::Image> image);
     void setToolTip(const QString& text);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private slots:
     void hostRegistered();
 
@@ -47,12 +52,21 @@ private:
     void updateXEmbedIcon();
     bool statusNotifierHost() const;
     void checkThereIsATray();
+    void askWhoRunsTheWatcher();
+    void measurePanel();
+    void measureXEmbedBackground();
+    std::optional<QColor> pixmapColour() const;
 
     StatusNotifierItem item_;
     QDBusServiceWatcher watcherWatch_;
     QString watcherOwner_;
     // Until the watcher answers, assume it has a host: most do.
     bool hostRegistered_ = true;
+    uint watcherPid_ = 0;
+    bool drawsNamedIconsAsTheyAre_ = false;
+    // What the tray paints behind Dusk's icon, where it could be seen.
+    std::optional<QColor> panelBackground_;
+    std::optional<QColor> xembedBackground_;
     std::unique_ptr<XEmbedTrayWatch> xembed_;
     std::unique_ptr<QSystemTrayIcon> xembedIcon_;
     QPointer<QMenu> menu_;

@@ -1,6 +1,7 @@
 #include "XEmbedTray.h"
 
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -78,6 +79,90 @@ void XEmbedTrayWatch::readForeground() {
     const auto* rgb = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
     foreground_ =
         QColor::fromRgba64(static_cast<quint16>(rgb[0]), static_cast<quint16>(rgb[1]), static_cast<quint16>(rgb[2]));
+}
+
+uint32_t XEmbedTrayWatch::windowPid(xcb_window_t window) const {
+    static const xcb_atom_t windowPid = atom("_NET_WM_PID");
+    const XcbReply<xcb_get_property_reply_t> owner(xcb_get_property_reply(
+        connection_.get(), xcb_get_property(connection_.get(), 0, window, windowPid, XCB_ATOM_CARDINAL, 0, 1),
+        nullptr));
+    if (!owner || xcb_get_property_value_length(owner.get()) < 4) return 0;
+    return *static_cast<const uint32_t*>(xcb_get_property_value(owner.get()));
+}
+
+bool XEmbedTrayWatch::isDock(xcb_window_t window) const {
+    static const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE");
+    static const xcb_atom_t dock = atom("_NET_WM_WINDOW_TYPE_DOCK");
+    const XcbReply<xcb_get_property_reply_t> types(xcb_get_property_reply(
+        connection_.get(), xcb_get_property(connection_.get(), 0, window, type, XCB_ATOM_ATOM, 0, 16), nullptr));
+    if (!types) return false;
+    const auto* begin = static_cast<const xcb_atom_t*>(xcb_get_property_value(types.get()));
+    const auto* end = begin + xcb_get_property_value_length(types.get()) / 4;
+    return std::find(begin, end, dock) != end;
+}
+
+void XEmbedTrayWatch::addPixels(xcb_window_t window, std::vector<QRgb>& pixels) const {
+    const XcbReply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        connection_.get(), xcb_get_window_attributes(connection_.get(), window), nullptr));
+    const XcbReply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection_.get(), xcb_get_geometry(connection_.get(), window), nullptr));
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || !geometry) return;
+    if (geometry->depth != 24 && geometry->depth != 32) return;
+    const XcbReply<xcb_get_image_reply_t> image(
+        xcb_get_image_reply(connection_.get(),
+                            xcb_get_image(connection_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, geometry->width,
+                                          geometry->height, ~0U),
+                            nullptr));
+    // 24 and 32 bit deep windows both come as 32 bits a pixel, blue first.
+    if (!image || xcb_get_image_data_length(image.get()) < geometry->width * geometry->height * 4) return;
+    const auto* data = xcb_get_image_data(image.get());
+    const int count = geometry->width * geometry->height;
+    for (int i = 0; i < count; ++i) {
+        const auto* pixel = data + static_cast<ptrdiff_t>(i) * 4;
+        pixels.push_back(qRgb(pixel[2], pixel[1], pixel[0]));
+    }
+}
+
+std::vector<xcb_window_t> XEmbedTrayWatch::docks() const {
+    std::vector<xcb_window_t> found;
+    const XcbReply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(connection_.get(), xcb_query_tree(connection_.get(), root_), nullptr));
+    if (!tree) return found;
+    const auto* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        if (isDock(children[i])) {
+            found.push_back(children[i]);
+            continue;
+        }
+        // A window manager may have put the panel inside a frame of its own.
+        const XcbReply<xcb_query_tree_reply_t> frame(
+            xcb_query_tree_reply(connection_.get(), xcb_query_tree(connection_.get(), children[i]), nullptr));
+        if (!frame) continue;
+        const auto* framed = xcb_query_tree_children(frame.get());
+        for (int j = 0; j < xcb_query_tree_children_length(frame.get()); ++j) {
+            if (isDock(framed[j])) found.push_back(framed[j]);
+        }
+    }
+    return found;
+}
+
+std::optional<QColor> XEmbedTrayWatch::panelBackground(uint32_t pid) const {
+    std::vector<QRgb> pixels;
+    const auto panels = docks();
+    for (const auto window : panels) {
+        if (windowPid(window) == pid) addPixels(window, pixels);
+    }
+    // The tray may run in a helper process of the panel's (Xfce's plugins
+    // do): then any panel is the best guess.
+    if (pixels.empty()) {
+        for (const auto window : panels) addPixels(window, pixels);
+    }
+    if (pixels.empty()) return std::nullopt;
+    // Most of a panel is its background; the median passes over the text
+    // and icons on it.
+    const auto middle = pixels.begin() + static_cast<ptrdiff_t>(pixels.size() / 2);
+    std::nth_element(pixels.begin(), middle, pixels.end(), [](QRgb a, QRgb b) { return qGray(a) < qGray(b); });
+    return QColor(*middle);
 }
 
 void XEmbedTrayWatch::drain() {

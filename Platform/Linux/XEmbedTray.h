@@ -9,6 +9,7 @@
 #include <QObject>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "X11.h"
 
@@ -28,6 +29,9 @@ public:
     bool present() const { return owner_ != XCB_WINDOW_NONE; }
     // The text colour the tray asks its icons to draw in, where it says.
     std::optional<QColor> foreground() const { return foreground_; }
+    // The colour most of a process's panels (dock windows) are painted in,
+    // as they are on screen now: for a tray that draws Dusk's pixmap as it is.
+    std::optional<QColor> panelBackground(uint32_t pid) const;
 
 signals:
     void presenceChanged(bool present);
@@ -35,6 +39,10 @@ signals:
 
 private:
     xcb_atom_t atom(const char* name) const;
+    std::vector<xcb_window_t> docks() const;
+    bool isDock(xcb_window_t window) const;
+    uint32_t windowPid(xcb_window_t window) const;
+    void addPixels(xcb_window_t window, std::vector<QRgb>& pixels) const;
     void follow(xcb_window_t owner);
     void readForeground();
     void drain();
