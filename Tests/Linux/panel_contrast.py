@@ -4,6 +4,10 @@ screenshots and measures how well its icon reads there: the contrast ratio
 (WCAG 2) of the icon's main shape against the panel behind it.
 
     /usr/bin/python3 Tests/Linux/panel_contrast.py build/default/dusk docs/images
+    /usr/bin/python3 Tests/Linux/panel_contrast.py --installed build/default docs/images
+
+The second form installs that build into each session's ~/.local first, so
+that panels find the icons by name the way they find an installed copy's.
 
 The icon is found as what changed on screen when Dusk started; its main
 shape is the changed pixels farthest in colour from the panel, the
@@ -129,10 +133,15 @@ def measure(before, after):
     return shape, behind, contrast(shape, behind), (min(xs), min(ys), max(xs), max(ys))
 
 
-def run(executable, panel, scheme):
+def run(executable, panel, scheme, build_dir=None):
     name, command, files, extra = panel
     session = Session(tray_host=False)
     try:
+        if build_dir:
+            prefix = os.path.dirname(session.env["XDG_DATA_HOME"])
+            subprocess.run(["cmake", "--install", build_dir, "--prefix", prefix], check=True,
+                           stdout=subprocess.DEVNULL)
+            executable = os.path.join(prefix, "bin", "dusk")
         for path, text in files.items():
             full = os.path.join(session.env["XDG_CONFIG_HOME"], path)
             os.makedirs(os.path.dirname(full), exist_ok=True)
@@ -170,15 +179,20 @@ def run(executable, panel, scheme):
 
 
 def main():
+    build_dir = None
+    if sys.argv[1] == "--installed":
+        build_dir = os.path.abspath(sys.argv.pop(2))
+        sys.argv[1] = os.path.join(build_dir, "dusk")
     executable, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     os.makedirs(out, exist_ok=True)
     print("| panel | appearance | icon's main shape | panel behind it | contrast ratio |")
     print("|---|---|---|---|---|")
     scratch = tempfile.mkdtemp(prefix="dusk-panels-")
+    suffix = "-installed" if build_dir else ""
     for panel in PANELS:
         crops = []
         for scheme, appearance in (("default", "Light"), ("prefer-dark", "Dark")):
-            before, after, session = run(executable, panel, scheme)
+            before, after, session = run(executable, panel, scheme, build_dir)
             try:
                 result = measure(before, after)
                 if result is None:
@@ -202,7 +216,7 @@ def main():
                 session.close()
         if len(crops) == 2:
             subprocess.run(["convert", crops[0], "-size", "12x1", "xc:white", crops[1], "-gravity", "center",
-                            "+append", "+repage", os.path.join(out, f"panel-{panel[0]}.png")], check=True)
+                            "+append", "+repage", os.path.join(out, f"panel-{panel[0]}{suffix}.png")], check=True)
     shutil.rmtree(scratch)
 
 
