@@ -20,6 +20,9 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import dbus  # noqa: E402
+from dbus.mainloop.glib import DBusGMainLoop  # noqa: E402
+from gi.repository import GLib  # noqa: E402
 from session import PYTHON, Session, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -121,6 +124,45 @@ class RestartedTray(TrayTestCase):
             self.assertEqual(dusk.titles()[-1], "Quit Dusk")
         # The same item each time, not a new one per tray.
         self.assertEqual(len(set(self.registrations(dusk))), 1)
+
+
+class ExportedMenu(TrayTestCase):
+    tray_host = True
+
+    def test_a_host_reads_check_marks_shortcuts_and_changes_as_they_happen(self):
+        dusk = self.start_dusk()
+        # A host listens for changes on a connection of its own, with a loop.
+        listener = dbus.bus.BusConnection(self.session.env["DBUS_SESSION_BUS_ADDRESS"], mainloop=DBusGMainLoop())
+        updates = []
+        listener.add_signal_receiver(lambda changed, removed: updates.extend(changed), "ItemsPropertiesUpdated",
+                                     "com.canonical.dbusmenu", dusk.service)
+        menu_path = str(dusk.item_property("Menu"))
+        menu = dbus.Interface(listener.get_object(dusk.service, menu_path), "com.canonical.dbusmenu")
+
+        # Opening the menu brings its first title up to date, and says so.
+        menu.AboutToShow(0)
+        context = GLib.MainContext.default()
+
+        def announced():
+            while context.iteration(False):
+                pass
+            return any(str(properties.get("label")) == "Switch to Dark Mode" for _, properties in updates)
+        wait_until(announced, what=lambda: f"the new title announced (updates so far: {updates})")
+
+        layout = dusk.open_menu()
+        self.assertEqual([label for _, label, _ in layout],
+                         ["Switch to Dark Mode", "Hotkey: ⌃⌥⌘D…", "-", "Launch at Login", "-", "Quit Dusk"])
+        entries = {label: (item_id, properties) for item_id, label, properties in layout}
+        login = entries["Launch at Login"][1]
+        self.assertEqual((str(login["toggle-type"]), int(login["toggle-state"])), ("checkmark", 0))
+        quit_item = entries["Quit Dusk"][1]
+        self.assertEqual([[str(key) for key in keys] for keys in quit_item["shortcut"]], [["Control", "q"]])
+        self.assertNotIn("toggle-type", quit_item)
+        # Properties read one group at a time, and only those asked for.
+        ids = [entries["Launch at Login"][0], entries["Quit Dusk"][0]]
+        group = menu.GetGroupProperties(dbus.Array(ids, signature="i"), dbus.Array(["label"], signature="s"))
+        self.assertEqual([(int(item_id), dict(properties)) for item_id, properties in group],
+                         [(ids[0], {"label": "Launch at Login"}), (ids[1], {"label": "Quit Dusk"})])
 
 
 class NoTray(TrayTestCase):
