@@ -120,7 +120,11 @@ Tray::Tray()
     });
     if (xembed_) connect(xembed_.get(), &XEmbedTrayWatch::presenceChanged, this, &Tray::update);
     if (xembed_) connect(xembed_.get(), &XEmbedTrayWatch::foregroundChanged, this, &Tray::updateXEmbedIcon);
-    QTimer::singleShot(secondsToWaitForATray * 1000, this, &Tray::checkThereIsATray);
+    // Stopped as soon as a tray shows up, so that a Dusk in a tray does not
+    // wake up for it.
+    noticeTimer_.setSingleShot(true);
+    connect(&noticeTimer_, &QTimer::timeout, this, &Tray::checkThereIsATray);
+    noticeTimer_.start(secondsToWaitForATray * 1000);
 }
 
 Tray::~Tray() = default;
@@ -171,12 +175,14 @@ void Tray::askWhetherHostRegistered() {
         finished->deleteLater();
         if (!reply.isValid() || watcherOwner_.isEmpty()) return;
         hostRegistered_ = reply.value().variant().toBool();
+        if (hostRegistered_) noticeTimer_.stop();
         update();
     });
 }
 
 void Tray::hostRegistered() {
     hostRegistered_ = true;
+    noticeTimer_.stop();
     update();
 }
 
@@ -184,6 +190,7 @@ bool Tray::statusNotifierHost() const { return !watcherOwner_.isEmpty() && hostR
 
 void Tray::update() {
     const bool xembedOnly = !statusNotifierHost() && xembed_ && xembed_->present();
+    if (xembed_ && xembed_->present()) noticeTimer_.stop();
     if (xembedOnly && image_ && !xembedIcon_) {
         xembedIcon_ = std::make_unique<QSystemTrayIcon>();
         xembedIcon_->setContextMenu(menu_);
@@ -247,7 +254,8 @@ void Tray::askWhoRunsTheWatcher() {
             command.open(QIODevice::ReadOnly) && command.readAll().trimmed() == QByteArrayLiteral("lxqt-panel");
         measurePanel();
         updateStatusNotifierIcon();
-        QTimer::singleShot(millisecondsToPaint, this, &Tray::measurePanel);
+        // Only a panel that is there may still be painting itself.
+        if (panelBackground_) QTimer::singleShot(millisecondsToPaint, this, &Tray::measurePanel);
     });
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -73,6 +74,7 @@ private:
     std::shared_ptr<const platform::Image> image_;
     QString toolTip_;
     TrayNotice notice_;
+    QTimer noticeTimer_;
     bool noticeTold_ = false;
 };
 
