@@ -101,13 +101,20 @@ void StatusNotifierItem::registerWithWatcher() {
     });
 }
 
-void StatusNotifierItem::setIcon(const QString& name, const QString& themePath, SniPixmaps pixmaps) {
+void StatusNotifierItem::setIcon(const QString& name, const QString& themePath,
+                                 std::function<SniPixmaps()> drawPixmaps) {
     const bool pathChanged = themePath != iconThemePath_;
     iconName_ = name;
     iconThemePath_ = themePath;
-    pixmaps_ = std::move(pixmaps);
+    drawPixmaps_ = std::move(drawPixmaps);
+    pixmaps_.reset();
     if (pathChanged) emit NewIconThemePath(iconThemePath_);
     emit NewIcon();
+}
+
+SniPixmaps StatusNotifierItem::iconPixmap() const {
+    if (!pixmaps_) pixmaps_ = drawPixmaps_ ? drawPixmaps_() : SniPixmaps();
+    return *pixmaps_;
 }
 
 void StatusNotifierItem::setToolTip(const QString& text) {

@@ -9,7 +9,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QMenu;
 
@@ -69,7 +71,8 @@ public:
     void registerWithWatcher();
     void setMenu(QMenu* menu);
 
-    void setIcon(const QString& name, const QString& themePath, SniPixmaps pixmaps);
+    // The pixmaps are drawn when a host first asks for them: many never do.
+    void setIcon(const QString& name, const QString& themePath, std::function<SniPixmaps()> drawPixmaps);
     void setToolTip(const QString& text);
 
     QString category() const { return QStringLiteral("ApplicationStatus"); }
@@ -79,7 +82,7 @@ public:
     int windowId() const { return 0; }
     QString iconThemePath() const { return iconThemePath_; }
     QString iconName() const { return iconName_; }
-    SniPixmaps iconPixmap() const { return pixmaps_; }
+    SniPixmaps iconPixmap() const;
     QString noName() const { return {}; }
     SniPixmaps noPixmaps() const { return {}; }
     SniToolTip toolTip() const { return {{}, {}, toolTip_, {}}; }
@@ -111,7 +114,8 @@ private:
     bool published_ = false;
     QString iconThemePath_;
     QString iconName_;
-    SniPixmaps pixmaps_;
+    std::function<SniPixmaps()> drawPixmaps_;
+    mutable std::optional<SniPixmaps> pixmaps_;
     QString toolTip_;
 };
 

@@ -215,7 +215,7 @@ void Tray::updateStatusNotifierIcon() {
         return;
     }
     item_.setIcon(drawsNamedIconsAsTheyAre_ ? QString() : image_->impl().iconName, iconThemePath(),
-                  sniPixmaps(image_->impl(), pixmapColour()));
+                  [image = image_, colour = pixmapColour()] { return sniPixmaps(image->impl(), colour); });
 }
 
 void Tray::updateXEmbedIcon() {
