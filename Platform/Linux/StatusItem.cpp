@@ -27,7 +27,7 @@ constexpr std::array<Symbol, 2> symbols{{
 // chosen to read.
 class SymbolicIconEngine final : public QIconEngine {
 public:
-    SymbolicIconEngine(const Image::Impl& image, std::optional<QColor> colour) : image_(image), colour_(colour) {}
+    SymbolicIconEngine(Image::Impl image, std::optional<QColor> colour) : image_(std::move(image)), colour_(colour) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
         painter->drawPixmap(rect, pixmap(rect.size(), mode, state));

@@ -66,7 +66,7 @@ QString iconThemePath() {
     static const QString path = [] {
         const QDir binary(QCoreApplication::applicationDirPath());
         for (const auto* candidate : {"../share/icons", "icons"}) {
-            const QString themePath = QDir::cleanPath(binary.filePath(QString::fromLatin1(candidate)));
+            QString themePath = QDir::cleanPath(binary.filePath(QString::fromLatin1(candidate)));
             if (QFileInfo::exists(themePath + "/hicolor/symbolic/apps/dusk-sun-symbolic.svg")) return themePath;
         }
         return QString();

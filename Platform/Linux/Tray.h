@@ -43,9 +43,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
+    // Connected by name to the watcher's signal.
     void hostRegistered();
 
-private:
+private:  // NOLINT(readability-redundant-access-specifiers): slots need their own section
     void watcherOwnerChanged(const QString& owner);
     void askWhetherHostRegistered();
     void update();
