@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -65,11 +66,18 @@ StatusNotifierItem::StatusNotifierItem() {
 }
 
 StatusNotifierItem::~StatusNotifierItem() {
+    // Qt's bus connection does not outlive the application object.
+    if (QCoreApplication::instance() != nullptr) withdraw();
+}
+
+void StatusNotifierItem::withdraw() {
     if (!published_) return;
+    published_ = false;
     auto bus = QDBusConnection::sessionBus();
     bus.unregisterService(serviceName_);
     bus.unregisterObject(itemPath);
     bus.unregisterObject(menuObjectPath);
+    dbusMenu_.reset();
 }
 
 void StatusNotifierItem::setMenu(QMenu* menu) {

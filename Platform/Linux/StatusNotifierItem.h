@@ -70,6 +70,8 @@ public:
     const QString& serviceName() const { return serviceName_; }
     void registerWithWatcher();
     void setMenu(QMenu* menu);
+    // Leaves the bus, so that trays drop the item at once.
+    void withdraw();
 
     // The pixmaps are drawn when a host first asks for them: many never do.
     void setIcon(const QString& name, const QString& themePath, std::function<SniPixmaps()> drawPixmaps);

@@ -125,6 +125,14 @@ Tray::Tray()
     noticeTimer_.setSingleShot(true);
     connect(&noticeTimer_, &QTimer::timeout, this, &Tray::checkThereIsATray);
     noticeTimer_.start(secondsToWaitForATray * 1000);
+    // The icon's widget and notifier must go while Qt is still whole; the
+    // status item itself may live on until the process's last moments.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        noticeTimer_.stop();
+        xembedIcon_.reset();
+        xembed_.reset();
+        item_.withdraw();
+    });
 }
 
 Tray::~Tray() = default;
