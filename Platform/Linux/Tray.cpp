@@ -40,8 +40,9 @@ double relativeLuminance(const QColor& colour) {
 }
 
 double contrastRatio(const QColor& a, const QColor& b) {
-    const auto [dark, light] = std::minmax(relativeLuminance(a), relativeLuminance(b));
-    return (light + 0.05) / (dark + 0.05);
+    const double first = relativeLuminance(a);
+    const double second = relativeLuminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 // The symbols' own dark grey, or a near white where that would not read.
