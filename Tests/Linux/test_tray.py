@@ -17,6 +17,7 @@ import subprocess
 import sys
 import time
 import unittest
+from xml.etree import ElementTree
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -85,6 +86,28 @@ class TrayTestCase(unittest.TestCase):
             ["xwininfo", "-root", "-tree"], env=self.session.env, capture_output=True, text=True).stdout,
                    timeout=20, what="trayer's panel")
         return trayer
+
+
+class SymbolicIcons(unittest.TestCase):
+    """Hosts recolour a symbolic icon by its filled shapes (GTK) or by the
+    ColorScheme-Text class (KDE, LXQt); a stroke or a second colour stays
+    as drawn, dark on a dark panel."""
+
+    def test_the_symbols_are_filled_paths_in_one_colour(self):
+        icons = os.path.join(os.path.dirname(HERE), "..", "Resources", "icons")
+        for name in ("dusk-sun-symbolic.svg", "dusk-moon-symbolic.svg"):
+            with self.subTest(name):
+                root = ElementTree.parse(os.path.join(icons, name)).getroot()
+                shapes = [element for element in root.iter() if element.tag.split("}")[-1] not in ("svg", "style")]
+                self.assertTrue(shapes)
+                for shape in shapes:
+                    self.assertEqual(shape.tag.split("}")[-1], "path")
+                    self.assertEqual(shape.get("class"), "ColorScheme-Text")
+                    self.assertEqual(shape.get("fill"), "currentColor")
+                    self.assertFalse([key for key in shape.attrib if key.startswith("stroke")])
+                    self.assertNotIn("stroke", shape.get("style", ""))
+                style = "".join(element.text or "" for element in root.iter() if element.tag.endswith("style"))
+                self.assertEqual(len(re.findall(r"#[0-9a-fA-F]{3,6}", style)), 1)
 
 
 class LateTray(TrayTestCase):
