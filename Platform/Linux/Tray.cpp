@@ -147,8 +147,9 @@ void Tray::setMenu(QMenu* menu) {
 void Tray::setImage(std::shared_ptr<const platform::Image> image) {
     const bool first = image && !image_;
     image_ = std::move(image);
-    measurePanel();
     updateStatusNotifierIcon();
+    // A panel may change its colours with the appearance, as Dusk's icon does.
+    measurePanelNowAndOnceItHasPainted();
     updateXEmbedIcon();
     // Only an item with an image is worth a place in the tray.
     if (first && !watcherOwner_.isEmpty()) item_.registerWithWatcher();
@@ -261,11 +262,15 @@ void Tray::askWhoRunsTheWatcher() {
         QFile command(QStringLiteral("/proc/%1/comm").arg(watcherPid_));
         drawsNamedIconsAsTheyAre_ =
             command.open(QIODevice::ReadOnly) && command.readAll().trimmed() == QByteArrayLiteral("lxqt-panel");
-        measurePanel();
         updateStatusNotifierIcon();
-        // Only a panel that is there may still be painting itself.
-        if (panelBackground_) QTimer::singleShot(millisecondsToPaint, this, &Tray::measurePanel);
+        measurePanelNowAndOnceItHasPainted();
     });
+}
+
+void Tray::measurePanelNowAndOnceItHasPainted() {
+    measurePanel();
+    // Only a panel that is there may still be painting itself.
+    if (panelBackground_) QTimer::singleShot(millisecondsToPaint, this, &Tray::measurePanel);
 }
 
 void Tray::measurePanel() {

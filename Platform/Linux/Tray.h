@@ -55,6 +55,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     bool statusNotifierHost() const;
     void checkThereIsATray();
     void askWhoRunsTheWatcher();
+    void measurePanelNowAndOnceItHasPainted();
     void measurePanel();
     void measureXEmbedBackground();
     std::optional<QColor> pixmapColour() const;
