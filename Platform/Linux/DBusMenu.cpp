@@ -116,6 +116,8 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& ev
     return argument;
 }
 
+namespace {
+// Qt's D-Bus marshals the dbusmenu types once it knows them.
 void registerDBusMenuTypes() {
     qDBusRegisterMetaType<DBusMenuLayout>();
     qDBusRegisterMetaType<DBusMenuItemProperties>();
@@ -126,6 +128,7 @@ void registerDBusMenuTypes() {
     qDBusRegisterMetaType<DBusMenuEventList>();
     qDBusRegisterMetaType<QList<QStringList>>();
 }
+}  // namespace
 
 DBusMenu::DBusMenu(QMenu* menu) : menu_(menu) {
     registerDBusMenuTypes();

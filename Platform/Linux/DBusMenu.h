@@ -103,9 +103,6 @@ private:
     uint revision_ = 1;
 };
 
-// The dbusmenu types must be known to Qt's D-Bus marshalling before use.
-void registerDBusMenuTypes();
-
 }  // namespace dusk::backend
 
 Q_DECLARE_METATYPE(dusk::backend::DBusMenuLayout)
