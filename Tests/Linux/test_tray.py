@@ -90,8 +90,8 @@ class TrayTestCase(unittest.TestCase):
 
 class SymbolicIcons(unittest.TestCase):
     """Hosts recolour a symbolic icon by its filled shapes (GTK) or by the
-    ColorScheme-Text class (KDE, LXQt); a stroke or a second colour stays
-    as drawn, dark on a dark panel."""
+    ColorScheme-Text class (KDE); a stroke or a second colour stays as
+    drawn, dark on a dark panel."""
 
     def test_the_symbols_are_filled_paths_in_one_colour(self):
         icons = os.path.join(os.path.dirname(HERE), "..", "Resources", "icons")
