@@ -239,6 +239,36 @@ class XEmbedOnly(TrayTestCase):
         wait_until(lambda: len(self.embedded_icons()) == 1, timeout=20, what="Dusk's icon back in trayer")
         self.assertNotIn(NO_TRAY_LINE, dusk.log())
 
+    def test_in_dark_the_xembed_icon_still_reads_on_a_light_tray(self):
+        # Dusk's own palette is dark in Dark; trayer stays light grey.
+        self.session.set_color_scheme("prefer-dark")
+        self.start_trayer()
+        self.start_dusk(wait_for_tray=False)
+        wait_until(lambda: len(self.embedded_icons()) == 1, timeout=20, what="Dusk's icon in trayer")
+        wait_until(lambda: self.icon_contrast() >= 3.0, timeout=10,
+                   what=lambda: f"a contrast of 3:1 (now {self.icon_contrast():.2f}:1)")
+
+    def icon_contrast(self):
+        """The contrast ratio (WCAG 2) between the embedded icon's main shape
+        and the tray behind it, as the screen shows them."""
+        line = self.embedded_icons()[0]
+        width, height, x, y = map(int, re.search(r"(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)", line).groups())
+        raw = subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"],
+                             env=self.session.env, capture_output=True, check=True).stdout
+        pixels = [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+        behind = max(set(pixels), key=pixels.count)
+        distance = [sum((a - b) ** 2 for a, b in zip(pixel, behind)) for pixel in pixels]
+        shape = [pixel for pixel, far in zip(pixels, distance) if far >= 0.64 * max(distance) and far > 0]
+        if not shape:
+            return 1.0
+        main = tuple(sorted(channel)[len(channel) // 2] for channel in zip(*shape))
+
+        def luminance(rgb):
+            linear = [c / 255 / 12.92 if c / 255 <= 0.03928 else ((c / 255 + 0.055) / 1.055) ** 2.4 for c in rgb]
+            return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
+        dark, light = sorted((luminance(main), luminance(behind)))
+        return (light + 0.05) / (dark + 0.05)
+
     def test_with_both_kinds_of_tray_the_item_is_a_status_notifier_only(self):
         self.start_trayer()
         self.session.start_tray_host()
