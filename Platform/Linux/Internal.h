@@ -3,10 +3,11 @@
 #pragma once
 
 #include <QAction>
+#include <QColor>
 #include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QPointer>
-#include <QSystemTrayIcon>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -34,24 +35,31 @@ void applyPalette(bool dark);
 
 }  // namespace dusk::backend
 
+namespace dusk::backend {
+class Tray;
+}
+
 struct platform::Image::Impl {
     std::string name;
     std::string accessibilityDescription;
     QString resource;
     QString iconName;
     bool isTemplate = false;
-    QIcon icon() const;
+    // The symbol in one colour: the given one, else the palette's text.
+    QImage render(QSize size, std::optional<QColor> colour = std::nullopt) const;
+    QIcon icon(std::optional<QColor> colour = std::nullopt) const;
 };
 
 struct platform::StatusBarButton::Impl {
-    QPointer<QSystemTrayIcon> tray;
+    QPointer<dusk::backend::Tray> tray;
     std::shared_ptr<Image> image;
 };
 
 struct platform::StatusItem::Impl {
-    std::unique_ptr<QSystemTrayIcon> tray;
+    std::unique_ptr<dusk::backend::Tray> tray;
     std::shared_ptr<StatusBarButton> button;
     std::shared_ptr<Menu> menu;
+    ~Impl();
 };
 
 struct platform::MenuItem::Impl {

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QCursor>
 #include <QIconEngine>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -7,6 +6,7 @@
 #include <utility>
 
 #include "Internal.h"
+#include "Tray.h"
 
 namespace platform {
 namespace {
@@ -23,44 +23,34 @@ constexpr std::array<Symbol, 2> symbols{{
     {"moon.fill", ":/icons/dusk-moon-symbolic.svg", "dusk-moon-symbolic"},
 }};
 
-// A symbolic SVG used as a mask: its shape in the colour of the text around
-// it, so it reads on light and dark panels alike.
+// A symbolic SVG drawn in one colour, so it reads wherever that colour was
+// chosen to read.
 class SymbolicIconEngine final : public QIconEngine {
 public:
-    SymbolicIconEngine(QString resource, QString name, bool isTemplate)
-        : resource_(std::move(resource)), name_(std::move(name)), template_(isTemplate) {}
+    SymbolicIconEngine(Image::Impl image, std::optional<QColor> colour) : image_(std::move(image)), colour_(colour) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
         painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
     }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
-        QImage image(size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        QSvgRenderer renderer(resource_);
-        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-        if (template_) {
-            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            const auto group = mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active;
-            painter.fillRect(image.rect(), QApplication::palette().color(group, QPalette::WindowText));
-        }
-        painter.end();
-        return QPixmap::fromImage(image);
+        auto colour = colour_;
+        if (!colour && mode == QIcon::Disabled)
+            colour = QApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
+        return QPixmap::fromImage(image_.render(size, colour));
     }
 
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
         return {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48)};
     }
 
-    QString iconName() override { return name_; }
+    QString iconName() override { return image_.iconName; }
     QString key() const override { return QStringLiteral("dusk-symbolic"); }
-    QIconEngine* clone() const override { return new SymbolicIconEngine(resource_, name_, template_); }
+    QIconEngine* clone() const override { return new SymbolicIconEngine(image_, colour_); }
 
 private:
-    QString resource_;
-    QString name_;
-    bool template_;
+    Image::Impl image_;
+    std::optional<QColor> colour_;
 };
 
 // Qt keeps "&" for mnemonics; Dusk's titles mean it literally.
@@ -70,9 +60,23 @@ QString menuText(std::string_view title) {
 
 }  // namespace
 
-QIcon Image::Impl::icon() const {
+QImage Image::Impl::render(QSize size, std::optional<QColor> colour) const {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    QSvgRenderer renderer(resource);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    if (isTemplate) {
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(image.rect(), colour.value_or(QApplication::palette().color(QPalette::WindowText)));
+    }
+    painter.end();
+    return image;
+}
+
+QIcon Image::Impl::icon(std::optional<QColor> colour) const {
     // QIcon takes ownership of its engine.
-    return QIcon(new SymbolicIconEngine(resource, iconName, isTemplate));
+    return QIcon(new SymbolicIconEngine(*this, colour));
 }
 
 Image::Image(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -99,16 +103,14 @@ StatusBarButton::~StatusBarButton() = default;
 
 void StatusBarButton::setImage(std::shared_ptr<Image> image) {
     impl_->image = std::move(image);
-    if (!impl_->tray) return;
-    impl_->tray->setIcon(impl_->image ? impl_->image->impl().icon() : QIcon());
-    // The tray item appears with its first image: an empty item would show
-    // as a blank square, or not at all.
-    if (impl_->image && !impl_->tray->isVisible()) impl_->tray->show();
+    if (impl_->tray) impl_->tray->setImage(impl_->image);
 }
 
 void StatusBarButton::setToolTip(std::string_view toolTip) {
     if (impl_->tray) impl_->tray->setToolTip(QString::fromUtf8(toolTip.data(), static_cast<qsizetype>(toolTip.size())));
 }
+
+StatusItem::Impl::~Impl() = default;
 
 StatusItem::StatusItem(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 StatusItem::~StatusItem() = default;
@@ -117,7 +119,7 @@ std::shared_ptr<StatusBarButton> StatusItem::button() const { return impl_->butt
 
 void StatusItem::setMenu(std::shared_ptr<Menu> menu) {
     impl_->menu = std::move(menu);
-    impl_->tray->setContextMenu(impl_->menu ? impl_->menu->impl().menu.get() : nullptr);
+    impl_->tray->setMenu(impl_->menu ? impl_->menu->impl().menu.get() : nullptr);
 }
 
 StatusBar& StatusBar::systemStatusBar() {
@@ -127,16 +129,10 @@ StatusBar& StatusBar::systemStatusBar() {
 
 std::shared_ptr<StatusItem> StatusBar::statusItemWithLength(double) {
     auto impl = std::make_unique<StatusItem::Impl>();
-    impl->tray = std::make_unique<QSystemTrayIcon>();
+    impl->tray = std::make_unique<dusk::backend::Tray>();
     auto buttonImpl = std::make_unique<StatusBarButton::Impl>();
     buttonImpl->tray = impl->tray.get();
     impl->button = std::make_shared<StatusBarButton>(std::move(buttonImpl));
-    // A menu-bar item opens its menu on a plain click, not only a right one.
-    QSystemTrayIcon* tray = impl->tray.get();
-    QObject::connect(tray, &QSystemTrayIcon::activated, tray, [tray](QSystemTrayIcon::ActivationReason reason) {
-        if (reason != QSystemTrayIcon::Trigger) return;
-        if (QMenu* menu = tray->contextMenu()) menu->popup(QCursor::pos());
-    });
     return std::make_shared<StatusItem>(std::move(impl));
 }
 

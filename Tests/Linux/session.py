@@ -37,7 +37,7 @@ def wait_until(predicate, timeout=10.0, interval=0.02, what="condition"):
 
 
 class Session:
-    def __init__(self):
+    def __init__(self, tray_host=True):
         self.root = tempfile.mkdtemp(prefix="dusk-e2e-")
         home = os.path.join(self.root, "home")
         runtime = os.path.join(self.root, "run")
@@ -56,10 +56,9 @@ class Session:
         self._start_x()
         self._start_bus()
         self.host_log = os.path.join(self.root, "host.log")
-        with open(self.host_log, "w") as log:
-            host = self.spawn([PYTHON, os.path.join(HERE, "tray_host.py")], stdout=log)
-        wait_until(lambda: "ready" in self.read(self.host_log), what="the tray host")
-        self.host = host
+        self.host = None
+        if tray_host:
+            self.start_tray_host()
         os.environ.update(self.env)
         self.bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
 
@@ -82,6 +81,18 @@ class Session:
         bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         bus.stdout.close()
+
+    def start_tray_host(self):
+        """A (new) tray host; its registrations add to the same log."""
+        ready = self.read(self.host_log).count("ready")
+        with open(self.host_log, "a") as log:
+            self.host = self.spawn([PYTHON, os.path.join(HERE, "tray_host.py")], stdout=log)
+        wait_until(lambda: self.read(self.host_log).count("ready") > ready, what="the tray host")
+
+    def stop_tray_host(self):
+        self.host.terminate()
+        self.host.wait(timeout=5)
+        self.host = None
 
     def spawn(self, argv, **kwargs):
         # A variable given as None is left out.
