@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Internal.h"
+#include "SettingsFile.h"
 
 namespace dusk::backend {
 namespace {
