@@ -174,7 +174,7 @@ class ExportedMenu(TrayTestCase):
 
         layout = dusk.open_menu()
         self.assertEqual([label for _, label, _ in layout],
-                         ["Switch to Dark Mode", "Hotkey: ⌃⌥⌘D…", "-", "Launch at Login", "-", "Quit Dusk"])
+                         ["Switch to Dark Mode", "Hotkey: Ctrl+Alt+Super+D…", "-", "Launch at Login", "-", "Quit Dusk"])
         entries = {label: (item_id, properties) for item_id, label, properties in layout}
         login = entries["Launch at Login"][1]
         self.assertEqual((str(login["toggle-type"]), int(login["toggle-state"])), ("checkmark", 0))
