@@ -9,6 +9,7 @@ import subprocess
 import tempfile
 import ctypes
 import time
+import unittest
 
 import dbus
 
@@ -269,3 +270,31 @@ class Dusk:
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
             self.process.wait(timeout=5)
+
+
+class SessionTestCase(unittest.TestCase):
+    """One throwaway session per test class (of `session_kind`); each test
+    starts in Light, and every Dusk it started is stopped after it."""
+
+    session_kind = Session
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = cls.session_kind()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def setUp(self):
+        self.session.set_color_scheme("default")
+        self.running = []
+
+    def tearDown(self):
+        for dusk in self.running:
+            dusk.stop()
+
+    def start(self, executable=None, **kwargs):
+        dusk = self.session.start_dusk(executable or os.environ["DUSK_EXECUTABLE"], **kwargs)
+        self.running.append(dusk)
+        return dusk

@@ -14,7 +14,7 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import Session, wait_until  # noqa: E402
+from session import SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -29,22 +29,7 @@ def project_version():
         return re.search(r"project\(Dusk VERSION ([0-9.]+)", cmake.read()).group(1)
 
 
-class CommandLineSession(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = Session()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
-    def setUp(self):
-        self.session.set_color_scheme("default")
-        self.running = []
-
-    def tearDown(self):
-        for dusk in self.running:
-            dusk.stop()
+class CommandLineSession(SessionTestCase):
 
     def dusk(self, *arguments, display=True, **environment):
         env = dict(self.session.env)

@@ -13,7 +13,7 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import Session, wait_until  # noqa: E402
+from session import Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 BUILD_DIR = os.environ.get("DUSK_BUILD_DIR", "")
@@ -36,33 +36,12 @@ DARK_TIP = "Dusk – switch to Light Mode"
 SECOND_COPY_LINE = "another Dusk instance is already running; quitting this one"
 
 
-class SessionTestCase(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = Session()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
-    def setUp(self):
-        self.session.set_color_scheme("default")
-        self.running = []
-
-    def tearDown(self):
-        for dusk in self.running:
-            dusk.stop()
-
-    def start(self, executable=DUSK, **kwargs):
-        dusk = self.session.start_dusk(executable, **kwargs)
-        self.running.append(dusk)
-        return dusk
-
+class DesktopTestCase(SessionTestCase):
     def config(self, *parts):
         return os.path.join(self.session.env["XDG_CONFIG_HOME"], *parts)
 
 
-class TrayAndAppearance(SessionTestCase):
+class TrayAndAppearance(DesktopTestCase):
     def test_tray_item_follows_gnome_and_its_menu_toggles_it(self):
         dusk = self.start()
         self.assertEqual(dusk.tooltip(), LIGHT_TIP)
@@ -112,7 +91,7 @@ class TrayAndAppearance(SessionTestCase):
         self.assertEqual(dusk.wait_exit(), 0)
 
 
-class Portal(SessionTestCase):
+class Portal(DesktopTestCase):
     """Where the freedesktop portal runs, it alone says Light or Dark, and its
     SettingChanged signal is the change notification. GNOME's setting, left
     at "default", must not matter."""
@@ -152,7 +131,7 @@ class Portal(SessionTestCase):
         self.check_follows_portal("--old")
 
 
-class StoredSettings(SessionTestCase):
+class StoredSettings(DesktopTestCase):
     def write_settings(self, text):
         os.makedirs(self.config("dusk"), exist_ok=True)
         with open(self.config("dusk", "settings.conf"), "w") as file:
@@ -185,7 +164,7 @@ class StoredSettings(SessionTestCase):
 
 
 @unittest.skipUnless(BUILD_DIR or INSTALLED, "needs DUSK_BUILD_DIR to install Dusk")
-class InstalledCopy(SessionTestCase):
+class InstalledCopy(DesktopTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -276,7 +255,7 @@ D_KEYCODE, CONTROL_ALT_SUPER = "40", "76"
 
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
-class GlobalShortcut(SessionTestCase):
+class GlobalShortcut(DesktopTestCase):
     def press_and_expect(self, dusk, keys, scheme):
         xdotool(self.session, "key", keys)
         wait_until(lambda: self.session.color_scheme() == scheme, what=f"{keys} to make it {scheme}")
@@ -324,7 +303,7 @@ class GlobalShortcut(SessionTestCase):
 
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
-class Recorder(SessionTestCase):
+class Recorder(DesktopTestCase):
     TITLE = "^Dusk Hotkey$"
 
     def tearDown(self):
@@ -415,7 +394,7 @@ class Recorder(SessionTestCase):
 
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
-class KeyNames(SessionTestCase):
+class KeyNames(DesktopTestCase):
     def tearDown(self):
         super().tearDown()
         os.remove(self.config("dusk", "settings.conf"))

@@ -32,7 +32,7 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from session import Session, wait_until  # noqa: E402
+from session import SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 X11_PEER = os.environ.get("DUSK_X11_PEER", "")
@@ -65,23 +65,13 @@ def xdotool(session, *args):
     return subprocess.run(["xdotool", *args], env=session.env, capture_output=True, text=True, timeout=20)
 
 
-class SettingsTestCase(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = Session()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
+class SettingsTestCase(SessionTestCase):
     def setUp(self):
-        self.session.set_color_scheme("default")
-        self.running = []
+        super().setUp()
         self.empty_config()
 
     def tearDown(self):
-        for dusk in self.running:
-            dusk.stop()
+        super().tearDown()
         os.chmod(self.config(), 0o700)
 
     def empty_config(self):

@@ -26,7 +26,7 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
-from session import Session, wait_until  # noqa: E402
+from session import Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 PORTAL_PROBE = os.environ.get("DUSK_PORTAL_PROBE", "")
@@ -55,28 +55,7 @@ def rss_kib(pid):
     raise AssertionError("no VmRSS")
 
 
-class SessionTestCase(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = Session()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
-    def setUp(self):
-        self.session.set_color_scheme("default")
-        self.running = []
-
-    def tearDown(self):
-        for dusk in self.running:
-            dusk.stop()
-
-    def start(self, **kwargs):
-        dusk = self.session.start_dusk(DUSK, **kwargs)
-        self.running.append(dusk)
-        return dusk
-
+class ToggleTestCase(SessionTestCase):
     @contextlib.contextmanager
     def stopped_after(self, process):
         """A Dusk or a peer that one sub-test starts ends with it, whatever happens."""
@@ -100,7 +79,7 @@ class SessionTestCase(unittest.TestCase):
         wait_until(lambda: not alert_windows(self.session), what="Return to dismiss the alert")
 
 
-class WithoutASessionBus(SessionTestCase):
+class WithoutASessionBus(ToggleTestCase):
     def test_the_toggle_fails_with_dconfs_reason_and_an_alert(self):
         dead_socket = "unix:path=" + os.path.join(self.session.root, "no-bus-here")
         for address, reason in (("disabled:", "Unknown or unsupported transport"),
@@ -117,7 +96,7 @@ class WithoutASessionBus(SessionTestCase):
                 self.assertEqual(self.session.color_scheme(), "'default'")
 
 
-class DconfCannotSave(SessionTestCase):
+class DconfCannotSave(ToggleTestCase):
     """The bus is there but dconf's service cannot write its database: its
     folder is a plain file (root, as the tests may run, ignores modes)."""
 
@@ -146,7 +125,7 @@ class DconfCannotSave(SessionTestCase):
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the toggle to work again")
 
 
-class LockedSetting(SessionTestCase):
+class LockedSetting(ToggleTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -191,7 +170,7 @@ class LockedSetting(SessionTestCase):
         self.dismiss_alert()
 
 
-class PortalPeerTestCase(SessionTestCase):
+class PortalPeerTestCase(ToggleTestCase):
     def start_portal(self, value, *flags):
         log = os.path.join(self.session.root, f"portal-{len(self.session.processes)}.log")
         with open(log, "w") as out:

@@ -23,7 +23,7 @@ import dbus
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import HERE, PYTHON, Session, wait_until  # noqa: E402
+from session import HERE, PYTHON, Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 SHORTCUT = "toggle-appearance"
@@ -107,24 +107,11 @@ class ShortcutsPortal:
         self.process.wait(timeout=5)
 
 
-class WaylandTestCase(unittest.TestCase):
+class WaylandTestCase(SessionTestCase):
     session_kind = WaylandSession
 
-    @classmethod
-    def setUpClass(cls):
-        cls.session = cls.session_kind()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
-    def setUp(self):
-        self.session.set_color_scheme("default")
-        self.running = []
-
     def tearDown(self):
-        for dusk in self.running:
-            dusk.stop()
+        super().tearDown()
         settings = os.path.join(self.session.env["XDG_CONFIG_HOME"], "dusk", "settings.conf")
         if os.path.exists(settings):
             os.remove(settings)
