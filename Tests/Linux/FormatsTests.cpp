@@ -24,6 +24,7 @@
 
 #include "DesktopEntry.h"
 #include "KeyCodes.h"
+#include "ScratchFiles.h"
 #include "ScriptParser.h"
 #include "SettingsFile.h"
 
@@ -76,35 +77,6 @@ TEST(SettingsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         EXPECT_TRUE(*contents == older || *contents == newer) << "round " << round << ": " << *contents;
     }
     std::filesystem::remove_all(directory);
-}
-
-// A directory of the test's own, gone when the test ends.
-class ScratchDirectory {
-public:
-    explicit ScratchDirectory(const std::string& name)
-        : path_(std::filesystem::temp_directory_path() / ("dusk-" + name + "-" + std::to_string(::getpid()))) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchDirectory() { std::filesystem::remove_all(path_); }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-    std::string operator/(const std::string& name) const { return path_ / name; }
-    std::set<std::string> names() const {
-        std::set<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) found.insert(entry.path().filename());
-        return found;
-    }
-
-private:
-    std::filesystem::path path_;
-};
-
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::string readText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 // Opening a FIFO for reading waits for a writer that never comes; a device

@@ -14,34 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFiles.h"
 #include "SettingsStore.h"
 #include "platform/Foundation.h"
 
 namespace dusk::backend {
 namespace {
-
-class ScratchDirectory {
-public:
-    ScratchDirectory() : path_(std::filesystem::temp_directory_path() / ("dusk-store-" + std::to_string(::getpid()))) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchDirectory() { std::filesystem::remove_all(path_); }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-    std::string operator/(const std::string& name) const { return path_ / name; }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string readText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 struct Failure {
     std::string path;
@@ -70,7 +48,7 @@ public:
 const std::string older = "hotKeyCode=40\nhotKeyModifiers=1179648\n";  // ⇧⌘K
 
 TEST(SettingsStore, TheWritesOfOneTurnReachTheDiskTogetherInOneSave) {
-    const ScratchDirectory directory;
+    const ScratchDirectory directory("store");
     const std::string path = directory / "settings.conf";
     writeText(path, older);
     RecordingHost host;
@@ -104,7 +82,7 @@ TEST(SettingsStore, TheWritesOfOneTurnReachTheDiskTogetherInOneSave) {
 }
 
 TEST(SettingsStore, WhatIsPendingIsSavedWhenTheProcessEnds) {
-    const ScratchDirectory directory;
+    const ScratchDirectory directory("store");
     const std::string path = directory / "dusk/settings.conf";
     RecordingHost host;
     {
@@ -124,7 +102,7 @@ TEST(SettingsStore, WhatIsPendingIsSavedWhenTheProcessEnds) {
 
 // A directory that cannot be made (its parent is a file) fails for root too.
 TEST(SettingsStore, EachFailedChangeIsReportedOnceWithTheFileAndTheReason) {
-    const ScratchDirectory directory;
+    const ScratchDirectory directory("store");
     writeText(directory / "config", "a file where a folder should be");
     const std::string path = directory / "config/dusk/settings.conf";
     RecordingHost host;
@@ -151,7 +129,7 @@ TEST(SettingsStore, EachFailedChangeIsReportedOnceWithTheFileAndTheReason) {
 }
 
 TEST(SettingsStore, AnythingButASettingsFileIsKeptAsideAndDefaultsAreUsed) {
-    const ScratchDirectory directory;
+    const ScratchDirectory directory("store");
     const std::string path = directory / "settings.conf";
     struct Case {
         std::function<void()> make;
@@ -186,7 +164,7 @@ TEST(SettingsStore, AnythingButASettingsFileIsKeptAsideAndDefaultsAreUsed) {
 }
 
 TEST(SettingsStore, TheTemporariesOfAnUnfinishedSaveAreRemovedAtStart) {
-    const ScratchDirectory directory;
+    const ScratchDirectory directory("store");
     const std::string path = directory / "settings.conf";
     writeText(path, older);
     writeText(path + ".q7Rz0b", "hotKeyCode=38\n");
@@ -201,7 +179,7 @@ TEST(SettingsStore, TheTemporariesOfAnUnfinishedSaveAreRemovedAtStart) {
 // The backend's own defaults in a Qt event loop: a change made in the very
 // turn that quits still reaches the disk, though its queued save never runs.
 TEST(LinuxDefaults, AChangeMadeAsTheLoopQuitsIsSaved) {
-    const ScratchDirectory directory;
+    const ScratchDirectory directory("store");
     ::setenv("XDG_CONFIG_HOME", directory.path().c_str(), 1);
     int argc = 1;
     char name[] = "dusk";
