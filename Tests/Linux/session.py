@@ -298,3 +298,6 @@ class SessionTestCase(unittest.TestCase):
         dusk = self.session.start_dusk(executable or os.environ["DUSK_EXECUTABLE"], **kwargs)
         self.running.append(dusk)
         return dusk
+
+    def config(self, *parts):
+        return os.path.join(self.session.env["XDG_CONFIG_HOME"], *parts)

@@ -36,12 +36,7 @@ DARK_TIP = "Dusk – switch to Light Mode"
 SECOND_COPY_LINE = "another Dusk instance is already running; quitting this one"
 
 
-class DesktopTestCase(SessionTestCase):
-    def config(self, *parts):
-        return os.path.join(self.session.env["XDG_CONFIG_HOME"], *parts)
-
-
-class TrayAndAppearance(DesktopTestCase):
+class TrayAndAppearance(SessionTestCase):
     def test_tray_item_follows_gnome_and_its_menu_toggles_it(self):
         dusk = self.start()
         self.assertEqual(dusk.tooltip(), LIGHT_TIP)
@@ -91,7 +86,7 @@ class TrayAndAppearance(DesktopTestCase):
         self.assertEqual(dusk.wait_exit(), 0)
 
 
-class Portal(DesktopTestCase):
+class Portal(SessionTestCase):
     """Where the freedesktop portal runs, it alone says Light or Dark, and its
     SettingChanged signal is the change notification. GNOME's setting, left
     at "default", must not matter."""
@@ -131,7 +126,7 @@ class Portal(DesktopTestCase):
         self.check_follows_portal("--old")
 
 
-class StoredSettings(DesktopTestCase):
+class StoredSettings(SessionTestCase):
     def write_settings(self, text):
         os.makedirs(self.config("dusk"), exist_ok=True)
         with open(self.config("dusk", "settings.conf"), "w") as file:
@@ -164,7 +159,7 @@ class StoredSettings(DesktopTestCase):
 
 
 @unittest.skipUnless(BUILD_DIR or INSTALLED, "needs DUSK_BUILD_DIR to install Dusk")
-class InstalledCopy(DesktopTestCase):
+class InstalledCopy(SessionTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -255,7 +250,7 @@ D_KEYCODE, CONTROL_ALT_SUPER = "40", "76"
 
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
-class GlobalShortcut(DesktopTestCase):
+class GlobalShortcut(SessionTestCase):
     def press_and_expect(self, dusk, keys, scheme):
         xdotool(self.session, "key", keys)
         wait_until(lambda: self.session.color_scheme() == scheme, what=f"{keys} to make it {scheme}")
@@ -303,7 +298,7 @@ class GlobalShortcut(DesktopTestCase):
 
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
-class Recorder(DesktopTestCase):
+class Recorder(SessionTestCase):
     TITLE = "^Dusk Hotkey$"
 
     def tearDown(self):
@@ -394,7 +389,7 @@ class Recorder(DesktopTestCase):
 
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
-class KeyNames(DesktopTestCase):
+class KeyNames(SessionTestCase):
     def tearDown(self):
         super().tearDown()
         os.remove(self.config("dusk", "settings.conf"))

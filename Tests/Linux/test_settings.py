@@ -72,17 +72,17 @@ class SettingsTestCase(SessionTestCase):
 
     def tearDown(self):
         super().tearDown()
-        os.chmod(self.config(), 0o700)
+        os.chmod(self.dusk_config(), 0o700)
 
     def empty_config(self):
-        shutil.rmtree(self.config(), ignore_errors=True)
-        os.makedirs(self.config())
+        shutil.rmtree(self.dusk_config(), ignore_errors=True)
+        os.makedirs(self.dusk_config())
 
-    def config(self, *parts):
+    def dusk_config(self, *parts):
         return os.path.join(self.session.env["XDG_CONFIG_HOME"], "dusk", *parts)
 
     def settings(self):
-        return self.config("settings.conf")
+        return self.dusk_config("settings.conf")
 
     def write_settings(self, text):
         with open(self.settings(), "w") as file:
@@ -299,7 +299,7 @@ class FailedSaves(SettingsTestCase):
 
     def test_a_read_only_folder_alerts_once_per_change_and_the_old_shortcut_comes_back(self):
         self.write_settings(settings_text(OLD))
-        os.chmod(self.config(), 0o500)
+        os.chmod(self.dusk_config(), 0o500)
         dusk = self.start(accessible=True)
         self.check_failed_change(dusk, OLD_TITLE, "Permission denied")
         self.assertEqual(dusk.log().count("settings not saved"), 1)
@@ -318,7 +318,7 @@ class FailedSaves(SettingsTestCase):
     def test_an_unreadable_file_in_a_read_only_folder_is_kept_and_the_failure_shown(self):
         self.write_settings(settings_text(OLD))
         os.chmod(self.settings(), 0)
-        os.chmod(self.config(), 0o500)
+        os.chmod(self.dusk_config(), 0o500)
         dusk = self.start(accessible=True)
         self.assertEqual(dusk.titles()[1], DEFAULT_TITLE)
         self.assertIn(f"{self.settings()} could not be read (Permission denied) and could not be moved aside "
@@ -331,9 +331,9 @@ class FailedSaves(SettingsTestCase):
 
     @unittest.skipUnless(FULL_DISK, "needs DUSK_FULL_DISK, a small tmpfs (run by name as root)")
     def test_a_full_disk_alerts_and_the_old_shortcut_comes_back(self):
-        os.rmdir(self.config())
-        os.symlink(FULL_DISK, self.config())
-        self.addCleanup(os.remove, self.config())
+        os.rmdir(self.dusk_config())
+        os.symlink(FULL_DISK, self.dusk_config())
+        self.addCleanup(os.remove, self.dusk_config())
         self.write_settings(settings_text(OLD))
         filler = os.path.join(FULL_DISK, "filler")
         self.addCleanup(os.remove, filler)
