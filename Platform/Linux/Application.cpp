@@ -78,6 +78,20 @@ bool& terminateRequested() {
     return requested;
 }
 
+bool& mainLoopEnded() {
+    static bool ended = false;
+    return ended;
+}
+
+// Work the loop will never run is dropped as the loop ends, while main still
+// owns what that work holds on to. Left queued, it would go inside the
+// application's destructor, with Qt's queue locked: a widget it held, dying
+// there, asks for that lock again and the process never exits.
+void dropUnrunWork() {
+    mainLoopEnded() = true;
+    QCoreApplication::removePostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
+}
+
 }  // namespace
 
 Application& Application::sharedApplication() {
@@ -106,6 +120,7 @@ void Application::run() {
         if (const auto delegate = applicationDelegate().lock()) delegate->applicationDidFinishLaunching();
     });
     if (!terminateRequested()) QApplication::exec();
+    dropUnrunWork();
     // Registered last, this runs first of all exit handlers: after main has
     // released the delegate and its widgets, before Qt's globals go. Should
     // registration fail, the application is left to the operating system.
@@ -129,6 +144,7 @@ void Application::activateIgnoringOtherApps(bool) {
 }
 
 void MainQueue::async(std::function<void()> work) {
+    if (mainLoopEnded()) return;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [work = std::move(work)] { work(); }, Qt::QueuedConnection);
 }

@@ -5,7 +5,9 @@ tray_host.py, the StatusNotifierWatcher Dusk registers with (see session.py).
 Alerts are read over AT-SPI (at-spi2-core) and found with xdotool; x11_peer
 holds a competing key grab; weston's headless backend is the Wayland
 compositor that goes away. Everything here is Debian's own component except
-tray_host.py, a peer written from the StatusNotifierItem interface.
+tray_host.py, a peer written from the StatusNotifierItem interface, and
+portal.py, one written from the portal's Settings interface that announces an
+appearance change at a moment a test picks.
 
 DUSK_EXECUTABLE names the built program, DUSK_BUILD_DIR its build tree (for
 `cmake --install`), DUSK_X11_PEER the helper X client."""
@@ -23,7 +25,7 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from session import Dusk, Session, wait_until  # noqa: E402
 from test_desktop import (BUILD_DIR, CONTROL_ALT_SUPER, D_KEYCODE, DUSK, LIGHT_TIP, PRESS,  # noqa: E402
-                          SECOND_COPY_LINE, X11_PEER, Peer, SessionTestCase, xdotool)
+                          SECOND_COPY_LINE, X11_PEER, Peer, Portal, SessionTestCase, xdotool)
 
 APPLICATION_ID = "app.dusk.Dusk"
 # Mod2, where X's default keymap puts Num Lock.
@@ -117,6 +119,33 @@ class Signals(SessionTestCase):
 
     def test_sighup(self):
         self.check_ends_cleanly(signal.SIGHUP)
+
+
+class SignalAfterAnAppearanceChange(SessionTestCase):
+    """A session of its own: the portal peer must own the portal's name
+    before any Dusk asks the bus to start the real one."""
+
+    def test_sigterm_right_after_an_appearance_change(self):
+        """The change leaves a refresh queued that the ending loop never
+        runs; it must not hold Dusk up on the way out. Whether the signal
+        lands before the refresh runs is down to timing, so it is tried many
+        times, each a fresh Dusk."""
+        portal = Portal.start_portal(self, 1)
+        try:
+            for attempt in range(40):
+                dusk = self.start()
+                Portal.set_portal(self, 2 - attempt % 2)  # light, dark, light...
+                dusk.process.send_signal(signal.SIGTERM)
+                try:
+                    status = dusk.wait_exit(timeout=5)
+                except subprocess.TimeoutExpired:
+                    dusk.process.kill()
+                    self.fail(f"attempt {attempt}: still running 5 s after SIGTERM; its log: {dusk.log()!r}")
+                self.assertEqual(status, 0, f"attempt {attempt}: {dusk.log()}")
+                self.assertEqual(lines_not_logged(dusk), [])
+        finally:
+            portal.terminate()
+            portal.wait()
 
 
 class LostDisplay(unittest.TestCase):
