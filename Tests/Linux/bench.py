@@ -184,7 +184,7 @@ def print_start_up(starts, memories, load_before):
     bare_rss, bare_private = (statistics.median(sample[i] for sample in bare_memory) for i in (0, 1))
     print(f"resident memory 1 s after start: Dusk median {dusk_rss:.1f} MiB (private dirty {dusk_private:.1f}); "
           f"floor median {bare_rss:.1f} MiB (private dirty {bare_private:.1f}); ratio {dusk_rss / bare_rss:.2f} "
-          f"(private dirty {dusk_private / bare_private:.2f})")
+          f"(private dirty {dusk_private / bare_private:.2f})", flush=True)
 
 
 def menu_openings(dusk, rounds):
@@ -217,8 +217,9 @@ def main(start_only):
 
         load_before = ", ".join(f"{value:.1f}" for value in os.getloadavg())
         starts, memories = start_times(session, [executable, floor_program], rounds, memory=True)
+        print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores")
+        print_start_up(starts, memories, load_before)
         if start_only:
-            print_start_up(starts, memories, load_before)
             return
         dusk = session.start_dusk(executable)
         openings = menu_openings(dusk, rounds)
@@ -283,8 +284,7 @@ def main(start_only):
         dusk.stop()
 
         load = ", ".join(f"{value:.1f}" for value in os.getloadavg())
-        print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores, load average {load}")
-        print_start_up(starts, memories, load_before)
+        print(f"load average at the end {load}")
         print(f"start, portal never answering: median {median_ms(silent_starts):.1f} ms "
               f"(max {ms(max(silent_starts)):.1f})")
         print(f"menu opening:                  median {median_ms(openings):.2f} ms; "
