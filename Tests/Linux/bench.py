@@ -3,11 +3,20 @@
 end-to-end tests use (Xvfb, private bus, tray host, dconf). Not a test: it
 prints figures and never fails on them.
 
-    /usr/bin/python3 Tests/Linux/bench.py build/default/dusk [ROUNDS]
+    /usr/bin/python3 Tests/Linux/bench.py build/default/dusk [ROUNDS] [--start]
 
   start to tray item   fork of dusk to its RegisterStatusNotifierItem call
-                       reaching the tray host (median of ROUNDS starts); also
-                       with a portal (portal.py --silent) that never answers
+                       reaching the tray host (median, min and max of ROUNDS
+                       starts); beside it, in the same rounds (the two take
+                       turns to go first), the floor: bare_tray.cpp, one
+                       QSystemTrayIcon with an icon and a tooltip, built with
+                       the compiler and flags of Dusk's build tree; and the
+                       ratio of the medians. Also with a portal (portal.py
+                       --silent) that never answers
+  memory at start      VmRSS and Private_Dirty one second after each start of
+                       those rounds, Dusk's and the floor's (medians), and
+                       their ratio. With --start only these two lines (and the
+                       load average before and after them) are measured
   menu opening         dbusmenu AboutToShow and GetLayout answered, as a shell
                        opens the menu (median of ROUNDS), with and without
                        the silent portal
@@ -124,16 +133,58 @@ def spawn_ready(session, argv):
     return process
 
 
-def start_times(session, executable, rounds):
-    starts = []
-    for _ in range(rounds):
-        before = len(session.registered_items())
-        t0 = time.monotonic_ns()
-        dusk = session.start_dusk(executable)
-        line = [l for l in Session.read(session.host_log).splitlines() if l.startswith("registered")][before]
-        starts.append(int(line.split()[3]) - t0)
-        dusk.stop()
-    return starts
+def bare_tray(executable, directory):
+    """The floor's program, compiled as Dusk was: the same compiler, build
+    type and flags, read from Dusk's build tree (a test build has it built)."""
+    build = os.path.dirname(executable)
+    built = os.path.join(build, "Tests", "Linux", "bare_tray")
+    if os.path.exists(built):
+        return built
+    cache = dict(re.findall(r"^(\w+):\w+=(.*)$", Session.read(os.path.join(build, "CMakeCache.txt")), re.M))
+    flags = (cache.get("CMAKE_CXX_FLAGS", "") + " " +
+             cache.get("CMAKE_CXX_FLAGS_" + cache.get("CMAKE_BUILD_TYPE", "").upper(), "")).split()
+    qt = subprocess.run(["pkg-config", "--cflags", "--libs", "Qt6Widgets"], check=True, capture_output=True,
+                        text=True).stdout.split()
+    program = os.path.join(directory, "bare_tray")
+    subprocess.run([cache.get("CMAKE_CXX_COMPILER", "c++"), "-std=c++20", "-fPIC", *flags,
+                    os.path.join(HERE, "bare_tray.cpp"), "-o", program, *qt], check=True)
+    return program
+
+
+def start_times(session, executables, rounds, memory=False):
+    """Starts each program in turn, ROUNDS times; answers, per program, the
+    times to its item's registration and, with memory, (VmRSS, Private_Dirty)
+    one second after each start."""
+    starts = [[] for _ in executables]
+    memories = [[] for _ in executables]
+    for round_number in range(rounds):
+        order = list(enumerate(executables))
+        for index, executable in order if round_number % 2 == 0 else reversed(order):
+            before = len(session.registered_items())
+            t0 = time.monotonic_ns()
+            program = session.start_dusk(executable)
+            line = [l for l in Session.read(session.host_log).splitlines() if l.startswith("registered")][before]
+            starts[index].append(int(line.split()[3]) - t0)
+            if memory:
+                time.sleep(max(0.0, 1.0 - (time.monotonic_ns() - t0) / 1e9))
+                memories[index].append((rss_mib(program.process.pid), private_dirty_mib(program.process.pid)))
+            program.stop()
+    return starts, memories
+
+
+def print_start_up(starts, memories, load_before):
+    (dusk, bare), (dusk_memory, bare_memory) = starts, memories
+    load = ", ".join(f"{value:.1f}" for value in os.getloadavg())
+    print(f"start-up beside a bare Qt tray (bare_tray.cpp, built as Dusk is), {len(dusk)} rounds; load average before "
+          f"{load_before}, after {load}")
+    print(f"start to tray item registered: Dusk median {median_ms(dusk):.1f} ms (min {ms(min(dusk)):.1f}, "
+          f"max {ms(max(dusk)):.1f}); floor median {median_ms(bare):.1f} ms (min {ms(min(bare)):.1f}, "
+          f"max {ms(max(bare)):.1f}); ratio {statistics.median(dusk) / statistics.median(bare):.2f}")
+    dusk_rss, dusk_private = (statistics.median(sample[i] for sample in dusk_memory) for i in (0, 1))
+    bare_rss, bare_private = (statistics.median(sample[i] for sample in bare_memory) for i in (0, 1))
+    print(f"resident memory 1 s after start: Dusk median {dusk_rss:.1f} MiB (private dirty {dusk_private:.1f}); "
+          f"floor median {bare_rss:.1f} MiB (private dirty {bare_private:.1f}); ratio {dusk_rss / bare_rss:.2f} "
+          f"(private dirty {dusk_private / bare_private:.2f})", flush=True)
 
 
 def menu_openings(dusk, rounds):
@@ -147,22 +198,29 @@ def menu_openings(dusk, rounds):
     return openings
 
 
-def main():
+def main(start_only):
     executable = os.path.abspath(sys.argv[1])
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 and sys.argv[2].isdigit() else 20
     session = Session()
     try:
         session.set_color_scheme("default")
-        # First, before any Dusk has the bus start the real portal.
-        silent = spawn_ready(session, [PYTHON, os.path.join(HERE, "portal.py"), "1", "--silent"])
-        silent_starts = start_times(session, executable, rounds)
-        dusk = session.start_dusk(executable)
-        silent_openings = menu_openings(dusk, rounds)
-        dusk.stop()
-        silent.terminate()
-        silent.wait()
+        floor_program = bare_tray(executable, session.root)
+        if not start_only:
+            # Before any Dusk has the bus start the real portal.
+            silent = spawn_ready(session, [PYTHON, os.path.join(HERE, "portal.py"), "1", "--silent"])
+            [silent_starts], _ = start_times(session, [executable], rounds)
+            dusk = session.start_dusk(executable)
+            silent_openings = menu_openings(dusk, rounds)
+            dusk.stop()
+            silent.terminate()
+            silent.wait()
 
-        starts = start_times(session, executable, rounds)
+        load_before = ", ".join(f"{value:.1f}" for value in os.getloadavg())
+        starts, memories = start_times(session, [executable, floor_program], rounds, memory=True)
+        print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores")
+        print_start_up(starts, memories, load_before)
+        if start_only:
+            return
         dusk = session.start_dusk(executable)
         openings = menu_openings(dusk, rounds)
         dusk.stop()
@@ -226,10 +284,9 @@ def main():
         dusk.stop()
 
         load = ", ".join(f"{value:.1f}" for value in os.getloadavg())
-        print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores, load average {load}")
-        print(f"start to tray item registered: median {median_ms(starts):.1f} ms "
-              f"(min {ms(min(starts)):.1f}, max {ms(max(starts)):.1f}); "
-              f"portal never answering: median {median_ms(silent_starts):.1f} ms (max {ms(max(silent_starts)):.1f})")
+        print(f"load average at the end {load}")
+        print(f"start, portal never answering: median {median_ms(silent_starts):.1f} ms "
+              f"(max {ms(max(silent_starts)):.1f})")
         print(f"menu opening:                  median {median_ms(openings):.2f} ms; "
               f"portal never answering: median {median_ms(silent_openings):.2f} ms "
               f"(max {ms(max(silent_openings)):.2f})")
@@ -280,5 +337,6 @@ def portal_activation():
 
 
 if __name__ == "__main__":
-    main()
-    portal_activation()
+    main(start_only="--start" in sys.argv)
+    if "--start" not in sys.argv:
+        portal_activation()
