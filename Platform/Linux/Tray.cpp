@@ -213,6 +213,8 @@ void Tray::update() {
         updateXEmbedIcon();
         xembedIcon_->show();
         if (QWidget* window = xembedWindow()) window->installEventFilter(this);
+        // Nothing may paint the icon again once the tray has drawn itself.
+        QTimer::singleShot(millisecondsToPaint, this, &Tray::measureXEmbedBackground);
     } else if (!xembedOnly && xembedIcon_) {
         xembedIcon_.reset();
     }
@@ -306,7 +308,10 @@ void Tray::measureXEmbedBackground() {
 }
 
 bool Tray::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Paint && watched == xembedWindow() && !xembedBackground_) {
+    // The tray's pixels may not be on screen yet at the first paint (a busy
+    // tray, a loaded machine): every paint reads them again, and a reading
+    // that changes nothing draws nothing.
+    if (event->type() == QEvent::Paint && watched == xembedWindow()) {
         QTimer::singleShot(0, this, &Tray::measureXEmbedBackground);
     }
     return QObject::eventFilter(watched, event);
