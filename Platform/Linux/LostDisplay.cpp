@@ -26,7 +26,9 @@ void sayOnce(const char* kind, const char* variable) {
 void reportInsteadOfQt(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtWarningMsg && message.startsWith(QLatin1String("The X11 connection broke"))) {
         sayOnce("X", "DISPLAY");
-    } else if (type == QtWarningMsg && message.startsWith(QLatin1String("The Wayland connection broke"))) {
+    } else if (type == QtWarningMsg && message.startsWith(QLatin1String("The Wayland connection "))) {
+        // "broke" when the compositor hung up, "experienced a fatal error"
+        // for whatever else ended the connection.
         sayOnce("Wayland", "WAYLAND_DISPLAY");
     } else if (previousMessageHandler != nullptr) {
         previousMessageHandler(type, context, message);
