@@ -25,7 +25,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import Session, wait_until  # noqa: E402
+from session import Session, contrast, wait_until  # noqa: E402
 
 WIDTH, HEIGHT = 1024, 768
 
@@ -95,19 +95,6 @@ def screen(session):
     raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=session.env,
                          capture_output=True, check=True).stdout
     return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
-
-
-def luminance(rgb):
-    def linear(c):
-        c /= 255
-        return c / 12.92 if c <= 0.03928 else ((c + 0.055) / 1.055) ** 2.4
-    r, g, b = (linear(c) for c in rgb)
-    return 0.2126 * r + 0.7152 * g + 0.0722 * b
-
-
-def contrast(a, b):
-    dark, light = sorted((luminance(a), luminance(b)))
-    return (light + 0.05) / (dark + 0.05)
 
 
 def distance(a, b):

@@ -37,6 +37,21 @@ def wait_until(predicate, timeout=10.0, interval=0.02, what="condition"):
         time.sleep(interval)
 
 
+def luminance(rgb):
+    """WCAG 2 relative luminance of an 8-bit sRGB colour."""
+    def linear(value):
+        value /= 255
+        return value / 12.92 if value <= 0.03928 else ((value + 0.055) / 1.055) ** 2.4
+    red, green, blue = (linear(value) for value in rgb)
+    return 0.2126 * red + 0.7152 * green + 0.0722 * blue
+
+
+def contrast(first, second):
+    """WCAG 2 contrast ratio between two 8-bit sRGB colours."""
+    darker, lighter = sorted((luminance(first), luminance(second)))
+    return (lighter + 0.05) / (darker + 0.05)
+
+
 class Session:
     def __init__(self, tray_host=True):
         self.root = tempfile.mkdtemp(prefix="dusk-e2e-")

@@ -18,25 +18,12 @@ from collections import Counter
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
-from session import SNI, Session, wait_until  # noqa: E402
+from session import SNI, Session, contrast, luminance, wait_until  # noqa: E402
 
 BUILD_DIR = os.environ.get("DUSK_BUILD_DIR", "")
 DARK_TIP = "Dusk – switch to Light Mode"
 # Text starts further right: this strip of the menu holds only the check box.
 INDICATOR_STRIP = 25
-
-
-def luminance(rgb):
-    def channel(value):
-        value /= 255
-        return value / 12.92 if value <= 0.03928 else ((value + 0.055) / 1.055) ** 2.4
-    red, green, blue = (channel(value) for value in rgb)
-    return 0.2126 * red + 0.7152 * green + 0.0722 * blue
-
-
-def contrast(first, second):
-    lighter, darker = sorted((luminance(first), luminance(second)), reverse=True)
-    return (lighter + 0.05) / (darker + 0.05)
 
 
 @unittest.skipUnless(BUILD_DIR, "needs DUSK_BUILD_DIR to install Dusk")

@@ -24,7 +24,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
 from dbus.mainloop.glib import DBusGMainLoop  # noqa: E402
 from gi.repository import GLib  # noqa: E402
-from session import PYTHON, Session, wait_until  # noqa: E402
+from session import PYTHON, Session, contrast, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -262,12 +262,7 @@ class XEmbedOnly(TrayTestCase):
         if not shape:
             return 1.0
         main = tuple(sorted(channel)[len(channel) // 2] for channel in zip(*shape))
-
-        def luminance(rgb):
-            linear = [c / 255 / 12.92 if c / 255 <= 0.03928 else ((c / 255 + 0.055) / 1.055) ** 2.4 for c in rgb]
-            return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
-        dark, light = sorted((luminance(main), luminance(behind)))
-        return (light + 0.05) / (dark + 0.05)
+        return contrast(main, behind)
 
     def test_with_both_kinds_of_tray_the_item_is_a_status_notifier_only(self):
         self.start_trayer()
