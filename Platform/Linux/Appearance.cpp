@@ -49,6 +49,13 @@ public:
         if (subscribed_) return;
         subscribed_ = true;
         SettingsPortal::shared().onChange([this] { postLater(); });
+    }
+
+    // From the first time GNOME's setting speaks for the desktop, its
+    // changes count too.
+    void followGnome() {
+        if (followingGnome_) return;
+        followingGnome_ = true;
         GnomeColorScheme::shared().onChange([this] { postLater(); });
     }
 
@@ -74,6 +81,7 @@ private:
 
     std::vector<Observer> observers_;
     bool subscribed_ = false;
+    bool followingGnome_ = false;
 };
 
 // Fusion draws a check box in the palette's base colour with a border a shade
@@ -123,7 +131,12 @@ bool desktopPrefersDark() {
                                 QThread::currentThread()->loopLevel() > 0
                             ? SettingsPortal::Caller::EventLoop
                             : SettingsPortal::Caller::Command;
-    if (const auto dark = SettingsPortal::shared().prefersDark(caller)) return *dark;
+    auto& portal = SettingsPortal::shared();
+    if (const auto dark = portal.prefersDark(caller)) return *dark;
+    // Light for the moment after start while the portal's answer is on its
+    // way: loading GIO to read GNOME's setting would cost more than waiting.
+    if (portal.awaitingFirstAnswer()) return false;
+    ThemeObservers::shared().followGnome();
     return GnomeColorScheme::shared().prefersDark().value_or(false);
 }
 

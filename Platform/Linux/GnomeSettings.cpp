@@ -1,5 +1,6 @@
 #include "GnomeSettings.h"
 
+#include <dlfcn.h>
 #include <gio/gio.h>
 
 #include <chrono>
@@ -16,12 +17,64 @@ namespace {
 constexpr const char* schemaId = "org.gnome.desktop.interface";
 constexpr const char* key = "color-scheme";
 
-struct ObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
+// GIO, with GObject and the libraries they bring, costs a Qt program a tenth
+// of its start-up time and memory. Most sessions answer through the portal,
+// so GIO is loaded the first time GNOME's setting itself is needed: to write
+// it, or to read it where the portal cannot answer.
+class Gio final {
+public:
+    // None, with `problem` saying why, when the library cannot be loaded.
+    static const Gio* load(std::string& problem) {
+        static Gio gio;
+        static const std::string failure = gio.complete() ? std::string() : loadError();
+        problem = failure;
+        return failure.empty() ? &gio : nullptr;
+    }
+
+    decltype(&g_object_unref) objectUnref = nullptr;
+    decltype(&g_signal_connect_data) signalConnectData = nullptr;
+    decltype(&g_settings_schema_source_get_default) schemaSourceGetDefault = nullptr;
+    decltype(&g_settings_schema_source_lookup) schemaSourceLookup = nullptr;
+    decltype(&g_settings_schema_has_key) schemaHasKey = nullptr;
+    decltype(&g_settings_schema_unref) schemaUnref = nullptr;
+    decltype(&g_settings_new_full) settingsNewFull = nullptr;
+    decltype(&g_settings_get_string) settingsGetString = nullptr;
+    decltype(&g_settings_set_string) settingsSetString = nullptr;
+    decltype(&g_settings_sync) settingsSync = nullptr;
+
+private:
+    static constexpr const char* library = "libgio-2.0.so.0";
+
+    static std::string loadError() {
+        const char* error = dlerror();
+        return std::string("GLib's ") + library + " could not be loaded" + (error != nullptr ? ": " : "") +
+               (error != nullptr ? error : "");
+    }
+
+    Gio() = default;
+
+    bool complete() {
+        // Never unloaded: GLib's types cannot be unregistered.
+        handle_ = dlopen(library, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        return handle_ != nullptr && resolve(objectUnref, "g_object_unref") &&
+               resolve(signalConnectData, "g_signal_connect_data") &&
+               resolve(schemaSourceGetDefault, "g_settings_schema_source_get_default") &&
+               resolve(schemaSourceLookup, "g_settings_schema_source_lookup") &&
+               resolve(schemaHasKey, "g_settings_schema_has_key") && resolve(schemaUnref, "g_settings_schema_unref") &&
+               resolve(settingsNewFull, "g_settings_new_full") && resolve(settingsGetString, "g_settings_get_string") &&
+               resolve(settingsSetString, "g_settings_set_string") && resolve(settingsSync, "g_settings_sync");
+    }
+
+    template <typename Function>
+    bool resolve(Function*& function, const char* name) const {
+        // POSIX guarantees that dlsym's answer converts to a function pointer.
+        function = reinterpret_cast<Function*>(dlsym(handle_, name));  // NOLINT(*-reinterpret-cast)
+        return function != nullptr;
+    }
+
+    void* handle_ = nullptr;
 };
-struct SchemaUnref {
-    void operator()(GSettingsSchema* schema) const { g_settings_schema_unref(schema); }
-};
+
 struct Free {
     void operator()(gpointer memory) const { g_free(memory); }
 };
@@ -90,7 +143,8 @@ private:
 }  // namespace
 
 struct GnomeColorScheme::State {
-    std::unique_ptr<GSettings, ObjectUnref> settings;
+    const Gio* gio = nullptr;
+    std::unique_ptr<GSettings, void (*)(gpointer)> settings{nullptr, nullptr};
     std::optional<std::string> problem;
     std::vector<std::function<void()>> callbacks;
 };
@@ -101,29 +155,36 @@ GnomeColorScheme& GnomeColorScheme::shared() {
 }
 
 GnomeColorScheme::GnomeColorScheme() : state_(std::make_unique<State>()) {
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    std::unique_ptr<GSettingsSchema, SchemaUnref> schema(
-        source != nullptr ? g_settings_schema_source_lookup(source, schemaId, TRUE) : nullptr);
+    std::string failure;
+    const Gio* gio = Gio::load(failure);
+    if (gio == nullptr) {
+        state_->problem = failure;
+        return;
+    }
+    GSettingsSchemaSource* source = gio->schemaSourceGetDefault();
+    const std::unique_ptr<GSettingsSchema, decltype(gio->schemaUnref)> schema(
+        source != nullptr ? gio->schemaSourceLookup(source, schemaId, TRUE) : nullptr, gio->schemaUnref);
     if (!schema) {
         state_->problem = std::string("the GSettings schema ") + schemaId +
                           " is not installed (it comes with gsettings-desktop-schemas)";
         return;
     }
-    if (g_settings_schema_has_key(schema.get(), key) == FALSE) {
+    if (gio->schemaHasKey(schema.get(), key) == FALSE) {
         state_->problem =
             std::string("the GSettings schema ") + schemaId + " has no key " + key + " (GNOME 42 or later has it)";
         return;
     }
     DconfCommitFailures::shared();
-    state_->settings.reset(g_settings_new_full(schema.get(), nullptr, nullptr));
+    state_->gio = gio;
+    state_->settings = {gio->settingsNewFull(schema.get(), nullptr, nullptr), gio->objectUnref};
     // Some backends only report changes to a key that has been read.
-    std::unique_ptr<gchar, Free> initial(g_settings_get_string(state_->settings.get(), key));
-    g_signal_connect(state_->settings.get(), "changed::color-scheme",
-                     G_CALLBACK(+[](GSettings*, gchar*, gpointer data) {
-                         auto* state = static_cast<State*>(data);
-                         for (const auto& callback : state->callbacks) callback();
-                     }),
-                     state_.get());
+    const std::unique_ptr<gchar, Free> initial(gio->settingsGetString(state_->settings.get(), key));
+    gio->signalConnectData(state_->settings.get(), "changed::color-scheme",
+                           G_CALLBACK(+[](GSettings*, gchar*, gpointer data) {
+                               auto* state = static_cast<State*>(data);
+                               for (const auto& callback : state->callbacks) callback();
+                           }),
+                           state_.get(), nullptr, GConnectFlags{});
 }
 
 GnomeColorScheme::~GnomeColorScheme() = default;
@@ -132,7 +193,7 @@ const std::optional<std::string>& GnomeColorScheme::problem() const { return sta
 
 std::optional<bool> GnomeColorScheme::prefersDark() const {
     if (!state_->settings) return std::nullopt;
-    std::unique_ptr<gchar, Free> value(g_settings_get_string(state_->settings.get(), key));
+    const std::unique_ptr<gchar, Free> value(state_->gio->settingsGetString(state_->settings.get(), key));
     return value && g_strcmp0(value.get(), "prefer-dark") == 0;
 }
 
@@ -140,12 +201,12 @@ std::optional<std::string> GnomeColorScheme::setPrefersDark(bool dark) {
     if (!state_->settings) return state_->problem;
     const std::string setting = std::string(schemaId) + " " + key;
     const auto failuresBefore = DconfCommitFailures::shared().count();
-    if (g_settings_set_string(state_->settings.get(), key, dark ? "prefer-dark" : "default") == FALSE) {
+    if (state_->gio->settingsSetString(state_->settings.get(), key, dark ? "prefer-dark" : "default") == FALSE) {
         return "the setting " + setting + " is not writable (locked by the administrator)";
     }
     // Waits for dconf's service to answer. A change it did not commit is
     // dropped, so reading the setting back tells whether it took.
-    g_settings_sync();
+    state_->gio->settingsSync();
     if (prefersDark() == dark) return std::nullopt;
     const auto reason = DconfCommitFailures::shared().reasonAfter(failuresBefore);
     return "dconf did not save the setting " + setting + ": " + reason.value_or("its service did not take the change");

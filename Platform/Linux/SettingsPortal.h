@@ -1,7 +1,6 @@
 // The freedesktop portal's appearance setting, asked without ever holding up
-// the event loop: one asynchronous read, then the portal's own change signal.
-// Kept apart from Qt, whose keyword macros clash with GLib's headers; GLib's
-// main context is the one Qt's event loop runs on this desktop.
+// the event loop: one asynchronous read over the session bus connection Qt
+// already has, then the portal's own change signal.
 #pragma once
 
 #include <functional>
@@ -22,7 +21,12 @@ public:
     // while it has given no such answer (not running, an error, a value out
     // of range or of the wrong type, or no answer yet).
     std::optional<bool> prefersDark(Caller caller);
-    // Called on the main thread whenever that answer changes.
+    // True only in the moment after start while the first read is still out.
+    // Wherever a portal runs it answers within it; after it, or once the
+    // portal has answered anything, the answer above is all there is.
+    bool awaitingFirstAnswer() const;
+    // Called on the main thread whenever that answer changes, and when the
+    // wait for the first answer ends.
     void onChange(std::function<void()> callback);
 
     struct State;
