@@ -2,9 +2,9 @@
 
 #include <QString>
 #include <QtGlobal>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 // After Qt: Xlib defines macros (CursorShape, None, Bool) that break its headers.
 #include <X11/Xlib.h>
@@ -15,12 +15,17 @@ namespace {
 QtMessageHandler previousMessageHandler = nullptr;
 XIOErrorHandler previousIOErrorHandler = nullptr;
 
-// Qt's own check and Xlib's can both fire on the way out.
+// Qt's own check and Xlib's can both fire on the way out, and under Wayland
+// Qt's main thread and its event thread each see the broken connection and
+// end the process straight after their message. So whoever comes second
+// waits here until the line is written: returning early, it would end the
+// process in the middle of the first one's write and leave no line at all.
 void sayOnce(const char* kind, const char* variable) {
-    static std::atomic_flag said;
-    if (said.test_and_set()) return;
-    const char* name = std::getenv(variable);
-    std::fprintf(stderr, "dusk: lost the connection to the %s display %s\n", kind, name != nullptr ? name : "");
+    static std::once_flag said;
+    std::call_once(said, [kind, variable] {
+        const char* name = std::getenv(variable);
+        std::fprintf(stderr, "dusk: lost the connection to the %s display %s\n", kind, name != nullptr ? name : "");
+    });
 }
 
 void reportInsteadOfQt(QtMsgType type, const QMessageLogContext& context, const QString& message) {
