@@ -1,11 +1,11 @@
 #include "DBusMenu.h"
 
 #include <QAction>
-#include <QActionEvent>
 #include <QDBusMetaType>
 #include <QGuiApplication>
 #include <QKeySequence>
-#include <QMenu>
+
+#include "MenuModel.h"
 
 namespace dusk::backend {
 namespace {
@@ -130,16 +130,18 @@ void registerDBusMenuTypes() {
 }
 }  // namespace
 
-DBusMenu::DBusMenu(QMenu* menu) : menu_(menu) {
+DBusMenu::DBusMenu(MenuModel* menu) : menu_(menu) {
     registerDBusMenuTypes();
     // Titles and check marks change on the QActions; the host hears of each.
-    menu_->installEventFilter(this);
     for (QAction* action : menu_->actions()) watch(action);
+    connect(menu_, &MenuModel::actionAdded, this, [this](QAction* action) {
+        watch(action);
+        // Items are numbered by position, so any change renumbers them.
+        emit LayoutUpdated(++revision_, 0);
+    });
 }
 
-DBusMenu::~DBusMenu() {
-    if (menu_) menu_->removeEventFilter(this);
-}
+DBusMenu::~DBusMenu() = default;
 
 QString DBusMenu::textDirection() const {
     return QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("rtl") : QStringLiteral("ltr");
@@ -265,15 +267,6 @@ void DBusMenu::announceChange(QAction* action) {
     const auto id = static_cast<int>(menu_->actions().indexOf(action)) + 1;
     if (id < 1) return;
     emit ItemsPropertiesUpdated({DBusMenuItemProperties{id, properties(*action, {})}}, {});
-}
-
-bool DBusMenu::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == menu_ && (event->type() == QEvent::ActionAdded || event->type() == QEvent::ActionRemoved)) {
-        if (event->type() == QEvent::ActionAdded) watch(static_cast<QActionEvent*>(event)->action());
-        // Items are numbered by position, so any change renumbers them.
-        emit LayoutUpdated(++revision_, 0);
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace dusk::backend

@@ -1,4 +1,4 @@
-// A QMenu published on the session bus as com.canonical.dbusmenu, the menu
+// A tray menu published on the session bus as com.canonical.dbusmenu, the menu
 // half of a StatusNotifierItem: the tray host draws it in its own style and
 // sends the clicks back.
 #pragma once
@@ -12,9 +12,10 @@
 #include <QVariantMap>
 
 class QAction;
-class QMenu;
 
 namespace dusk::backend {
+
+class MenuModel;
 
 // One item with its children: (ia{sv}av) on the wire.
 struct DBusMenuLayout {
@@ -62,7 +63,7 @@ class DBusMenu final : public QObject {
 
 public:
     // Item ids are the actions' positions counted from 1; 0 is the root.
-    explicit DBusMenu(QMenu* menu);
+    explicit DBusMenu(MenuModel* menu);
     ~DBusMenu() override;
 
     uint version() const { return 3; }
@@ -88,9 +89,6 @@ signals:
     void LayoutUpdated(uint revision, int parent);
     void ItemActivationRequested(int id, uint timestamp);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     QAction* action(int id) const;
     QVariantMap properties(const QAction& action, const QStringList& names) const;
@@ -99,7 +97,7 @@ private:
     void activate(int id);
     void aboutToShow();
 
-    QPointer<QMenu> menu_;
+    QPointer<MenuModel> menu_;
     uint revision_ = 1;
 };
 

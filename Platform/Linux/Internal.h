@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QIcon>
 #include <QImage>
-#include <QMenu>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "MenuModel.h"
 #include "platform/AppKit.h"
 #include "platform/Foundation.h"
 #include "platform/Views.h"
@@ -71,7 +71,7 @@ struct platform::MenuItem::Impl {
 };
 
 struct platform::Menu::Impl {
-    std::unique_ptr<QMenu> menu;
+    std::unique_ptr<dusk::backend::MenuModel> menu;
     std::vector<std::shared_ptr<MenuItem>> items;
     std::weak_ptr<MenuDelegate> delegate;
 };

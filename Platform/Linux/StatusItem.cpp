@@ -188,8 +188,8 @@ void MenuItem::setState(ControlStateValue state) {
 }
 
 Menu::Menu() : impl_(std::make_unique<Impl>()) {
-    impl_->menu = std::make_unique<QMenu>();
-    QObject::connect(impl_->menu.get(), &QMenu::aboutToShow, impl_->menu.get(), [this] {
+    impl_->menu = std::make_unique<dusk::backend::MenuModel>();
+    QObject::connect(impl_->menu.get(), &dusk::backend::MenuModel::aboutToShow, impl_->menu.get(), [this] {
         if (const auto delegate = impl_->delegate.lock()) delegate->menuWillOpen(*this);
     });
 }

@@ -12,6 +12,7 @@
 
 #include "DBusMenu.h"
 #include "Internal.h"
+#include "MenuModel.h"
 
 namespace dusk::backend {
 namespace {
@@ -80,7 +81,7 @@ void StatusNotifierItem::withdraw() {
     dbusMenu_.reset();
 }
 
-void StatusNotifierItem::setMenu(QMenu* menu) {
+void StatusNotifierItem::setMenu(MenuModel* menu) {
     if (dbusMenu_) QDBusConnection::sessionBus().unregisterObject(menuObjectPath);
     dbusMenu_.reset();
     menu_ = menu;
@@ -139,7 +140,7 @@ void StatusNotifierItem::Scroll(int, const QString&) {}
 // For hosts that ask the item to show its own menu rather than drawing the
 // exported one.
 void StatusNotifierItem::popUpMenu(int x, int y) {
-    if (menu_) menu_->popup(QPoint(x, y));
+    if (menu_) menu_->widget()->popup(QPoint(x, y));
 }
 
 }  // namespace dusk::backend

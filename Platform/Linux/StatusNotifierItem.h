@@ -13,9 +13,9 @@
 #include <memory>
 #include <optional>
 
-class QMenu;
-
 namespace dusk::backend {
+
+class MenuModel;
 
 class DBusMenu;
 
@@ -69,7 +69,7 @@ public:
     bool published() const { return published_; }
     const QString& serviceName() const { return serviceName_; }
     void registerWithWatcher();
-    void setMenu(QMenu* menu);
+    void setMenu(MenuModel* menu);
     // Leaves the bus, so that trays drop the item at once.
     void withdraw();
 
@@ -110,7 +110,7 @@ signals:
 private:
     void popUpMenu(int x, int y);
 
-    QPointer<QMenu> menu_;
+    QPointer<MenuModel> menu_;
     std::unique_ptr<DBusMenu> dbusMenu_;
     QString serviceName_;
     bool published_ = false;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "Internal.h"
+#include "MenuModel.h"
 #include "XEmbedTray.h"
 
 namespace dusk::backend {
@@ -138,10 +139,10 @@ Tray::Tray()
 
 Tray::~Tray() = default;
 
-void Tray::setMenu(QMenu* menu) {
+void Tray::setMenu(MenuModel* menu) {
     menu_ = menu;
     item_.setMenu(menu);
-    if (xembedIcon_) xembedIcon_->setContextMenu(menu);
+    if (xembedIcon_) xembedIcon_->setContextMenu(menu != nullptr ? menu->widget() : nullptr);
 }
 
 void Tray::setImage(std::shared_ptr<const platform::Image> image) {
@@ -203,11 +204,11 @@ void Tray::update() {
     if (xembed_ && xembed_->present()) noticeTimer_.stop();
     if (xembedOnly && image_ && !xembedIcon_) {
         xembedIcon_ = std::make_unique<QSystemTrayIcon>();
-        xembedIcon_->setContextMenu(menu_);
+        xembedIcon_->setContextMenu(menu_ ? menu_->widget() : nullptr);
         xembedIcon_->setToolTip(toolTip_);
         // A menu-bar item opens its menu on a plain click, not only a right one.
         connect(xembedIcon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger && menu_) menu_->popup(QCursor::pos());
+            if (reason == QSystemTrayIcon::Trigger && menu_) menu_->widget()->popup(QCursor::pos());
         });
         xembedBackground_.reset();
         updateXEmbedIcon();

@@ -16,7 +16,6 @@
 #include "StatusNotifierItem.h"
 #include "TrayNotice.h"
 
-class QMenu;
 class QSystemTrayIcon;
 
 namespace platform {
@@ -24,6 +23,8 @@ class Image;
 }
 
 namespace dusk::backend {
+
+class MenuModel;
 
 class XEmbedTrayWatch;
 
@@ -34,7 +35,7 @@ public:
     Tray();
     ~Tray() override;
 
-    void setMenu(QMenu* menu);
+    void setMenu(MenuModel* menu);
     // None clears the image. The item shows itself with its first image.
     void setImage(std::shared_ptr<const platform::Image> image);
     void setToolTip(const QString& text);
@@ -72,7 +73,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     std::optional<QColor> xembedBackground_;
     std::unique_ptr<XEmbedTrayWatch> xembed_;
     std::unique_ptr<QSystemTrayIcon> xembedIcon_;
-    QPointer<QMenu> menu_;
+    QPointer<MenuModel> menu_;
     std::shared_ptr<const platform::Image> image_;
     QString toolTip_;
     TrayNotice notice_;
