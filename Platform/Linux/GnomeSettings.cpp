@@ -161,7 +161,8 @@ GnomeColorScheme::GnomeColorScheme() : state_(std::make_unique<State>()) {
         state_->problem = failure;
         return;
     }
-    GSettingsSchemaSource* source = gio->schemaSourceGetDefault();
+    // load() answers only a Gio whose every function was found.
+    GSettingsSchemaSource* source = gio->schemaSourceGetDefault();  // NOLINT(clang-analyzer-core.CallAndMessage)
     const std::unique_ptr<GSettingsSchema, decltype(gio->schemaUnref)> schema(
         source != nullptr ? gio->schemaSourceLookup(source, schemaId, TRUE) : nullptr, gio->schemaUnref);
     if (!schema) {

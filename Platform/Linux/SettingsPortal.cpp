@@ -60,28 +60,6 @@ bool isUnknownMethod(const QDBusMessage& reply) {
     return reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == unknownMethod;
 }
 
-// The portal's change signal needs a slot to arrive at.
-class SettingChangedReceiver final : public QObject {
-    Q_OBJECT
-public:
-    SettingChangedReceiver(std::function<void(std::optional<bool>)> settle, QObject* parent)
-        : QObject(parent), settle_(std::move(settle)) {}
-
-public Q_SLOTS:
-    // Taken whole, so that a signal of another shape is looked at, not lost.
-    void settingChanged(const QDBusMessage& message) {
-        const QVariantList arguments = message.arguments();
-        if (message.signature() != QLatin1String("ssv") || arguments.at(0).toString() != appearanceNamespace ||
-            arguments.at(1).toString() != colorSchemeKey) {
-            return;
-        }
-        settle_(darkFromValue(arguments.at(2)));
-    }
-
-private:
-    std::function<void(std::optional<bool>)> settle_;
-};
-
 }  // namespace
 
 struct SettingsPortal::State {
@@ -129,9 +107,9 @@ struct SettingsPortal::State {
         // first read starts one the bus can activate.
         watcher = new QDBusServiceWatcher(portalService, bus, QDBusServiceWatcher::WatchForOwnerChange,
                                           QCoreApplication::instance());
-        auto* receiver = new SettingChangedReceiver([this](std::optional<bool> answer) { settle(answer); }, watcher);
+        auto* receiver = new SignalReceiver([this](const QDBusMessage& message) { settingChanged(message); }, watcher);
         bus.connect(portalService, portalPath, portalSettings, QStringLiteral("SettingChanged"), receiver,
-                    SLOT(settingChanged(QDBusMessage)));
+                    SLOT(receive(QDBusMessage)));
         QObject::connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, watcher,
                          [this](const QString&, const QString&, const QString& owner) {
                              ++readSerial;
@@ -146,6 +124,15 @@ struct SettingsPortal::State {
             if (awaiting) settle(dark);
         });
         readAsync(readOne);
+    }
+
+    void settingChanged(const QDBusMessage& message) {
+        const QVariantList arguments = message.arguments();
+        if (message.signature() != QLatin1String("ssv") || arguments.at(0).toString() != appearanceNamespace ||
+            arguments.at(1).toString() != colorSchemeKey) {
+            return;
+        }
+        settle(darkFromValue(arguments.at(2)));
     }
 
     void readAsync(const QString& method) {
@@ -194,5 +181,3 @@ void SettingsPortal::onChange(std::function<void()> callback) {
 }
 
 }  // namespace dusk::backend
-
-#include "SettingsPortal.moc"

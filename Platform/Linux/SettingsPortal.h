@@ -3,6 +3,8 @@
 // already has, then the portal's own change signal.
 #pragma once
 
+#include <QDBusMessage>
+#include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,6 +37,22 @@ private:
     SettingsPortal();
     ~SettingsPortal();
     std::unique_ptr<State> state_;
+};
+
+// QtDBus hands a bus signal only to a Qt slot. This one takes the message
+// whole, so that a signal of an unexpected shape is looked at, not lost.
+class SignalReceiver final : public QObject {
+    Q_OBJECT
+
+public:
+    SignalReceiver(std::function<void(const QDBusMessage&)> receive, QObject* parent)
+        : QObject(parent), receive_(std::move(receive)) {}
+
+public Q_SLOTS:  // NOLINT(readability-redundant-access-specifiers): a bus signal arrives at a slot
+    void receive(const QDBusMessage& message) { receive_(message); }
+
+private:
+    std::function<void(const QDBusMessage&)> receive_;
 };
 
 }  // namespace dusk::backend
