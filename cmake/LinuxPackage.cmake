@@ -60,7 +60,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries Dusk links come from dpkg-shlibdeps, and with libqt6gui6
-# Qt's X11 platform. What Qt and GLib load by name at run time, and Dusk
+# Qt's X11 platform; GLib's package also holds GIO, which Dusk opens by name
+# the first time it needs GNOME's setting. What Qt and GLib load by name at run time, and Dusk
 # does without, is recommended: dconf's backend, without which GSettings
 # keeps GNOME's colour scheme in memory only; GNOME's schemas; libXcursor,
 # which Qt's X11 platform loads for the cursor theme; and Qt's Wayland
