@@ -11,8 +11,14 @@ prints figures and never fails on them.
                        turns to go first), the floor: bare_tray.cpp, one
                        QSystemTrayIcon with an icon and a tooltip, built with
                        the compiler and flags of Dusk's build tree; and the
-                       ratio of the medians. Also with a portal (portal.py
+                       ratio of the medians. Twice: where a portal answers
+                       (the peer portal.py), and where Debian's own portal
+                       has no appearance setting, so that Dusk reads GNOME's
+                       through GSettings. Also with a portal (portal.py
                        --silent) that never answers
+  first toggle         where a portal answers, a menu click to dconf's
+                       announcement for the first toggle after a start (GIO
+                       is loaded then) and the second (median of ROUNDS)
   memory at start      VmRSS and Private_Dirty one second after each start of
                        those rounds, Dusk's and the floor's (medians), and
                        their ratio. With --start only these two lines (and the
@@ -187,6 +193,26 @@ def print_start_up(starts, memories, load_before):
           f"(private dirty {dusk_private / bare_private:.2f})", flush=True)
 
 
+def first_toggle_times(session, executable, rounds):
+    """Where a portal answers, Dusk loads GIO at its first toggle: menu click
+    to dconf's announcement for the first toggle after start and the second,
+    over ROUNDS starts."""
+    watch = DconfWatch(session.env["DBUS_SESSION_BUS_ADDRESS"])
+    times = []
+    for _ in range(rounds):
+        dusk = session.start_dusk(executable)
+        pair = []
+        for _ in range(2):
+            item = [item_id for item_id, label, _ in dusk.open_menu() if label == dusk.titles()[0]][0]
+            count = len(watch.seen)
+            t0 = time.monotonic_ns()
+            dusk._menu().Event(item, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0))
+            pair.append(watch.wait_next(count) - t0)
+        times.append(tuple(pair))
+        dusk.stop()
+    return times
+
+
 def menu_openings(dusk, rounds):
     menu = dusk._menu()
     openings = []
@@ -222,10 +248,15 @@ def main(start_only):
         answering = spawn_ready(session, [PYTHON, os.path.join(HERE, "portal.py"), "2"])
         load_before = ", ".join(f"{value:.1f}" for value in os.getloadavg())
         starts, memories = start_times(session, [executable, floor_program], rounds, memory=True)
+        first_toggles = [] if start_only else first_toggle_times(session, executable, rounds)
         answering.terminate()
         answering.wait()
         print("with a settings portal answering:")
         print_start_up(starts, memories, load_before)
+        if first_toggles:
+            firsts, seconds = zip(*first_toggles)
+            print(f"first toggle, GIO loaded then: median {median_ms(firsts):.2f} ms (max {ms(max(firsts)):.2f}); "
+                  f"the second: median {median_ms(seconds):.2f} ms", flush=True)
         load_before = ", ".join(f"{value:.1f}" for value in os.getloadavg())
         starts, memories = start_times(session, [executable, floor_program], rounds, memory=True)
         print("without one (GNOME's setting through GSettings):")
