@@ -32,6 +32,8 @@ void Alert::setInformativeText(std::string_view text) { impl_->informativeText =
 void Alert::addButtonWithTitle(std::string_view title) { impl_->buttons.emplace_back(title); }
 
 ModalResponse Alert::runModal() {
+    // Made before the box, so it goes after it.
+    const dusk::backend::OpenWindow open;
     QMessageBox box;
     box.setIcon(impl_->style == AlertStyle::Informational ? QMessageBox::Information : QMessageBox::Warning);
     box.setWindowTitle(QStringLiteral("Dusk"));

@@ -1,7 +1,9 @@
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QPixmapCache>
 #include <QTimer>
 #include <QUrl>
 #include <utility>
@@ -174,3 +176,35 @@ ProcessInfo& ProcessInfo::processInfo() {
 int ProcessInfo::processIdentifier() const { return static_cast<int>(::getpid()); }
 
 }  // namespace platform
+
+namespace dusk::backend {
+namespace {
+
+int& openWindows() {
+    static int count = 0;
+    return count;
+}
+
+// A tray utility spends most of its life with no window open. What only
+// windows needed goes with the last of them: the pieces the style drew and
+// cached, and the heap pages their widgets, layouts and backing stores
+// freed, which glibc otherwise keeps for allocations that will not come.
+// Qt's font engines and font database stay: Qt has no supported call that
+// drops them.
+void releaseWindowMemory() {
+    if (openWindows() > 0) return;
+    QPixmapCache::clear();
+    malloc_trim(0);
+}
+
+}  // namespace
+
+OpenWindow::OpenWindow() { ++openWindows(); }
+
+// The widget's children and backing store go after its members, so the
+// release waits for the next turn of the loop.
+OpenWindow::~OpenWindow() {
+    if (--openWindows() == 0) platform::MainQueue::async(releaseWindowMemory);
+}
+
+}  // namespace dusk::backend

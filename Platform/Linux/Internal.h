@@ -79,4 +79,14 @@ struct platform::Menu::Impl {
 namespace dusk::backend {
 // $XDG_CONFIG_HOME, or ~/.config.
 std::string configHome();
+
+// Held for as long as one of Dusk's windows or alerts is open. When the last
+// one goes, what drawing them left behind is given back.
+class OpenWindow final {
+public:
+    OpenWindow();
+    ~OpenWindow();
+    OpenWindow(const OpenWindow&) = delete;
+    OpenWindow& operator=(const OpenWindow&) = delete;
+};
 }  // namespace dusk::backend

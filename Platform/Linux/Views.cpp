@@ -309,6 +309,7 @@ protected:
 
 private:
     platform::Window::Impl* window_;
+    const OpenWindow open_;
 };
 
 }  // namespace dusk::backend

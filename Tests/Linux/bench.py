@@ -3,7 +3,7 @@
 end-to-end tests use (Xvfb, private bus, tray host, dconf). Not a test: it
 prints figures and never fails on them.
 
-    /usr/bin/python3 Tests/Linux/bench.py build/default/dusk [ROUNDS] [--start]
+    /usr/bin/python3 Tests/Linux/bench.py build/default/dusk [ROUNDS] [--start | --memory]
 
   start to tray item   fork of dusk to its RegisterStatusNotifierItem call
                        reaching the tray host (median, min and max of ROUNDS
@@ -30,7 +30,9 @@ prints figures and never fails on them.
                        session (opened from the menu, closed with Escape) and
                        an alert (the build tree's Launch at Login, dismissed);
                        beside each, Private_Dirty (smaps_rollup): what is not
-                       shared library, font or cache pages
+                       shared library, font or cache pages. With --memory
+                       only this, over ROUNDS starts (medians), with the
+                       growth per mapping (/proc/PID/smaps)
   idle wake-ups        context switches of all of Dusk's threads per second
                        over 10 s with nothing happening
   toggle to dconf      a dbusmenu "clicked" sent, to dconf announcing the
@@ -213,6 +215,78 @@ def first_toggle_times(session, executable, rounds):
     return times
 
 
+def open_and_close_windows(session, dusk):
+    """A recorder session closed with Escape, then the build tree's Launch at
+    Login alert dismissed with Return."""
+    dusk.click(dusk.titles()[1])  # the recorder
+    wait_until(lambda: visible(session, "^Dusk Hotkey$"), what="the recorder")
+    wait_until(lambda: xdotool(session, "getwindowfocus", "getwindowname").stdout.strip() == "Dusk Hotkey",
+               what="the recorder to have the keyboard")
+    xdotool(session, "key", "Escape")
+    wait_until(lambda: not visible(session, "^Dusk Hotkey$"), what="Escape to close the recorder")
+    dusk.click("Launch at Login")  # the build tree's alert
+    alert = wait_until(lambda: visible(session, "^Dusk$"), what="the alert")
+    xdotool(session, "windowfocus", "--sync", alert[0])
+    xdotool(session, "key", "Return")
+    wait_until(lambda: not visible(session, "^Dusk$"), what="Return to dismiss the alert")
+
+
+def mappings(pid):
+    """Rss and Private_Dirty in KiB per mapped file, the heap, the stacks and
+    the anonymous rest (SysV shared memory counts as its key)."""
+    totals = {}
+    name = None
+    with open(f"/proc/{pid}/smaps") as smaps:
+        for line in smaps:
+            fields = line.split()
+            if re.match(r"^[0-9a-f]+-[0-9a-f]+ ", line):
+                name = fields[5] if len(fields) > 5 else "[anonymous]"
+                if name.startswith("/SYSV"):
+                    name = "[SysV shared memory]"
+                totals.setdefault(name, [0, 0])
+            elif fields[0] == "Rss:":
+                totals[name][0] += int(fields[1])
+            elif fields[0] == "Private_Dirty:":
+                totals[name][1] += int(fields[1])
+    return totals
+
+
+def memory_after_windows(executable, rounds):
+    """ROUNDS starts, each measured 1 s after start and 1 s after a recorder
+    session and an alert; medians, and the growth per mapping."""
+    session = Session()
+    try:
+        session.set_color_scheme("default")
+        figures, growths = [], []
+        for _ in range(rounds):
+            dusk = session.start_dusk(executable)
+            time.sleep(1)
+            before = mappings(dusk.process.pid)
+            figures_before = (rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid))
+            open_and_close_windows(session, dusk)
+            time.sleep(1)
+            after = mappings(dusk.process.pid)
+            figures.append((*figures_before, rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)))
+            growths.append({name: [after[name][i] - before.get(name, [0, 0])[i] for i in (0, 1)] for name in after})
+            dusk.stop()
+        rss, private, rss_after, private_after = (statistics.median(figure[i] for figure in figures) for i in range(4))
+        print(f"resident memory after start:   {rss:.1f} MiB (private dirty {private:.1f}); after a recorder "
+              f"session and an alert: {rss_after:.1f} MiB ({rss_after - rss:+.1f}; private dirty {private_after:.1f}, "
+              f"{private_after - private:+.1f}); medians of {rounds}")
+        grown = [figure[2] - figure[0] for figure in figures]
+        print(f"growth: median {statistics.median(grown):+.2f} MiB (min {min(grown):+.2f}, max {max(grown):+.2f}); "
+              f"per mapping, median KiB of Rss and of private dirty:")
+        rows = []
+        for name in {name for growth in growths for name in growth}:
+            rss_kib, dirty_kib = (statistics.median(growth.get(name, [0, 0])[i] for growth in growths) for i in (0, 1))
+            if rss_kib or dirty_kib:
+                rows.append((rss_kib, dirty_kib, name))
+        for rss_kib, dirty_kib, name in sorted(rows, key=lambda row: (-row[0], row[2])):
+            print(f"  {rss_kib:+7.0f} {dirty_kib:+7.0f}  {name}")
+    finally:
+        session.close()
+
+
 def menu_openings(dusk, rounds):
     menu = dusk._menu()
     openings = []
@@ -310,17 +384,7 @@ def main(start_only):
             xdotool_alone.append(time.monotonic_ns() - t0)
             time.sleep(0.05)
 
-        dusk.click(dusk.titles()[1])  # the recorder
-        wait_until(lambda: visible(session, "^Dusk Hotkey$"), what="the recorder")
-        wait_until(lambda: xdotool(session, "getwindowfocus", "getwindowname").stdout.strip() == "Dusk Hotkey",
-                   what="the recorder to have the keyboard")
-        xdotool(session, "key", "Escape")
-        wait_until(lambda: not visible(session, "^Dusk Hotkey$"), what="Escape to close the recorder")
-        dusk.click("Launch at Login")  # the build tree's alert
-        alert = wait_until(lambda: visible(session, "^Dusk$"), what="the alert")
-        xdotool(session, "windowfocus", "--sync", alert[0])
-        xdotool(session, "key", "Return")
-        wait_until(lambda: not visible(session, "^Dusk$"), what="Return to dismiss the alert")
+        open_and_close_windows(session, dusk)
         time.sleep(1)
         rss_after, private_after = rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)
         dusk.stop()
@@ -379,6 +443,10 @@ def portal_activation():
 
 
 if __name__ == "__main__":
+    if "--memory" in sys.argv:
+        memory_after_windows(os.path.abspath(sys.argv[1]),
+                             int(sys.argv[2]) if len(sys.argv) > 2 and sys.argv[2].isdigit() else 20)
+        sys.exit(0)
     main(start_only="--start" in sys.argv)
     if "--start" not in sys.argv:
         portal_activation()
