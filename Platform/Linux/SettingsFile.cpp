@@ -165,7 +165,7 @@ bool makeDirectories(const std::string& path) {
     return true;
 }
 
-std::optional<std::string> readRegularFile(const std::string& path, std::string& problem) {
+std::optional<std::string> readRegularFile(const std::string& path, std::string& problem, std::size_t limitMiB) {
     problem.clear();
     // Opening a device can have effects of its own, so look before opening.
     struct stat status {};
@@ -200,9 +200,9 @@ std::optional<std::string> readRegularFile(const std::string& path, std::string&
         }
         if (n == 0) break;
         contents.append(buffer, static_cast<std::size_t>(n));
-        // Dusk's own file is a few dozen bytes; anything this large is not it.
-        if (contents.size() > (1u << 20)) {
-            problem = "larger than 1 MiB";
+        // Whatever the caller expects, anything this large is not it.
+        if (contents.size() > (limitMiB << 20)) {
+            problem = "larger than " + std::to_string(limitMiB) + " MiB";
             return std::nullopt;
         }
     }
