@@ -19,8 +19,8 @@ constexpr std::string_view signature = "GVariant";
 constexpr std::string_view swappedSignature = "raVGtnai";
 
 // An item: hash, parent, key start, key size (16 bits), type, unused, then
-// the value's start and end, then options.
-constexpr std::size_t itemSize = 32;
+// the value's start and end.
+constexpr std::size_t itemSize = 24;
 constexpr std::size_t itemParent = 4;
 constexpr std::size_t itemKeyStart = 8;
 constexpr std::size_t itemKeySize = 12;
