@@ -112,7 +112,7 @@ std::optional<std::string> findProfile(const DconfRoots& roots, const std::strin
     folders.insert(folders.end(), roots.dataDirs.begin(), roots.dataDirs.end());
     for (const auto& folder : folders) {
         bool missing = false;
-        auto text = readProfile(folder + "/dconf/profile/" + name, missing);
+        auto text = readProfile(folder + "/dconf/profile/" += name, missing);
         if (!missing) return text;
     }
     return std::nullopt;

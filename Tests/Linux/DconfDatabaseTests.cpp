@@ -57,14 +57,14 @@ std::string compile(const ScratchDirectory& scratch, const std::string& name, co
     std::filesystem::create_directories(source + "/locks");
     std::string text;
     for (const auto& [group, keys] : keyfiles.groups) {
-        text += "[" + group + "]\n";
-        for (const auto& [key, value] : keys) text += key + "=" + value + "\n";
+        text.append("[").append(group).append("]\n");
+        for (const auto& [key, value] : keys) text.append(key).append("=").append(value).append("\n");
     }
     writeText(source + "/00-settings", text);
     std::string locks;
-    for (const auto& lock : keyfiles.locks) locks += lock + "\n";
+    for (const auto& lock : keyfiles.locks) locks.append(lock).append("\n");
     writeText(source + "/locks/00-locks", locks);
-    const std::string database = scratch / name;
+    std::string database = scratch / name;
     EXPECT_TRUE(run("", "dconf compile " + database + " " + source)) << "dconf compile " << name;
     return database;
 }
@@ -130,7 +130,7 @@ public:
 
     // This reader and dconf agree on the key; answers what they agree on.
     std::optional<std::string> expectAgreement(const std::string& key) const {
-        const auto expected = dconfRead(key);
+        auto expected = dconfRead(key);
         EXPECT_EQ(readDconfString(key, roots_), expected) << key;
         return expected;
     }
@@ -170,7 +170,7 @@ TEST(DconfDatabase, FindsEveryKeyOfACompiledDatabaseAndNothingElse) {
     ASSERT_TRUE(database);
     for (const auto& [group, keys] : keyfiles.groups) {
         for (const auto& [key, printed] : keys) {
-            const std::string path = "/" + group + "/" + key;
+            const std::string path = std::string("/").append(group).append("/").append(key);
             const auto value = database->value(path);
             ASSERT_TRUE(value) << path;
             EXPECT_EQ(value->text(), asString(printed + "\n")) << path;
@@ -186,7 +186,7 @@ TEST(DconfDatabase, FindsEveryKeyOfACompiledDatabaseAndNothingElse) {
              "/org/gnome/desktop/interface/color-schem", "/org/gnome/desktop/interface/color-scheme/",
              "/org/gnome/desktop/interface/color-schemes", "/org/gnome/desktop/interfac/color-scheme",
              "org/gnome/desktop/interface/color-scheme", "/", "", "/org/example/app1/section1/key-0",
-             std::string("/org/gnome/desktop/interface/color-scheme\0", 43)}) {
+             colorScheme + std::string(1, '\0')}) {
         EXPECT_FALSE(database->value(absent)) << absent;
     }
     EXPECT_FALSE(database->locks(colorScheme));
