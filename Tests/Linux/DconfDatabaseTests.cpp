@@ -464,14 +464,15 @@ TEST(DconfStack, AnUnusableDatabaseIsSkippedWithoutWaiting) {
     replace([&] { writeText(user, "GVariant garbage, not a database at all"); });
     EXPECT_EQ(session.expectAgreement(colorScheme), "prefer-light");
     replace([&] { writeText(user, good.substr(0, good.size() / 2)); });
-    EXPECT_EQ(readDconfString(colorScheme, session.roots()).value_or("prefer-light"), "prefer-light");
+    EXPECT_EQ(session.expectAgreement(colorScheme), "prefer-light");
     replace([&] { std::filesystem::create_directory(user); });
-    EXPECT_EQ(readDconfString(colorScheme, session.roots()), "prefer-light");
+    EXPECT_EQ(session.expectAgreement(colorScheme), "prefer-light");
     // dconf itself would wait on a FIFO for ever; this reader must not.
     replace([&] { ASSERT_EQ(::mkfifo(user.c_str(), 0600), 0); });
     EXPECT_EQ(readDconfString(colorScheme, session.roots()), "prefer-light");
     replace([&] { std::filesystem::create_symlink("/dev/zero", user); });
     EXPECT_EQ(readDconfString(colorScheme, session.roots()), "prefer-light");
+    // dconf would read this one; no settings database is ever this large.
     replace([&] { writeText(user, good + std::string(17u << 20, '\0')); });
     EXPECT_EQ(readDconfString(colorScheme, session.roots()), "prefer-light");
     ::alarm(0);
