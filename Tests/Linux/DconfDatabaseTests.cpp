@@ -2,11 +2,13 @@
 // compiled by `dconf compile`, user databases written by dconf's service on
 // a private session bus, and every answer compared with `dconf read` under
 // the same profile. Skipped, saying so, where dconf's tools are missing.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -423,6 +425,58 @@ TEST(DconfStack, TheProfileIsChosenAsDconfChoosesIt) {
     EXPECT_EQ(session.expectAgreement(colorScheme), std::nullopt);
     session.useProfile("  user-db:user   # the user's own\n\nbogus\nsystem-db:\nfile-db:" + locked + "\n");
     EXPECT_EQ(session.expectAgreement(colorScheme), "prefer-light");
+}
+
+// A profile that exists but cannot be read ends the search for profiles:
+// dconf does not fall back to a later folder. Root reads everything, so
+// both readers run as nobody.
+TEST(DconfStack, AnUnreadableProfileEndsTheSearch) {
+    REQUIRE_DCONF();
+    if (::geteuid() != 0 || !haveProgram("setpriv")) GTEST_SKIP() << "needs root to become nobody, and setpriv";
+    constexpr uid_t nobody = 65534;
+    DconfSession session("dconf-unreadable");
+    Keyfiles keyfiles;
+    keyfiles.groups["org/gnome/desktop/interface"]["color-scheme"] = quoted("prefer-light");
+    const std::string site = compile(session.scratch(), "site", keyfiles);
+    const std::string name = "dusk-test-" + std::to_string(::getpid());
+    for (const std::string folder : {"first", "second"}) {
+        std::filesystem::create_directories(session.scratch() / (folder + "/dconf/profile"));
+        session.roots().dataDirs.push_back(session.scratch() / folder);
+    }
+    writeText(session.scratch() / ("second/dconf/profile/" + name), "file-db:" + site + "\n");
+    const std::string unreadable = session.scratch() / ("first/dconf/profile/" + name);
+    writeText(unreadable, "file-db:" + site + "\n");
+    ::chmod(unreadable.c_str(), 0);
+    session.roots().profileName = name;
+    ::chmod(session.scratch().path().c_str(), 0755);
+
+    const auto printed = run("", "setpriv --reuid=" + std::to_string(nobody) + " --regid=" + std::to_string(nobody) +
+                                     " --clear-groups env " + session.environment() + " dconf read " + colorScheme);
+    ASSERT_TRUE(printed);
+    EXPECT_EQ(asString(*printed), std::nullopt);
+    int answer[2];
+    ASSERT_EQ(::pipe(answer), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(answer[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+            ::setresuid(nobody, nobody, nobody) != 0) {
+            ::_exit(2);
+        }
+        const std::string read = readDconfString(colorScheme, session.roots()).value_or("(none)");
+        ::_exit(::write(answer[1], read.data(), read.size()) == static_cast<ssize_t>(read.size()) ? 0 : 3);
+    }
+    ::close(answer[1]);
+    std::string read(64, '\0');
+    const auto n = ::read(answer[0], read.data(), read.size());
+    ::close(answer[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(read.substr(0, static_cast<std::size_t>(std::max<ssize_t>(n, 0))), "(none)");
+    // Readable, the first folder's profile applies.
+    EXPECT_EQ(readDconfString(colorScheme, session.roots()), "prefer-light");
 }
 
 TEST(DconfStack, ProfileLinesAreReadAsDconfReadsThem) {
