@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -165,7 +166,7 @@ bool makeDirectories(const std::string& path) {
     return true;
 }
 
-std::optional<std::string> readRegularFile(const std::string& path, std::string& problem) {
+std::optional<std::string> readRegularFile(const std::string& path, std::string& problem, std::size_t limitMiB) {
     problem.clear();
     // Opening a device can have effects of its own, so look before opening.
     struct stat status {};
@@ -189,23 +190,28 @@ std::optional<std::string> readRegularFile(const std::string& path, std::string&
         problem = notRegular;
         return std::nullopt;
     }
-    std::string contents;
-    char buffer[4096];
+    // Read straight into place, with room for the file as it is now and one
+    // byte more to see it end; a file that grows meanwhile gets more room.
+    // Whatever the caller expects, anything over the limit is not it.
+    const std::size_t limit = limitMiB << 20;
+    std::string contents(std::min(static_cast<std::size_t>(status.st_size), limit) + 1, '\0');
+    std::size_t length = 0;
     for (;;) {
-        const auto n = ::read(file.get(), buffer, sizeof buffer);
+        if (length > limit) {
+            problem = "larger than " + std::to_string(limitMiB) + " MiB";
+            return std::nullopt;
+        }
+        if (length == contents.size()) contents.resize(std::min(2 * contents.size(), limit + 1));
+        const auto n = ::read(file.get(), contents.data() + length, contents.size() - length);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             problem = std::strerror(errno);
             return std::nullopt;
         }
         if (n == 0) break;
-        contents.append(buffer, static_cast<std::size_t>(n));
-        // Dusk's own file is a few dozen bytes; anything this large is not it.
-        if (contents.size() > (1u << 20)) {
-            problem = "larger than 1 MiB";
-            return std::nullopt;
-        }
+        length += static_cast<std::size_t>(n);
     }
+    contents.resize(length);
     return contents;
 }
 

@@ -2,6 +2,7 @@
 // Kept free of Qt so the reader can be fuzzed on its own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -30,8 +31,8 @@ bool makeDirectories(const std::string& path);
 // The bytes of the regular file at `path` (links followed). None when there
 // is nothing there (no such file, or a file where a folder should be), or when what is there cannot be read; then
 // `problem` says why in a few words. A FIFO or a device is never opened for reading: it could block forever or answer
-// with endless data.
-std::optional<std::string> readRegularFile(const std::string& path, std::string& problem);
+// with endless data. A file larger than `limitMiB` is refused as well.
+std::optional<std::string> readRegularFile(const std::string& path, std::string& problem, std::size_t limitMiB = 1);
 
 // The same, for callers that only tell a missing file from an unreadable one.
 inline std::optional<std::string> readFile(const std::string& path, bool& unreadable) {

@@ -107,6 +107,25 @@ TEST(SettingsFile, ReadsOnlyRegularFilesAndNeverWaits) {
     ::alarm(0);
 }
 
+// The whole file up to the caller's limit, even where the size the file
+// system reports is wrong (procfs says 0), and nothing beyond the limit.
+TEST(SettingsFile, ReadsWholeFilesUpToTheLimit) {
+    const ScratchDirectory directory("limit");
+    std::string text(std::size_t{1} << 20, 'x');
+    text.back() = 'y';
+    writeText(directory / "at-limit", text);
+    writeText(directory / "over-limit", text + "z");
+    std::string problem;
+    EXPECT_EQ(readRegularFile(directory / "at-limit", problem), text);
+    EXPECT_FALSE(readRegularFile(directory / "over-limit", problem));
+    EXPECT_EQ(problem, "larger than 1 MiB");
+    EXPECT_EQ(readRegularFile(directory / "over-limit", problem, 2), text + "z");
+    const auto status = readRegularFile("/proc/self/status", problem);
+    ASSERT_TRUE(status) << problem;
+    EXPECT_TRUE(status->starts_with("Name:")) << *status;
+    EXPECT_NE(status->find("\nPid:"), std::string::npos);
+}
+
 TEST(SettingsFile, ADamagedFileIsNeverMovedOverAnEarlierOne) {
     const ScratchDirectory directory("aside");
     const std::string path = directory / "settings.conf";

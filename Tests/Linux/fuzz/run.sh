@@ -12,7 +12,8 @@ mkdir -p "$out"
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$sources")
 clang++ "${flags[@]}" "$here/settings_fuzzer.cpp" "$sources/SettingsFile.cpp" -o "$out/settings_fuzzer"
 clang++ "${flags[@]}" "$here/script_fuzzer.cpp" "$sources/ScriptParser.cpp" -o "$out/script_fuzzer"
-for target in settings script; do
+clang++ "${flags[@]}" "$here/dconf_fuzzer.cpp" "$sources/DconfDatabase.cpp" "$sources/SettingsFile.cpp" -o "$out/dconf_fuzzer"
+for target in settings script dconf; do
   echo "== fuzzing the $target reader for ${seconds}s =="
   corpus="$out/corpus-$target"
   mkdir -p "$corpus"
