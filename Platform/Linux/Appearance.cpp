@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDBusConnection>
 #include <QPainter>
 #include <QPalette>
 #include <QProcess>
@@ -11,10 +12,12 @@
 #include <array>
 #include <vector>
 
+#include "DconfDatabase.h"
 #include "GnomeSettings.h"
 #include "Internal.h"
 #include "ScriptParser.h"
 #include "SettingsPortal.h"
+#include "SignalReceiver.h"
 
 namespace dusk::backend {
 namespace {
@@ -52,10 +55,16 @@ public:
     }
 
     // From the first time GNOME's setting speaks for the desktop, its
-    // changes count too.
+    // changes count too: dconf's service announces each change to the user's
+    // database on the session bus, and GSettings, once a write has loaded it,
+    // reports them as well.
     void followGnome() {
         if (followingGnome_) return;
         followingGnome_ = true;
+        auto* receiver = new SignalReceiver([this](const QDBusMessage&) { postLater(); }, qApp);
+        QDBusConnection::sessionBus().connect(QString(), QStringLiteral("/ca/desrt/dconf/Writer/user"),
+                                              QStringLiteral("ca.desrt.dconf.Writer"), QStringLiteral("Notify"),
+                                              receiver, SLOT(receive(QDBusMessage)));
         GnomeColorScheme::shared().onChange([this] { postLater(); });
     }
 
@@ -121,6 +130,15 @@ public:
     }
 };
 
+// GNOME's setting as dconf keeps it on disk, read without loading GIO; once
+// a write has loaded GSettings, through GSettings, which wrote it.
+bool gnomePrefersDark() {
+    auto& gnome = GnomeColorScheme::shared();
+    if (gnome.loaded()) return gnome.prefersDark().value_or(false);
+    return readDconfString("/org/gnome/desktop/interface/color-scheme", DconfRoots::forThisUser(configHome())) ==
+           "prefer-dark";
+}
+
 }  // namespace
 
 bool desktopPrefersDark() {
@@ -131,13 +149,10 @@ bool desktopPrefersDark() {
                                 QThread::currentThread()->loopLevel() > 0
                             ? SettingsPortal::Caller::EventLoop
                             : SettingsPortal::Caller::Command;
-    auto& portal = SettingsPortal::shared();
-    if (const auto dark = portal.prefersDark(caller)) return *dark;
-    // Light for the moment after start while the portal's answer is on its
-    // way: loading GIO to read GNOME's setting would cost more than waiting.
-    if (portal.awaitingFirstAnswer()) return false;
+    if (const auto dark = SettingsPortal::shared().prefersDark(caller)) return *dark;
+    // Until the portal's first answer, and wherever it has none.
     ThemeObservers::shared().followGnome();
-    return GnomeColorScheme::shared().prefersDark().value_or(false);
+    return gnomePrefersDark();
 }
 
 void applyPalette(bool dark) {

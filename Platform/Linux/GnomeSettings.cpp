@@ -18,9 +18,8 @@ constexpr const char* schemaId = "org.gnome.desktop.interface";
 constexpr const char* key = "color-scheme";
 
 // GIO, with GObject and the libraries they bring, costs a Qt program a tenth
-// of its start-up time and memory. Most sessions answer through the portal,
-// so GIO is loaded the first time GNOME's setting itself is needed: to write
-// it, or to read it where the portal cannot answer.
+// of its start-up time and memory. Reading GNOME's setting needs none of it
+// (dconf's files are read directly), so GIO is loaded by the first write.
 class Gio final {
 public:
     // None, with `problem` saying why, when the library cannot be loaded.
@@ -143,6 +142,7 @@ private:
 }  // namespace
 
 struct GnomeColorScheme::State {
+    bool loadTried = false;
     const Gio* gio = nullptr;
     std::unique_ptr<GSettings, void (*)(gpointer)> settings{nullptr, nullptr};
     std::optional<std::string> problem;
@@ -154,7 +154,11 @@ GnomeColorScheme& GnomeColorScheme::shared() {
     return instance;
 }
 
-GnomeColorScheme::GnomeColorScheme() : state_(std::make_unique<State>()) {
+GnomeColorScheme::GnomeColorScheme() : state_(std::make_unique<State>()) {}
+
+void GnomeColorScheme::load() const {
+    if (state_->loadTried) return;
+    state_->loadTried = true;
     std::string failure;
     const Gio* gio = Gio::load(failure);
     if (gio == nullptr) {
@@ -190,15 +194,22 @@ GnomeColorScheme::GnomeColorScheme() : state_(std::make_unique<State>()) {
 
 GnomeColorScheme::~GnomeColorScheme() = default;
 
-const std::optional<std::string>& GnomeColorScheme::problem() const { return state_->problem; }
+bool GnomeColorScheme::loaded() const { return state_->loadTried; }
+
+const std::optional<std::string>& GnomeColorScheme::problem() const {
+    load();
+    return state_->problem;
+}
 
 std::optional<bool> GnomeColorScheme::prefersDark() const {
+    load();
     if (!state_->settings) return std::nullopt;
     const std::unique_ptr<gchar, Free> value(state_->gio->settingsGetString(state_->settings.get(), key));
     return value && g_strcmp0(value.get(), "prefer-dark") == 0;
 }
 
 std::optional<std::string> GnomeColorScheme::setPrefersDark(bool dark) {
+    load();
     if (!state_->settings) return state_->problem;
     const std::string setting = std::string(schemaId) + " " + key;
     const auto failuresBefore = DconfCommitFailures::shared().count();

@@ -1,5 +1,5 @@
-// GNOME's color-scheme through GSettings. Kept apart from Qt, whose keyword
-// macros clash with GLib's headers.
+// GNOME's color-scheme through GSettings, for writing it and reading it back.
+// Kept apart from Qt, whose keyword macros clash with GLib's headers.
 #pragma once
 
 #include <functional>
@@ -11,16 +11,19 @@ namespace dusk::backend {
 
 class GnomeColorScheme final {
 public:
-    // None when the schema or its key is missing, with `problem()` saying which.
     static GnomeColorScheme& shared();
 
+    // Whether GIO has been loaded for the setting (see load()). Until then,
+    // dconf's databases on disk tell what GNOME's setting is.
+    bool loaded() const;
     // What is missing for the setting to exist, if anything.
     const std::optional<std::string>& problem() const;
     // None while the setting does not exist.
     std::optional<bool> prefersDark() const;
     // The error text when the write failed, none when it took.
     std::optional<std::string> setPrefersDark(bool dark);
-    // Called on the main thread after each change, from any process.
+    // Called on the main thread after each change, from any process, once
+    // GIO is loaded.
     void onChange(std::function<void()> callback);
 
     struct State;
@@ -28,6 +31,9 @@ public:
 private:
     GnomeColorScheme();
     ~GnomeColorScheme();
+    // GIO costs a tenth of a Qt program's start, so it is loaded by the
+    // first call that needs GSettings, not by shared().
+    void load() const;
     std::unique_ptr<State> state_;
 };
 

@@ -9,9 +9,10 @@
 #include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QPointer>
-#include <QTimer>
 #include <cstdint>
 #include <vector>
+
+#include "SignalReceiver.h"
 
 namespace dusk::backend {
 namespace {
@@ -29,10 +30,6 @@ const QString unknownMethod = QStringLiteral("org.freedesktop.DBus.Error.Unknown
 // How long a command run from a shell may wait for a portal that is slow to
 // start or never answers, before it reads GNOME's setting instead.
 constexpr int commandWaitMilliseconds = 500;
-// How long the tray instance goes by the portal alone after start. A running
-// portal answers in about a millisecond; one that is slow to start or never
-// answers leaves the appearance to GNOME's setting after this.
-constexpr int firstAnswerPatienceMilliseconds = 100;
 
 // Only the documented answer counts: a uint32, 0 (no preference), 1 (dark)
 // or 2 (light). Anything else says nothing about the desktop.
@@ -64,7 +61,6 @@ bool isUnknownMethod(const QDBusMessage& reply) {
 
 struct SettingsPortal::State {
     bool started = false;
-    bool awaiting = false;
     // A reply to a read that a newer one has replaced says nothing.
     std::uint64_t readSerial = 0;
     std::optional<bool> dark;
@@ -78,9 +74,7 @@ struct SettingsPortal::State {
     }
 
     void settle(std::optional<bool> answer) {
-        const bool waited = awaiting;
-        awaiting = false;
-        if (answer == dark && !waited) return;
+        if (answer == dark) return;
         dark = answer;
         notify();
     }
@@ -119,10 +113,6 @@ struct SettingsPortal::State {
                                  readAsync(readOne);
                              }
                          });
-        awaiting = true;
-        QTimer::singleShot(firstAnswerPatienceMilliseconds, watcher, [this] {
-            if (awaiting) settle(dark);
-        });
         readAsync(readOne);
     }
 
@@ -172,8 +162,6 @@ std::optional<bool> SettingsPortal::prefersDark(Caller caller) {
     }
     return state_->dark;
 }
-
-bool SettingsPortal::awaitingFirstAnswer() const { return state_->awaiting; }
 
 void SettingsPortal::onChange(std::function<void()> callback) {
     prefersDark(Caller::EventLoop);

@@ -14,7 +14,7 @@ prints figures and never fails on them.
                        ratio of the medians. Twice: where a portal answers
                        (the peer portal.py), and where Debian's own portal
                        has no appearance setting, so that Dusk reads GNOME's
-                       through GSettings. Also with a portal (portal.py
+                       from dconf's files. Also with a portal (portal.py
                        --silent) that never answers
   first toggle         where a portal answers, a menu click to dconf's
                        announcement for the first toggle after a start (GIO
@@ -196,7 +196,7 @@ def print_start_up(starts, memories, load_before):
 
 
 def first_toggle_times(session, executable, rounds):
-    """Where a portal answers, Dusk loads GIO at its first toggle: menu click
+    """Dusk loads GIO at its first toggle: menu click
     to dconf's announcement for the first toggle after start and the second,
     over ROUNDS starts."""
     watch = DconfWatch(session.env["DBUS_SESSION_BUS_ADDRESS"])
@@ -318,7 +318,7 @@ def main(start_only):
         print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores")
         # First where a portal answers, as in GNOME and KDE sessions; then
         # where Debian's own portal runs without a backend that has the
-        # setting, and Dusk reads GNOME's setting through GSettings.
+        # setting, and Dusk reads GNOME's setting from dconf's files.
         answering = spawn_ready(session, [PYTHON, os.path.join(HERE, "portal.py"), "2"])
         load_before = ", ".join(f"{value:.1f}" for value in os.getloadavg())
         starts, memories = start_times(session, [executable, floor_program], rounds, memory=True)
@@ -333,7 +333,7 @@ def main(start_only):
                   f"the second: median {median_ms(seconds):.2f} ms", flush=True)
         load_before = ", ".join(f"{value:.1f}" for value in os.getloadavg())
         starts, memories = start_times(session, [executable, floor_program], rounds, memory=True)
-        print("without one (GNOME's setting through GSettings):")
+        print("without one (GNOME's setting read from dconf's files):")
         print_start_up(starts, memories, load_before)
         if start_only:
             return
