@@ -28,7 +28,8 @@ prints figures and never fails on them.
                        the silent portal
   resident memory      VmRSS one second after start, and after a recorder
                        session (opened from the menu, closed with Escape) and
-                       an alert (the build tree's Launch at Login, dismissed);
+                       an alert (the build tree's Launch at Login, dismissed)
+                       before any toggle, and after the toggles below;
                        beside each, Private_Dirty (smaps_rollup): what is not
                        shared library, font or cache pages. With --memory
                        only this, over ROUNDS starts (medians), with the
@@ -347,6 +348,10 @@ def main(start_only):
         switches = threads_switches(dusk.process.pid)
         time.sleep(10)
         wakeups = (threads_switches(dusk.process.pid) - switches) / 10
+        # Before any toggle, which loads GIO for its write.
+        open_and_close_windows(session, dusk)
+        time.sleep(1)
+        rss_after, private_after = rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)
 
         watch = DconfWatch(session.env["DBUS_SESSION_BUS_ADDRESS"])
         spawn_ready(session, [PYTHON, os.path.join(HERE, "gsettings_floor.py")])
@@ -383,10 +388,7 @@ def main(start_only):
             subprocess.run(["xdotool", "key", "--delay", "0", "ctrl+alt+super+F24"], env=session.env, check=True)
             xdotool_alone.append(time.monotonic_ns() - t0)
             time.sleep(0.05)
-
-        open_and_close_windows(session, dusk)
-        time.sleep(1)
-        rss_after, private_after = rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)
+        rss_toggled = rss_mib(dusk.process.pid)
         dusk.stop()
 
         load = ", ".join(f"{value:.1f}" for value in os.getloadavg())
@@ -398,7 +400,7 @@ def main(start_only):
               f"(max {ms(max(silent_openings)):.2f})")
         print(f"resident memory after start:   {rss:.1f} MiB (private dirty {private:.1f}); after a recorder "
               f"session and an alert: {rss_after:.1f} MiB ({rss_after - rss:+.1f}; private dirty {private_after:.1f}, "
-              f"{private_after - private:+.1f})")
+              f"{private_after - private:+.1f}); after the toggles too (GIO loaded): {rss_toggled:.1f} MiB")
         print(f"idle wake-ups:                 {wakeups:.2f} per second (10 s)")
         print(f"menu click to dconf's Notify:  median {median_ms(clicks):.2f} ms (min {ms(min(clicks)):.2f}); "
               f"floor (running process, GSettings): median {median_ms(floors):.2f} ms (min {ms(min(floors)):.2f}); "
