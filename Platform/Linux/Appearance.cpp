@@ -51,6 +51,7 @@ public:
         observers_.push_back({std::move(observer), std::move(selector)});
         if (subscribed_) return;
         subscribed_ = true;
+        posted_ = desktopPrefersDark();
         SettingsPortal::shared().onChange([this] { postLater(); });
     }
 
@@ -81,7 +82,13 @@ private:
     }
 
     void post() {
-        applyPalette(desktopPrefersDark());
+        const bool dark = desktopPrefersDark();
+        applyPalette(dark);
+        // As with the notification this stands for, only a change of side is
+        // news: a source that answers without changing it, or a second
+        // source reporting the same change, redraws nothing.
+        if (posted_ == dark) return;
+        posted_ = dark;
         const auto observers = observers_;
         for (const auto& observer : observers) {
             if (const auto responder = observer.responder.lock()) responder->perform(observer.selector);
@@ -91,6 +98,7 @@ private:
     std::vector<Observer> observers_;
     bool subscribed_ = false;
     bool followingGnome_ = false;
+    std::optional<bool> posted_;
 };
 
 // Fusion draws a check box in the palette's base colour with a border a shade
