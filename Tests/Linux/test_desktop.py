@@ -60,6 +60,29 @@ class TrayAndAppearance(SessionTestCase):
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip again")
 
+    def test_gnome_is_followed_without_gio_until_the_first_write(self):
+        # Where no portal answers (Debian's has no appearance backend here),
+        # dconf's files and its Notify are all Dusk needs to follow GNOME;
+        # GIO, a tenth of the start, comes with the first toggle's write.
+        dusk = self.start()
+
+        def gio_loaded():
+            with open(f"/proc/{dusk.process.pid}/maps") as maps:
+                return "libgio-2.0" in maps.read()
+
+        self.session.set_color_scheme("prefer-dark")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip, from dconf's files")
+        self.session.set_color_scheme("default")
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, from dconf's files")
+        self.assertFalse(gio_loaded())
+        dusk.click("Switch to Dark Mode")
+        wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip after the toggle")
+        self.assertTrue(gio_loaded())
+        # Once loaded, GSettings is what Dusk reads, and it still follows.
+        self.session.set_color_scheme("default")
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, through GSettings")
+
     @unittest.skipIf(INSTALLED, "an installed copy can launch at login (InstalledCopy)")
     def test_launch_at_login_from_the_build_tree_explains_itself_in_an_alert(self):
         dusk = self.start(accessible=True)
