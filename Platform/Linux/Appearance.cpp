@@ -142,7 +142,7 @@ public:
 // a write has loaded GSettings, through GSettings, which wrote it.
 bool gnomePrefersDark() {
     auto& gnome = GnomeColorScheme::shared();
-    if (gnome.loaded()) return gnome.prefersDark().value_or(false);
+    if (gnome.inUse()) return gnome.prefersDark().value_or(false);
     return readDconfString("/org/gnome/desktop/interface/color-scheme", DconfRoots::forThisUser(configHome())) ==
            "prefer-dark";
 }

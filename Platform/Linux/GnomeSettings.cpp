@@ -194,7 +194,7 @@ void GnomeColorScheme::load() const {
 
 GnomeColorScheme::~GnomeColorScheme() = default;
 
-bool GnomeColorScheme::loaded() const { return state_->loadTried; }
+bool GnomeColorScheme::inUse() const { return state_->settings != nullptr; }
 
 const std::optional<std::string>& GnomeColorScheme::problem() const {
     load();

@@ -13,9 +13,10 @@ class GnomeColorScheme final {
 public:
     static GnomeColorScheme& shared();
 
-    // Whether GIO has been loaded for the setting (see load()). Until then,
-    // dconf's databases on disk tell what GNOME's setting is.
-    bool loaded() const;
+    // Whether a write has loaded GSettings and it has the setting. Until
+    // then, or where it cannot, dconf's databases on disk tell what GNOME's
+    // setting is.
+    bool inUse() const;
     // What is missing for the setting to exist, if anything.
     const std::optional<std::string>& problem() const;
     // None while the setting does not exist.

@@ -83,6 +83,22 @@ class TrayAndAppearance(SessionTestCase):
         self.session.set_color_scheme("default")
         wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, through GSettings")
 
+    def test_gnome_is_still_followed_where_gsettings_lacks_the_schema(self):
+        # The toggle needs GNOME's schema and fails without it; reading the
+        # setting from dconf's files does not, and goes on after that failure.
+        empty = os.path.join(self.session.root, "no-schemas")
+        os.makedirs(empty, exist_ok=True)
+        dusk = self.start(env={"XDG_DATA_DIRS": empty})
+        self.session.set_color_scheme("prefer-dark")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip, from dconf's files")
+        dusk.click("Switch to Light Mode")
+        dusk.wait_for_log("is not installed")
+        self.assertEqual(self.session.color_scheme(), "'prefer-dark'")
+        self.session.set_color_scheme("default")
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip after the failed toggle")
+        self.session.set_color_scheme("prefer-dark")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip after the failed toggle")
+
     @unittest.skipIf(INSTALLED, "an installed copy can launch at login (InstalledCopy)")
     def test_launch_at_login_from_the_build_tree_explains_itself_in_an_alert(self):
         dusk = self.start(accessible=True)
