@@ -4,7 +4,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
@@ -69,14 +68,10 @@ struct SettingsPortal::State {
     // D-Bus globals do.
     QPointer<QDBusServiceWatcher> watcher;
 
-    void notify() const {
-        for (const auto& callback : callbacks) callback();
-    }
-
     void settle(std::optional<bool> answer) {
         if (answer == dark) return;
         dark = answer;
-        notify();
+        for (const auto& callback : callbacks) callback();
     }
 
     void readBlocking() {
