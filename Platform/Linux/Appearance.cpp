@@ -22,6 +22,22 @@
 namespace dusk::backend {
 namespace {
 
+constexpr const char* gnomeColorSchemeKey = "/org/gnome/desktop/interface/color-scheme";
+
+// dconf's Notify(prefix, changes, tag) names the changed keys as suffixes of
+// the prefix; a name ending in '/' is a whole folder reset.
+bool touchesGnomeColorScheme(const QDBusMessage& notify) {
+    const QVariantList arguments = notify.arguments();
+    if (notify.signature() != QLatin1String("sass")) return false;
+    const QString prefix = arguments.at(0).toString();
+    const QString key = QLatin1String(gnomeColorSchemeKey);
+    const QStringList changes = arguments.at(1).toStringList();
+    return std::any_of(changes.begin(), changes.end(), [&](const QString& change) {
+        const QString name = prefix + change;
+        return name == key || (name.endsWith(u'/') && key.startsWith(name));
+    });
+}
+
 bool isPlasma() {
     const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
     return desktop.split(':').contains(QStringLiteral("KDE"), Qt::CaseInsensitive);
@@ -62,7 +78,11 @@ public:
     void followGnome() {
         if (followingGnome_) return;
         followingGnome_ = true;
-        auto* receiver = new SignalReceiver([this](const QDBusMessage&) { postLater(); }, qApp);
+        auto* receiver = new SignalReceiver(
+            [this](const QDBusMessage& notify) {
+                if (touchesGnomeColorScheme(notify)) postLater();
+            },
+            qApp);
         QDBusConnection::sessionBus().connect(QString(), QStringLiteral("/ca/desrt/dconf/Writer/user"),
                                               QStringLiteral("ca.desrt.dconf.Writer"), QStringLiteral("Notify"),
                                               receiver, SLOT(receive(QDBusMessage)));
@@ -143,8 +163,7 @@ public:
 bool gnomePrefersDark() {
     auto& gnome = GnomeColorScheme::shared();
     if (gnome.inUse()) return gnome.prefersDark().value_or(false);
-    return readDconfString("/org/gnome/desktop/interface/color-scheme", DconfRoots::forThisUser(configHome())) ==
-           "prefer-dark";
+    return readDconfString(gnomeColorSchemeKey, DconfRoots::forThisUser(configHome())) == "prefer-dark";
 }
 
 }  // namespace
@@ -159,7 +178,7 @@ bool desktopPrefersDark() {
                             : SettingsPortal::Caller::Command;
     if (const auto dark = SettingsPortal::shared().prefersDark(caller)) return *dark;
     // Until the portal's first answer, and wherever it has none.
-    ThemeObservers::shared().followGnome();
+    if (caller == SettingsPortal::Caller::EventLoop) ThemeObservers::shared().followGnome();
     return gnomePrefersDark();
 }
 

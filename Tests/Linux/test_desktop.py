@@ -72,7 +72,8 @@ class TrayAndAppearance(SessionTestCase):
 
         self.session.set_color_scheme("prefer-dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip, from dconf's files")
-        self.session.set_color_scheme("default")
+        # A whole folder reset, as dconf announces it: the folder, not the key.
+        subprocess.run(["dconf", "reset", "-f", "/org/gnome/desktop/"], env=self.session.env, check=True)
         wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, from dconf's files")
         self.assertFalse(gio_loaded())
         dusk.click("Switch to Dark Mode")
