@@ -75,16 +75,10 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
-std::string_view trimAsciiSpace(std::string_view text) {
-    constexpr std::string_view space = " \t\n\r\f\v";
-    const auto first = text.find_first_not_of(space);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
 std::optional<DconfSource> sourceFromLine(std::string_view line) {
     line = line.substr(0, line.find('\0'));
-    line = trimAsciiSpace(line.substr(0, line.find('#')));
+    // dconf strips all of ASCII's white space.
+    line = trim(line.substr(0, line.find('#')), " \t\n\r\f\v");
     const auto colon = line.find(':');
     if (colon == std::string_view::npos || colon + 1 == line.size()) return std::nullopt;
     const std::string_view kind = line.substr(0, colon);

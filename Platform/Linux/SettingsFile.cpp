@@ -17,12 +17,8 @@
 namespace dusk::backend {
 namespace {
 
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
+// A line's blanks; lines end at '\n', a file edited elsewhere may add '\r'.
+constexpr std::string_view blanks = " \t\r";
 
 bool validKey(std::string_view key) {
     if (key.empty()) return false;
@@ -112,17 +108,23 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+std::string_view trim(std::string_view text, std::string_view characters) {
+    const auto first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(characters) - first + 1);
+}
+
 std::optional<SettingsValues> parseSettings(std::string_view text) {
     SettingsValues values;
     while (!text.empty()) {
         const auto end = text.find('\n');
-        const auto line = trim(text.substr(0, end));
+        const auto line = trim(text.substr(0, end), blanks);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty() || line.front() == '#') continue;
         const auto equals = line.find('=');
         if (equals == std::string_view::npos) return std::nullopt;
-        const auto key = trim(line.substr(0, equals));
-        const auto number = trim(line.substr(equals + 1));
+        const auto key = trim(line.substr(0, equals), blanks);
+        const auto number = trim(line.substr(equals + 1), blanks);
         if (!validKey(key) || number.empty()) return std::nullopt;
         std::int64_t value = 0;
         const auto [rest, error] = std::from_chars(number.data(), number.data() + number.size(), value);

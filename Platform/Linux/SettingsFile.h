@@ -28,6 +28,9 @@ bool writeFileAtomically(const std::string& path, std::string_view contents);
 // mkdir -p, each new level private to the user. False with errno on failure.
 bool makeDirectories(const std::string& path);
 
+// `text` without the `characters` it starts or ends with.
+std::string_view trim(std::string_view text, std::string_view characters);
+
 // The bytes of the regular file at `path` (links followed). None when there
 // is nothing there (no such file, or a file where a folder should be), or when what is there cannot be read; then
 // `problem` says why in a few words. A FIFO or a device is never opened for reading: it could block forever or answer
