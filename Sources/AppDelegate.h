@@ -4,34 +4,26 @@
 
 #include <memory>
 #include <optional>
-#include <string_view>
-#include <utility>
+#include <string>
 
 #include "HotKey.h"
-#include "platform/AppKit.h"
-#include "platform/Views.h"
+#include "HotKeyRecorderView.h"
+#include "platform/RecorderWindow.h"
+#include "platform/StatusItem.h"
 
 namespace dusk {
 
-class AppDelegate final : public platform::Responder,
-                          public platform::ApplicationDelegate,
-                          public platform::MenuDelegate,
-                          public platform::WindowDelegate,
-                          public std::enable_shared_from_this<AppDelegate> {
+class AppDelegate final : public std::enable_shared_from_this<AppDelegate> {
 public:
-    AppDelegate() = default;
-
-    // Answers exactly the actions menus, buttons and notifications name.
-    bool perform(std::string_view selector) override;
-
-    void applicationDidFinishLaunching() override;
-    void menuWillOpen(platform::Menu& menu) override;
-    void windowWillClose() override;
+    // The launch sequence, once the desktop is ready for a status item.
+    void applicationDidFinishLaunching();
 
     // The one way a shortcut is put into effect; none only unregisters.
     void applyHotKey(const std::optional<HotKey>& hotKey, bool showErrors);
 
 private:
+    void menuWillOpen();
+    void windowWillClose();
     void appearanceDidChange();
     void toggleAppearance();
     void toggleLaunchAtLogin();
@@ -39,21 +31,23 @@ private:
     void clearHotKey();
     void cancelRecorder();
 
-    bool anotherInstanceIsRunning() const;
+    void launch();
     void startHotKey();
-    std::shared_ptr<platform::Menu> buildMenu();
-    std::shared_ptr<platform::MenuItem> addActionItem(platform::Menu& menu, std::string title, std::string action);
+    void buildMenu();
+    // An action that reaches the delegate only while it exists.
+    std::function<void()> action(void (AppDelegate::*method)());
     void refreshStatusIcon();
     void refreshMenuTitles();
     std::string hotKeyItemTitle() const;
-    // The window and the recorder control inside it.
-    std::pair<std::shared_ptr<platform::Window>, std::shared_ptr<platform::View>> buildRecorderWindow();
+    void recorded(const HotKey& hotKey);
 
-    std::shared_ptr<platform::StatusItem> statusItem;
-    std::shared_ptr<platform::MenuItem> toggleItem;
-    std::shared_ptr<platform::MenuItem> hotKeyItem;
-    std::shared_ptr<platform::MenuItem> loginItem;
-    std::shared_ptr<platform::Window> recorderWindow;
+    std::unique_ptr<platform::StatusItem> statusItem;
+    platform::StatusItem::ItemId toggleItem = 0;
+    platform::StatusItem::ItemId hotKeyItem = 0;
+    platform::StatusItem::ItemId loginItem = 0;
+    // Shared with the work that destroys it once it has finished closing.
+    std::shared_ptr<platform::RecorderWindow> recorderWindow;
+    std::unique_ptr<HotKeyRecorderView> recorderView;
 };
 
 }  // namespace dusk

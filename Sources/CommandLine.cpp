@@ -1,9 +1,12 @@
 #include "CommandLine.h"
 
 #include "AppearanceToggler.h"
+#include "platform/Session.h"
 
 namespace dusk {
 namespace {
+
+using Finish = platform::Session::Finish;
 
 constexpr std::string_view usage =
     "Usage: dusk [COMMAND]\n"
@@ -18,22 +21,23 @@ constexpr std::string_view usage =
     "  --help     print this help\n"
     "  --version  print Dusk's version\n";
 
-int toggle(std::ostream& err) {
-    if (const auto failure = AppearanceToggler::toggleReportingFailure()) {
+void toggle(std::ostream& err, const Finish& finish) {
+    AppearanceToggler::toggleReportingFailure([&err, finish](const std::optional<std::string>& failure) {
+        if (!failure) return finish(CommandLine::success);
         err << "dusk: " << *failure << '\n';
-        return CommandLine::failure;
-    }
-    return CommandLine::success;
+        finish(CommandLine::failure);
+    });
 }
 
 // Only a change is a toggle: asking for what already is succeeds quietly.
-int switchTo(bool dark, std::ostream& err) {
-    return AppearanceToggler::isDarkMode() == dark ? CommandLine::success : toggle(err);
+void switchTo(bool dark, std::ostream& err, const Finish& finish) {
+    if (AppearanceToggler::isDarkMode() == dark) return finish(CommandLine::success);
+    toggle(err, finish);
 }
 
-int status(std::ostream& out) {
+void status(std::ostream& out, const Finish& finish) {
     out << (AppearanceToggler::isDarkMode() ? "dark" : "light") << '\n';
-    return CommandLine::success;
+    finish(CommandLine::success);
 }
 
 int help(std::ostream& out) {
@@ -61,12 +65,13 @@ std::optional<int> CommandLine::run(std::span<const std::string_view> arguments,
     // opened; such a launch is a start in the menu bar, not a command.
     if (arguments.size() == 1 && command.starts_with("-psn_")) return std::nullopt;
     if (arguments.size() > 1) return refuse("unexpected argument", arguments[1], err);
-    if (command == "toggle") return toggle(err);
-    if (command == "dark") return switchTo(true, err);
-    if (command == "light") return switchTo(false, err);
-    if (command == "status") return status(out);
     if (command == "--help" || command == "-h") return help(out);
     if (command == "--version") return version(out);
+    // The rest ask the desktop, whose answers may come later.
+    if (command == "toggle") return platform::Session::runCommand([&err](Finish finish) { toggle(err, finish); });
+    if (command == "dark") return platform::Session::runCommand([&err](Finish f) { switchTo(true, err, f); });
+    if (command == "light") return platform::Session::runCommand([&err](Finish f) { switchTo(false, err, f); });
+    if (command == "status") return platform::Session::runCommand([&out](Finish finish) { status(out, finish); });
     return refuse("unknown command", command, err);
 }
 

@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/Foundation.h"
-#include "platform/KeyboardLayout.h"
+#include "platform/Keyboard.h"
+#include "platform/SettingsStore.h"
 
 namespace dusk {
 namespace {
@@ -20,7 +20,7 @@ struct ModifierInfo {
     std::string platform::ModifierNames::*name;
 };
 
-// Display order; the Carbon masks are cmdKey, shiftKey, optionKey, controlKey.
+// Display order; the Carbon masks are controlKey, optionKey, shiftKey, cmdKey.
 constexpr std::array<ModifierInfo, 4> modifierTable{{
     {Modifier::control, "⌃", 0x1000, &platform::ModifierNames::control},
     {Modifier::option, "⌥", 0x800, &platform::ModifierNames::option},
@@ -40,19 +40,6 @@ const std::unordered_map<std::uint32_t, std::string_view>& special() {
         {113, "F15"}, {106, "F16"}, {64, "F17"},   {79, "F18"},  {80, "F19"},  {90, "F20"},
     };
     return table;
-}
-
-std::optional<std::string> layoutName(std::uint32_t keyCode) {
-    // The layout translation takes 16-bit key codes; no key event carries more.
-    if (keyCode > std::numeric_limits<std::uint16_t>::max()) return std::nullopt;
-    const auto layout = platform::KeyboardLayout::copyCurrentASCIICapable();
-    if (!layout) return std::nullopt;
-    const auto translation =
-        layout->translate(static_cast<std::uint16_t>(keyCode), platform::kUCKeyActionDisplay, 0, 4);
-    if (translation.status != platform::noErr || translation.text.empty()) return std::nullopt;
-    auto name = platform::uppercaseString(translation.text);
-    if (name.empty()) return std::nullopt;
-    return name;
 }
 
 }  // namespace
@@ -87,47 +74,43 @@ std::uint32_t HotKey::carbonModifiers() const {
     return mask;
 }
 
-HotKey HotKey::withCarbonModifiers(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
-    HotKey hotKey{keyCode, 0};
-    for (const auto& modifier : modifierTable) {
-        if ((carbonModifiers & modifier.carbonMask) != 0) hotKey.modifiers |= modifier.flag;
-    }
-    return hotKey;
-}
-
 std::string HotKey::displayString() const { return modifierSymbols() + KeyNames::name(keyCode); }
 
-bool HotKey::isRecordable() const { return (modifiers & Modifier::required) != 0 || KeyNames::isFunctionKey(keyCode); }
 std::string HotKey::desktopDisplayString() const { return modifierNames(modifiers) + KeyNames::name(keyCode); }
 
+bool HotKey::isRecordable() const { return (modifiers & Modifier::required) != 0 || KeyNames::isFunctionKey(keyCode); }
+
 std::optional<HotKey> Settings::hotKey() {
-    auto& defaults = platform::UserDefaults::standardUserDefaults();
-    if (!defaults.objectForKey(codeKey)) return defaultHotKey;
-    const std::int64_t code = defaults.integerForKey(codeKey);
-    const std::int64_t modifiers = defaults.integerForKey(modifiersKey);
+    const auto code = platform::SettingsStore::integer(codeKey);
+    if (!code) return defaultHotKey;
+    const std::int64_t modifiers = platform::SettingsStore::integer(modifiersKey).value_or(0);
     // Negative codes mean cleared. A code too large for any key can only come
     // from a hand-edited store; truncating it would silently bind some other
     // key, so it reads as no shortcut and the menu invites a new recording.
-    if (code < 0 || code > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    if (*code < 0 || *code > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
     // Modifiers keep their exact 64 bits: a negative stored value is the same
     // bit pattern a raw value at or above 2^63 would have been written as.
-    return HotKey{static_cast<std::uint32_t>(code), std::bit_cast<ModifierFlags>(modifiers)};
+    return HotKey{static_cast<std::uint32_t>(*code), std::bit_cast<ModifierFlags>(modifiers)};
 }
 
 void Settings::setHotKey(const std::optional<HotKey>& hotKey) {
-    auto& defaults = platform::UserDefaults::standardUserDefaults();
     if (!hotKey) {
-        defaults.setInteger(-1, codeKey);
-        defaults.setInteger(0, modifiersKey);
+        platform::SettingsStore::setInteger(codeKey, -1);
+        platform::SettingsStore::setInteger(modifiersKey, 0);
         return;
     }
-    defaults.setInteger(hotKey->keyCode, codeKey);
-    defaults.setInteger(std::bit_cast<std::int64_t>(hotKey->modifiers), modifiersKey);
+    platform::SettingsStore::setInteger(codeKey, hotKey->keyCode);
+    platform::SettingsStore::setInteger(modifiersKey, std::bit_cast<std::int64_t>(hotKey->modifiers));
 }
 
 std::string KeyNames::name(std::uint32_t keyCode) {
     if (const auto found = special().find(keyCode); found != special().end()) return std::string(found->second);
-    if (auto name = layoutName(keyCode)) return std::move(*name);
+    // The layout is asked about 16-bit key codes; no key event carries more.
+    if (keyCode <= std::numeric_limits<std::uint16_t>::max()) {
+        if (auto caption = platform::keyCaption(static_cast<std::uint16_t>(keyCode)); caption && !caption->empty()) {
+            return std::move(*caption);
+        }
+    }
     return "Key " + std::to_string(keyCode);
 }
 

@@ -5,19 +5,14 @@
 #include <optional>
 #include <string>
 
-#include "platform/Views.h"
+#include "platform/Shortcut.h"
 
 namespace dusk {
 
-// The modifier flag set keeps the platform's raw 64-bit value; Dusk gives
-// meaning to four of its bits.
-using ModifierFlags = platform::EventModifierFlags;
+using platform::ModifierFlags;
 
 namespace Modifier {
-inline constexpr ModifierFlags shift = 0x20000;
-inline constexpr ModifierFlags control = 0x40000;
-inline constexpr ModifierFlags option = 0x80000;
-inline constexpr ModifierFlags command = 0x100000;
+using namespace platform::Modifier;
 // Everything a recorded shortcut may carry.
 inline constexpr ModifierFlags recordable = shift | control | option | command;
 // What makes an ordinary key a shortcut: Shift alone does not.
@@ -32,25 +27,23 @@ std::string modifierNames(ModifierFlags modifiers);
 // What the recorder asks for when a key alone will not do.
 std::string missingModifierHint();
 
-struct HotKey {
-    std::uint32_t keyCode = 0;
-    ModifierFlags modifiers = 0;
+struct HotKey : platform::Shortcut {
+    constexpr HotKey() = default;
+    constexpr HotKey(std::uint32_t code, ModifierFlags flags) : Shortcut{code, flags} {}
+    constexpr explicit HotKey(const Shortcut& shortcut) : Shortcut(shortcut) {}
 
-    // The event manager's modifier mask for registration.
+    // The modifier mask of the Mac's event manager: the form the log keeps.
     std::uint32_t carbonModifiers() const;
-    // The shortcut a key code and such a mask stand for.
-    static HotKey withCarbonModifiers(std::uint32_t keyCode, std::uint32_t carbonModifiers);
     std::string modifierSymbols() const { return dusk::modifierSymbols(modifiers); }
     // Symbols, then the key's name: the form the log keeps on every desktop.
     std::string displayString() const;
-    // What the recorder accepts, and so all Dusk will take from every
-    // application: a key with Control, Option or Command, or a function key.
-    bool isRecordable() const;
     // How the user sees the shortcut in menus, windows and alerts: the
     // desktop's words for the modifiers, then the key's name.
     std::string desktopDisplayString() const;
+    // What the recorder accepts, and so all Dusk will take from every
+    // application: a key with Control, Option or Command, or a function key.
+    bool isRecordable() const;
 
-    // All 64 bits count, including ones Dusk gives no meaning to.
     bool operator==(const HotKey&) const = default;
 };
 

@@ -1,51 +1,43 @@
-// Dusk's one global hot key, registered with the event manager.
+// Dusk's one global shortcut, bound with the desktop.
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 
 #include "HotKey.h"
-#include "platform/HotKeyEvents.h"
 
 namespace dusk {
 
-class HotKeyManager final : public std::enable_shared_from_this<HotKeyManager> {
-    struct PrivateToken {};
-
+class HotKeyManager final {
 public:
-    // "DUSK", packed big-endian.
-    static constexpr platform::OSType signature = 0x4455534B;
-    static constexpr std::uint32_t hotKeyID = 1;
-
-    // Created on first use, which installs the event handler.
+    // Created on first use, which is when the desktop first hears of Dusk's
+    // shortcut.
     static HotKeyManager& shared();
-    explicit HotKeyManager(PrivateToken);
+    HotKeyManager(const HotKeyManager&) = delete;
+    HotKeyManager& operator=(const HotKeyManager&) = delete;
 
-    // Run on the main queue for each accepted press.
+    // Run on the main queue for each press, read when the work runs.
     std::function<void()> onTrigger;
-    // Where the desktop has the last word on the keys, it may move the
-    // registered shortcut or drop it later; called with what is in effect.
+    // Where the desktop has the last word on the keys, it may bind others
+    // than asked for, move the binding later, or drop it; called with what is
+    // in effect then.
     std::function<void(const std::optional<HotKey>&)> onBindingChanged;
 
-    // What is in effect now: none after a refusal, or once the desktop has
-    // dropped the keys it had bound.
+    // What is in effect now: none until the desktop has bound the shortcut,
+    // after a refusal, and once the desktop has dropped the keys.
     const std::optional<HotKey>& registered() const { return registered_; }
 
-    // Drops the current registration first, whatever the outcome. What the
-    // recorder would refuse is refused here too, before the platform is asked.
-    bool registerHotKey(const HotKey& hotKey);
+    // Drops the current registration first, whatever the outcome. `done`
+    // hears whether the desktop took the shortcut, once it has answered.
+    // What the recorder would refuse is refused here too, without asking.
+    void registerHotKey(const HotKey& hotKey, std::function<void(bool bound, const std::string& reason)> done = {});
     void unregister();
 
 private:
-    static platform::OSStatus eventCallback(platform::EventHandlerCallRef, platform::EventRef event, void*);
-    void handle(platform::EventHotKeyID pressed);
-    void bindingChanged(platform::EventHotKeyID changed, const std::optional<HotKey>& inEffect);
+    HotKeyManager();
+    void bindingChanged(const std::optional<HotKey>& inEffect);
 
     std::optional<HotKey> registered_;
-    std::optional<platform::EventHotKeyRef> hotKeyRef_;
-    std::optional<platform::EventHandlerRef> handlerRef_;
 };
 
 }  // namespace dusk

@@ -1,34 +1,35 @@
-// The focusable box that captures a new shortcut.
+// What the recorder box in the recorder window does with the keyboard: it
+// follows the modifiers held, records a key with Control, Option or Command
+// (or a function key), refuses anything else with a beep and a hint, and
+// takes Escape as cancel. The window only shows its text.
 #pragma once
 
 #include <functional>
-#include <memory>
 
 #include "HotKey.h"
-#include "platform/Views.h"
+#include "platform/RecorderWindow.h"
 
 namespace dusk {
 
-class HotKeyRecorderView final : public platform::View {
+class HotKeyRecorderView final {
 public:
-    explicit HotKeyRecorderView(platform::Rect frame);
+    // The box's text before it first has the keyboard.
+    static constexpr std::string_view unfocusedText = "Click to record";
+
+    // Drives the recorder box of `window`, which must outlive it.
+    explicit HotKeyRecorderView(platform::RecorderWindow& window);
 
     std::function<void(HotKey)> onRecord;
     std::function<void()> onCancel;
 
-    bool acceptsFirstResponder() const override { return true; }
-    bool becomeFirstResponder() override;
-    bool resignFirstResponder() override;
-    void mouseDown(const platform::Event& event) override;
-    void updateLayer() override;
-    void flagsChanged(const platform::Event& event) override;
-    void keyDown(const platform::Event& event) override;
+    void flagsChanged(ModifierFlags modifiers);
+    void keyDown(const platform::KeyPress& press);
+    void focusChanged() { refresh(); }
 
 private:
-    bool isFocused() const;
     void refresh();
 
-    std::shared_ptr<platform::TextField> label_;
+    platform::RecorderWindow& window_;
     ModifierFlags liveModifiers_ = 0;
 };
 

@@ -3,51 +3,10 @@
 #include <cstddef>
 #include <type_traits>
 
+#include "platform/Log.h"
+
 namespace dusk {
 namespace {
-
-constexpr std::string_view subsystem = "app.dusk.Dusk";
-constexpr std::string_view category = "hotkey";
-
-// Property-list style: bare words stay bare, anything else is quoted.
-bool needsQuotes(std::string_view text) {
-    if (text.empty()) return true;
-    for (const char c : text) {
-        const bool bare = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                          c == '.' || c == '$' || c == '/';
-        if (!bare) return true;
-    }
-    return false;
-}
-
-std::string quoted(std::string_view text) {
-    if (!needsQuotes(text)) return std::string(text);
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (c == '\n') {
-            out += "\\n";
-            continue;
-        }
-        out += c;
-    }
-    return out + '"';
-}
-
-std::string describeValue(const platform::Value& value) {
-    return std::visit(
-        [](const auto& v) -> std::string {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, std::string>) {
-                return quoted(v);
-            } else if constexpr (std::is_same_v<T, bool>) {
-                return v ? "1" : "0";
-            } else {
-                return quoted(std::to_string(v));
-            }
-        },
-        value);
-}
 
 std::string render(const LogArgument& argument, bool asBoolean) {
     return std::visit(
@@ -55,8 +14,6 @@ std::string render(const LogArgument& argument, bool asBoolean) {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, std::string>) {
                 return v;
-            } else if constexpr (std::is_same_v<T, platform::Dictionary>) {
-                return describe(v);
             } else if constexpr (std::is_same_v<T, bool>) {
                 if (asBoolean) return v ? "true" : "false";
                 return v ? "1" : "0";
@@ -68,12 +25,6 @@ std::string render(const LogArgument& argument, bool asBoolean) {
 }
 
 }  // namespace
-
-std::string describe(const platform::Dictionary& dictionary) {
-    std::string out = "{\n";
-    for (const auto& [key, value] : dictionary) out += "    " + quoted(key) + " = " + describeValue(value) + ";\n";
-    return out + "}";
-}
 
 std::string renderLogLine(std::string_view format, std::initializer_list<LogArgument> arguments) {
     std::string out;
@@ -113,14 +64,12 @@ std::string renderLogLine(std::string_view format, std::initializer_list<LogArgu
     return out;
 }
 
-Log::Log() : logger_(std::string(subsystem), std::string(category)) {}
-
 void Log::notice(std::string_view format, std::initializer_list<LogArgument> arguments) const {
-    logger_.log(platform::LogLevel::Default, renderLogLine(format, arguments));
+    platform::writeLog(platform::LogLevel::Default, renderLogLine(format, arguments));
 }
 
 void Log::error(std::string_view format, std::initializer_list<LogArgument> arguments) const {
-    logger_.log(platform::LogLevel::Error, renderLogLine(format, arguments));
+    platform::writeLog(platform::LogLevel::Error, renderLogLine(format, arguments));
 }
 
 const Log& log() {

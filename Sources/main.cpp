@@ -7,7 +7,7 @@
 
 #include "AppDelegate.h"
 #include "CommandLine.h"
-#include "platform/AppKit.h"
+#include "platform/Session.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ private:
 
 int main(int argc, char** argv) {
     // A command does its work and ends; it never puts a second item in the
-    // menu bar, so it needs no application object at all.
+    // menu bar.
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     if (!arguments.empty()) {
         StdioBuffer outBuffer(stdout);
@@ -45,11 +45,6 @@ int main(int argc, char** argv) {
         if (const auto status = dusk::CommandLine::run(arguments, out, err)) return *status;
     }
 
-    auto& app = platform::Application::sharedApplication();
     const auto delegate = std::make_shared<dusk::AppDelegate>();
-    app.setDelegate(delegate);
-    // A menu-bar accessory: no Dock icon, no application menu, no main window.
-    app.setActivationPolicy(platform::ActivationPolicy::Accessory);
-    app.run();
-    return 0;
+    return platform::Session::run([delegate] { delegate->applicationDidFinishLaunching(); });
 }

@@ -1,94 +1,86 @@
-// The fake desktop's state, shared by its translation units.
+// The in-memory desktop's state, shared by its translation units.
 #pragma once
 
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "fake/Desktop.h"
 
-struct platform::OpaqueEventRef {
-    std::optional<platform::EventHotKeyID> hotKeyID;
-    std::uint32_t kind = platform::kEventHotKeyPressed;
-    // For a binding change: the keys now in effect, if any.
-    std::optional<std::pair<std::uint32_t, std::uint32_t>> binding;
-};
-
-struct platform::OpaqueEventHotKeyRef {
-    fake::HotKeyRegistration registration;
-};
-
 namespace fake {
 
-struct Observer {
-    std::weak_ptr<platform::Responder> observer;
-    std::string selector;
-    std::string name;
+struct PendingToggle {
+    platform::Appearance::Done done;
 };
 
-struct Handler {
-    platform::EventHandlerProcPtr proc;
-    std::vector<platform::EventTypeSpec> types;
+struct PendingBind {
+    platform::Shortcut keys;
+    platform::GlobalShortcut::Done done;
 };
+
+struct PendingAlert {
+    std::size_t index;
+    std::function<void(std::size_t)> answered;
+};
+
+// The layout a desktop starts with.
+std::map<std::uint16_t, std::string> usLayout();
+
+struct RecorderWindowImpl;
+struct StatusItemImpl;
 
 struct Desktop {
-    // Outlives a process.
-    std::map<std::string, platform::Value, std::less<>> userDefaults;
-    std::optional<platform::Dictionary> globalDomain;
-    platform::AppServiceStatus loginStatus = platform::AppServiceStatus::NotRegistered;
+    // What outlives a process.
+    std::map<std::string, std::int64_t> savedSettings;
+    bool dark = false;
+    platform::LoginItemStatus loginStatus = platform::LoginItemStatus::NotRegistered;
 
     // The rest of the machine.
-    std::optional<std::string> bundleIdentifier = std::string("app.dusk.Dusk");
-    int pid = 4242;
-    std::vector<int> runningCopies{4242};
-    std::optional<platform::Dictionary> scriptFailure;
-    bool refuseScriptCreation = false;
-    std::vector<std::string> scriptsRun;
-    std::set<std::string, std::less<>> missingImages;
-    bool statusItemsHaveButtons = true;
-    std::set<std::pair<std::uint32_t, std::uint32_t>> heldByOthers;
-    std::map<std::uint16_t, std::u16string> layout;
-    bool hasLayout = true;
-    bool failTranslations = false;
-    // A Mac's symbols unless a test speaks for another desktop.
+    bool anotherCopyRunning = false;
+    std::optional<platform::AppearanceFailure> toggleFailure;
+    bool togglesLater = false;
+    std::vector<platform::Shortcut> heldByOthers;
+    bool bindsLater = false;
+    std::optional<platform::Shortcut> otherKeys;
+    std::optional<std::map<std::uint16_t, std::string>> layout = usLayout();
     platform::ModifierNames modifierNames{"⌃", "⌥", "⇧", "⌘", ""};
-    LoginOutcome registerOutcome;
-    LoginOutcome unregisterOutcome;
+    std::optional<std::string> saveFailure;
+    LoginOutcome enableOutcome;
+    LoginOutcome disableOutcome;
 
     // This process.
-    std::weak_ptr<platform::ApplicationDelegate> appDelegate;
-    std::optional<platform::ActivationPolicy> activationPolicy;
-    bool launched = false;
-    bool terminated = false;
-    bool active = false;
-    std::vector<Observer> observers;
+    bool quitRequested = false;
     std::deque<std::function<void()>> mainQueue;
     std::vector<LogLine> logLines;
-    std::vector<std::shared_ptr<platform::StatusItem>> statusItems;
-    std::deque<platform::ModalResponse> alertAnswers;
-    std::deque<std::function<void()>> whileAlertShown;
+    std::map<std::string, std::int64_t> settings;
+    std::function<void(const std::string&, const std::string&)> saveFailed;
+    std::vector<std::function<void()>> appearanceObservers;
+    std::deque<PendingToggle> pendingToggles;
+    int toggleRequests = 0;
+    int permissionSettingsOpened = 0;
+    std::function<void()> activated;
+    std::function<void(const std::optional<platform::Shortcut>&)> rebound;
+    std::optional<PendingBind> pendingBind;
+    std::optional<platform::Shortcut> bound;
+    int bindRequests = 0;
+    int unbindRequests = 0;
+    StatusItemImpl* statusItem = nullptr;
+    int statusItemsMade = 0;
     std::vector<ShownAlert> alerts;
-    std::vector<std::string> openedURLs;
+    std::deque<std::size_t> alertAnswers;
+    std::deque<std::function<void()>> whileAlertShown;
+    bool holdAlerts = false;
+    std::deque<PendingAlert> heldAlerts;
     int beeps = 0;
-    std::vector<Handler> handlers;
-    std::vector<std::unique_ptr<platform::OpaqueEventHotKeyRef>> registrations;
-    int unregisterCalls = 0;
-    std::vector<std::weak_ptr<platform::Window>> windows;
-    std::vector<RecordedConstraint> constraints;
-    int loginRegisterCalls = 0;
-    int loginUnregisterCalls = 0;
+    RecorderWindowImpl* recorderWindow = nullptr;
+    int recorderWindowsMade = 0;
+    int loginEnableCalls = 0;
+    int loginDisableCalls = 0;
 };
 
 Desktop& desktop();
-// What the global domain says now, read as the system reads it.
-bool appearanceIsDark();
-std::atomic<int>& loggerCount();
 
 }  // namespace fake

@@ -1,0 +1,25 @@
+// Dusk's own settings: integers under names, kept across restarts.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class SettingsStore final {
+public:
+    SettingsStore() = delete;
+
+    // None when nothing is stored under the name: a stored 0 is a value.
+    static std::optional<std::int64_t> integer(std::string_view key);
+    static void setInteger(std::string_view key, std::int64_t value);
+
+    // A change could not be kept across a restart: where it was to go and
+    // why it did not, in the platform's words. Called on the main thread.
+    static void onSaveFailed(std::function<void(const std::string& where, const std::string& reason)> failed);
+};
+
+}  // namespace platform
