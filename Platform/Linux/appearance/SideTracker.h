@@ -1,0 +1,62 @@
+// Which side the desktop is on as far as Dusk knows, from the portal and from
+// the setting Dusk writes, and Dusk's own switches, one at a time.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dusk::backend {
+
+class SideTracker final {
+public:
+    // None once a switch has landed, else why it did not, in the desktop's words.
+    using Failure = std::optional<std::string>;
+    using Landed = std::function<void(const Failure& failure)>;
+
+    // What the desktop offers for the side, chosen once per session.
+    struct Desktop {
+        // The setting Dusk writes, read at once; none where it cannot be read.
+        std::function<std::optional<bool>()> readSetting;
+        // Writes a side; `landed` is called once, before write returns or
+        // later on the main thread.
+        std::function<void(bool dark, Landed landed)> write;
+    };
+
+    explicit SideTracker(Desktop desktop) : desktop_(std::move(desktop)) {}
+
+    bool isDark() const { return dark_; }
+
+    // The portal's word: one of its documented values, or none when there is
+    // no portal, it failed, or it said something Dusk does not trust. While
+    // the portal has a word, it speaks for the desktop; without one, the
+    // setting does.
+    void portalSaid(std::optional<bool> dark);
+    // The setting changed, here or in another program.
+    void settingChanged(bool dark);
+
+    // Switches to the side opposite the one Dusk reports when the switch
+    // starts: a switch asked for while another is under way waits for it.
+    // `done` gets the side asked for and the outcome; a switch that landed is
+    // the side reported from then on, whatever a lagging portal still says.
+    using Done = std::function<void(bool dark, const Failure& failure)>;
+    void toggle(Done done);
+
+    // Each change of the side reported, from any source.
+    void onChange(std::function<void()> changed) { observers_.push_back(std::move(changed)); }
+
+private:
+    void settle(bool dark);
+    void writeNext();
+
+    Desktop desktop_;
+    bool dark_ = false;
+    bool portalSpeaks_ = false;
+    std::deque<Done> toggles_;
+    bool writing_ = false;
+    std::vector<std::function<void()>> observers_;
+};
+
+}  // namespace dusk::backend
