@@ -61,13 +61,15 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries Dusk links come from dpkg-shlibdeps, and with libqt6gui6
 # Qt's X11 platform; GLib's package also holds GIO, which Dusk opens by name
-# the first time it writes GNOME's setting. What Qt and GLib load by name at
-# run time, and Dusk does without, is recommended: dconf's backend, without
-# which GSettings keeps GNOME's colour scheme in memory only; GNOME's schemas;
-# libXcursor, which Qt's X11 platform loads for the cursor theme; and Qt's
-# Wayland platform. test_package.py checks every library Dusk loads against
-# these.
+# the first time it needs GSettings. dconf's client library, which Dusk opens
+# by name to write GNOME's setting, is named here. What Qt and GLib load by
+# name at run time, and Dusk does without, is recommended: dconf's backend,
+# without which GSettings keeps GNOME's colour scheme in memory only; GNOME's
+# schemas; libXcursor, which Qt's X11 platform loads for the cursor theme; and
+# Qt's Wayland platform. test_package.py checks every library Dusk loads
+# against these.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdconf1")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dconf-gsettings-backend, gsettings-desktop-schemas, libxcursor1, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-desktop-portal")
 include(CPack)
