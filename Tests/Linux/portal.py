@@ -4,17 +4,27 @@ only: org.freedesktop.appearance color-scheme, starting at argv[1].
 
 The value is a uint32 (0, 1 or 2, as the portal documents it), or TYPE:TEXT
 to answer with another D-Bus type or value, as a misbehaving portal might:
-i:-1 (an int32), u:7 (out of range), s:dark (a string).
+i:-1 (an int32), u:7 (out of range), s:dark (a string). Or it is "gnome":
+the value is GNOME's own setting, read afresh for each Read and announced
+when it changes, as xdg-desktop-portal-gtk and -gnome do.
 
-  --old     no ReadOne, as portals before 1.17.1
-  --error   every read fails with org.freedesktop.DBus.Error.Failed
-  --silent  every read is left unanswered
+  --old        no ReadOne, as portals before 1.17.1
+  --error      every read fails with org.freedesktop.DBus.Error.Failed
+  --silent     every read is left unanswered
+  --lag S      each SettingChanged goes out S seconds late, or with
+               "--lag hold" only when org.dusk.Test.Release is called
+               (which answers how many it sent)
 
 Each read prints "read <method>" on standard output once it is answered (or
-refused, or left). The test changes the value through
-org.dusk.Test.SetColorScheme (a uint32) or org.dusk.Test.Announce (TYPE:TEXT),
-which emit SettingChanged as the portal would."""
+refused, or left), and each SettingChanged "announced <value>". The test
+changes the value through org.dusk.Test.SetColorScheme (a uint32) or
+org.dusk.Test.Announce (TYPE:TEXT), which emit SettingChanged as the portal
+would.
 
+Imported, it offers the tests their control over which portal a session's
+bus starts (no_portal, real_portals)."""
+
+import os
 import sys
 
 import dbus
@@ -25,6 +35,8 @@ from gi.repository import GLib
 SETTINGS = "org.freedesktop.portal.Settings"
 NAMESPACE, KEY = "org.freedesktop.appearance", "color-scheme"
 TYPES = {"u": dbus.UInt32, "i": dbus.Int32, "s": dbus.String}
+GNOME_SCHEMES = {"default": "0", "prefer-dark": "1", "prefer-light": "2"}
+PORTAL_NAME = "org.freedesktop.portal.Desktop"
 
 
 def say(text):
@@ -42,11 +54,23 @@ def typed(text, variant_level=0):
 
 
 class Settings(dbus.service.Object):
-    def __init__(self, bus, value, answer):
+    def __init__(self, bus, value, answer, lag):
         super().__init__(bus, "/org/freedesktop/portal/desktop")
         self.value = value
         self.answer = answer
+        self.lag = lag
+        self.held = []
         self.unanswered = []  # kept, so that the caller waits for good
+        if value == "gnome":
+            from gi.repository import Gio
+            self.gnome = Gio.Settings.new("org.gnome.desktop.interface")
+            self.gnome.connect("changed::color-scheme", lambda *_: self.Announce(self.current()))
+            self.current()  # some backends only announce keys that were read
+
+    def current(self):
+        if self.value != "gnome":
+            return self.value
+        return GNOME_SCHEMES.get(self.gnome.get_string("color-scheme"), "0")
 
     def reply(self, method, namespace, key, variant_level, ok, error):
         if (namespace, key) != (NAMESPACE, KEY):
@@ -56,7 +80,7 @@ class Settings(dbus.service.Object):
         elif self.answer == "error":
             error(dbus.DBusException("The backend went away", name="org.freedesktop.DBus.Error.Failed"))
         else:
-            ok(typed(self.value, variant_level))
+            ok(typed(self.current(), variant_level))
         say(f"read {method}")
 
     @dbus.service.method(SETTINGS, in_signature="ss", out_signature="v", async_callbacks=("ok", "error"))
@@ -68,14 +92,32 @@ class Settings(dbus.service.Object):
     def SettingChanged(self, namespace, key, value):
         pass
 
+    def emit(self, value):
+        self.SettingChanged(NAMESPACE, KEY, typed(value, variant_level=1))
+        say(f"announced {value}")
+        return GLib.SOURCE_REMOVE
+
     @dbus.service.method("org.dusk.Test", in_signature="u", out_signature="")
     def SetColorScheme(self, value):
         self.Announce(str(int(value)))
 
     @dbus.service.method("org.dusk.Test", in_signature="s", out_signature="")
     def Announce(self, value):
-        self.value = value
-        self.SettingChanged(NAMESPACE, KEY, typed(value, variant_level=1))
+        if self.value != "gnome":
+            self.value = value
+        if self.lag == "hold":
+            self.held.append(value)
+        elif self.lag:
+            GLib.timeout_add(int(float(self.lag) * 1000), self.emit, value)
+        else:
+            self.emit(value)
+
+    @dbus.service.method("org.dusk.Test", in_signature="", out_signature="u")
+    def Release(self):
+        held, self.held = self.held, []
+        for value in held:
+            self.emit(value)
+        return len(held)
 
 
 class NewSettings(Settings):
@@ -84,13 +126,47 @@ class NewSettings(Settings):
         self.reply("ReadOne", namespace, key, 0, ok, error)
 
 
+def activatable_portal(session, command):
+    """What the session's bus starts for the portal's name from now on, in
+    place of whatever this machine has installed: a service file in the
+    session's own data home, which the bus reads before the system's."""
+    services = os.path.join(session.env["XDG_DATA_HOME"], "dbus-1", "services")
+    os.makedirs(services, exist_ok=True)
+    with open(os.path.join(services, PORTAL_NAME + ".service"), "w") as service:
+        service.write(f"[D-BUS Service]\nName={PORTAL_NAME}\nExec={command}\n")
+    session.bus.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                              "ReloadConfig", "", ())
+
+
+def no_portal(session):
+    """No portal answers in this session unless a test starts one."""
+    activatable_portal(session, "/bin/false")
+
+
+REAL_PORTALS = "/usr/share/xdg-desktop-portal/portals"
+
+
+def real_portals(session, backend):
+    """Debian's xdg-desktop-portal with one backend (gtk, gnome, kde) where
+    it is installed; answers whether it is."""
+    if not os.path.isfile(os.path.join(REAL_PORTALS, backend + ".portal")):
+        return False
+    chosen = os.path.join(session.root, "portals-" + backend)
+    os.makedirs(chosen, exist_ok=True)
+    if not os.path.exists(os.path.join(chosen, backend + ".portal")):
+        os.symlink(os.path.join(REAL_PORTALS, backend + ".portal"), os.path.join(chosen, backend + ".portal"))
+    activatable_portal(session, f"/usr/bin/env XDG_DESKTOP_PORTAL_DIR={chosen} /usr/libexec/xdg-desktop-portal")
+    return True
+
+
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
     kind = Settings if "--old" in sys.argv else NewSettings
     answer = "error" if "--error" in sys.argv else "silent" if "--silent" in sys.argv else "value"
-    settings = kind(bus, sys.argv[1], answer)
-    name = dbus.service.BusName("org.freedesktop.portal.Desktop", bus, do_not_queue=True)
+    lag = sys.argv[sys.argv.index("--lag") + 1] if "--lag" in sys.argv else None
+    settings = kind(bus, sys.argv[1], answer, lag)
+    name = dbus.service.BusName(PORTAL_NAME, bus, do_not_queue=True)
     say("ready")
     try:
         GLib.MainLoop().run()

@@ -4,7 +4,10 @@ exit status, with no display at all, beside a running instance whose tray
 item follows, and with the toggle failing. The desktop file's action is
 launched through GLib, as a launcher or dock does. All components are
 Debian's own (Xvfb, dbus-daemon, dconf, GLib); the tray host is
-tray_host.py, written from the StatusNotifierItem interface."""
+tray_host.py, written from the StatusNotifierItem interface, and KDE
+Plasma's plasma-apply-colorscheme is played by small scripts that succeed,
+fail in their own words under Qt's noise, or hang. No portal answers in
+these sessions, and PATH holds no Plasma tool but those scripts."""
 
 import os
 import re
@@ -14,6 +17,7 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from portal import no_portal  # noqa: E402
 from session import SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -22,6 +26,9 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 LIGHT_TIP = "Dusk – switch to Dark Mode"
 DARK_TIP = "Dusk – switch to Light Mode"
 USAGE = "Usage: dusk [COMMAND]\n"
+PLASMA_TOOL = "plasma-apply-colorscheme"
+# What a Linux program does not say.
+FOREIGN_WORDS = ("AppleScript", "(-10000)", "GDBus.Error", "UnmappedGError")
 
 
 def project_version():
@@ -30,6 +37,21 @@ def project_version():
 
 
 class CommandLineSession(SessionTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        no_portal(cls.session)
+
+    def plasma_tool(self, script):
+        """A folder for PATH with plasma-apply-colorscheme as `script` (shell),
+        which can write what it was given to $RECORD."""
+        folder = os.path.join(self.session.root, f"plasma-{len(os.listdir(self.session.root))}")
+        os.makedirs(folder)
+        tool = os.path.join(folder, PLASMA_TOOL)
+        with open(tool, "w") as file:
+            file.write("#!/bin/sh\n" + script)
+        os.chmod(tool, 0o755)
+        return folder
 
     def dusk(self, *arguments, display=True, **environment):
         env = dict(self.session.env)
@@ -80,6 +102,18 @@ class WithoutADisplay(CommandLineSession):
         # No tray item came of any of it.
         self.assertEqual(self.session.registered_items(), [])
 
+    def test_on_plasma_the_tool_applies_breeze_without_a_display(self):
+        record = os.path.join(self.session.root, "plasma-run")
+        tool = self.plasma_tool('echo "$@ $QT_QPA_PLATFORM" > "$RECORD"\n'
+                                'echo "Successfully applied the color scheme $1 to your current Plasma session"\n')
+        result = self.dusk("toggle", display=False, XDG_CURRENT_DESKTOP="ubuntu:KDE", PATH=tool, RECORD=record)
+        self.assertEqual((result.returncode, result.stdout, self.command_errors(result)), (0, "", ""))
+        with open(record) as run:
+            self.assertEqual(run.read(), "BreezeDark offscreen\n")
+        # The side written is the side reported.
+        self.assertIn("toggle succeeded, now dark=true", result.stderr)
+        self.assertEqual(self.session.color_scheme(), "'default'")
+
     def test_anything_else_is_a_usage_error_that_changes_nothing(self):
         for arguments in (["bogus"], ["toggle", "twice"], ["--dark"], ["STATUS"]):
             result = self.dusk(*arguments, display=False)
@@ -115,18 +149,44 @@ class WhenTheToggleFails(CommandLineSession):
     def expect_failure(self, result, reason):
         self.assertEqual(result.returncode, 1, result.stderr)
         self.assertEqual(result.stdout, "")
-        self.assertRegex(self.command_errors(result),
-                         r"(?m)^dusk: Couldn't change appearance: .*" + re.escape(reason) + r".* \(-?\d+\)$")
+        self.assertRegex(self.command_errors(result), r"^dusk: Couldn't change appearance: .*" + re.escape(reason))
+        self.assertEqual(len(self.command_errors(result).splitlines()), 1, result.stderr)
+        self.assertIn("couldn't switch to Dark: ", result.stderr)
+        for foreign in FOREIGN_WORDS:
+            self.assertNotIn(foreign, result.stderr)
         self.assertEqual(self.session.color_scheme(), "'default'")
+        return self.command_errors(result)
 
     def test_on_plasma_without_its_colour_scheme_tool(self):
-        self.expect_failure(self.dusk("toggle", display=False, XDG_CURRENT_DESKTOP="KDE"),
-                            "plasma-apply-colorscheme")
+        empty = os.path.join(self.session.root, "no-tools")
+        os.makedirs(empty, exist_ok=True)
+        self.expect_failure(self.dusk("toggle", display=False, XDG_CURRENT_DESKTOP="KDE", PATH=empty),
+                            f"{PLASMA_TOOL} is not installed")
+
+    def test_on_plasma_the_tools_own_words_without_qts(self):
+        tool = self.plasma_tool('echo "qt.qpa.fonts: Populating font family aliases took 31 ms" >&2\n'
+                                'echo "Could not find theme \\"$1\\"." \n'
+                                'echo "QDBusConnection: session D-Bus connection created before QCoreApplication" >&2\n'
+                                "exit 1\n")
+        errors = self.expect_failure(self.dusk("toggle", display=False, XDG_CURRENT_DESKTOP="KDE", PATH=tool),
+                                     f'{PLASMA_TOOL} BreezeDark failed: Could not find theme "BreezeDark".')
+        self.assertNotIn("qt.qpa", errors)
+        self.assertNotIn("QDBusConnection", errors)
+
+    def test_on_plasma_a_tool_that_hangs_is_given_up_on(self):
+        tool = self.plasma_tool("exec /bin/sleep 60\n")
+        self.expect_failure(self.dusk("toggle", display=False, XDG_CURRENT_DESKTOP="KDE", PATH=tool),
+                            f"{PLASMA_TOOL} BreezeDark did not finish within 10 seconds.")
 
     def test_without_gnome_s_settings_schema(self):
         empty = os.path.join(self.session.root, "no-schemas")
         os.makedirs(empty, exist_ok=True)
         self.expect_failure(self.dusk("toggle", display=False, XDG_DATA_DIRS=empty), "is not installed")
+
+    def test_where_gsettings_keeps_settings_in_memory_only(self):
+        # As without dconf's GSettings backend: a change nobody else would see.
+        self.expect_failure(self.dusk("toggle", display=False, GSETTINGS_BACKEND="memory"),
+                            "GSettings keeps its settings in memory here")
 
 
 class DesktopAction(CommandLineSession):

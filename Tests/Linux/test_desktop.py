@@ -7,12 +7,15 @@ DUSK_EXECUTABLE names the built program; DUSK_BUILD_DIR its build tree, for
 
 import glob
 import os
+import signal
 import subprocess
 import sys
 import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import dbus  # noqa: E402
+from portal import REAL_PORTALS, no_portal, real_portals  # noqa: E402
 from session import Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -34,9 +37,25 @@ INSTALLED = bool(DUSK) and installed_prefix(DUSK) is not None
 LIGHT_TIP = "Dusk – switch to Dark Mode"
 DARK_TIP = "Dusk – switch to Light Mode"
 SECOND_COPY_LINE = "another Dusk instance is already running; quitting this one"
+PORTAL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "portal.py")
 
 
 class TrayAndAppearance(SessionTestCase):
+    """GNOME's setting, followed where no portal answers and where one does
+    (portal.py playing xdg-desktop-portal-gtk: GNOME's setting, announced
+    when it changes); no other portal answers in this session."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        no_portal(cls.session)
+
+    def start_gnome_portal(self):
+        portal = self.session.spawn([sys.executable, PORTAL, "gnome"], stdout=subprocess.PIPE, text=True)
+        self.assertEqual(portal.stdout.readline().strip(), "ready")
+        portal.stdout.close()
+        self.addCleanup(lambda: (portal.terminate(), portal.wait()))
+
     def test_tray_item_follows_gnome_and_its_menu_toggles_it(self):
         dusk = self.start()
         self.assertEqual(dusk.tooltip(), LIGHT_TIP)
@@ -60,10 +79,15 @@ class TrayAndAppearance(SessionTestCase):
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip again")
 
+        # A whole folder reset, as dconf announces it: the folder, not the key.
+        subprocess.run(["dconf", "reset", "-f", "/org/gnome/desktop/"], env=self.session.env, check=True)
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip after a folder reset")
+
     def test_gnome_is_followed_without_gio_until_the_first_write(self):
-        # Where no portal answers (Debian's has no appearance backend here),
-        # dconf's files and its Notify are all Dusk needs to follow GNOME;
-        # GIO, a tenth of the start, comes with the first toggle's write.
+        # Where a portal answers for GNOME's setting, it is all Dusk needs to
+        # follow it; GIO, a tenth of the start, comes with the first toggle's
+        # write.
+        self.start_gnome_portal()
         dusk = self.start()
 
         def gio_loaded():
@@ -71,27 +95,27 @@ class TrayAndAppearance(SessionTestCase):
                 return "libgio-2.0" in maps.read()
 
         self.session.set_color_scheme("prefer-dark")
-        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip, from dconf's files")
-        # A whole folder reset, as dconf announces it: the folder, not the key.
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip, from the portal")
         subprocess.run(["dconf", "reset", "-f", "/org/gnome/desktop/"], env=self.session.env, check=True)
-        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, from dconf's files")
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, from the portal")
         self.assertFalse(gio_loaded())
         dusk.click("Switch to Dark Mode")
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip after the toggle")
         self.assertTrue(gio_loaded())
-        # Once loaded, GSettings is what Dusk reads, and it still follows.
+        # The portal still speaks for GNOME's setting.
         self.session.set_color_scheme("default")
-        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, through GSettings")
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, from the portal again")
 
     def test_gnome_is_still_followed_where_gsettings_lacks_the_schema(self):
-        # The toggle needs GNOME's schema and fails without it; reading the
-        # setting from dconf's files does not, and goes on after that failure.
+        # The toggle needs GNOME's schema and fails without it; following the
+        # setting through the portal does not, and goes on after that failure.
         empty = os.path.join(self.session.root, "no-schemas")
         os.makedirs(empty, exist_ok=True)
+        self.start_gnome_portal()
         dusk = self.start(env={"XDG_DATA_DIRS": empty})
         self.session.set_color_scheme("prefer-dark")
-        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip, from dconf's files")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip, from the portal")
         dusk.click("Switch to Light Mode")
         dusk.wait_for_log("is not installed")
         self.assertEqual(self.session.color_scheme(), "'prefer-dark'")
@@ -129,7 +153,13 @@ class TrayAndAppearance(SessionTestCase):
 class Portal(SessionTestCase):
     """Where the freedesktop portal runs, it alone says Light or Dark, and its
     SettingChanged signal is the change notification. GNOME's setting, left
-    at "default", must not matter."""
+    at "default", must not matter. The portal is portal.py, and Debian's own
+    with its GTK backend where that is installed."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        no_portal(cls.session)
 
     def start_portal(self, value, *flags):
         portal = self.session.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "portal.py"), str(value),
@@ -139,7 +169,6 @@ class Portal(SessionTestCase):
         return portal
 
     def set_portal(self, value):
-        import dbus
         peer = self.session.bus.get_object("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop")
         dbus.Interface(peer, "org.dusk.Test").SetColorScheme(dbus.UInt32(value))
 
@@ -164,6 +193,34 @@ class Portal(SessionTestCase):
 
     def test_follows_an_older_portal_through_read(self):
         self.check_follows_portal("--old")
+
+    @unittest.skipUnless(os.path.isfile(os.path.join(REAL_PORTALS, "gtk.portal")), "needs xdg-desktop-portal-gtk")
+    def test_xdg_desktop_portal_gtk_is_followed_and_the_side_written_is_reported(self):
+        real_portals(self.session, "gtk")
+        self.addCleanup(self.end_real_portals)
+        dusk = self.start()
+        self.session.set_color_scheme("prefer-dark")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="GNOME's dark, through the portal")
+        for click, written, side in (("Switch to Light Mode", "false", "light"),
+                                     ("Switch to Dark Mode", "true", "dark")):
+            dusk.click(click)
+            dusk.wait_for_log(f"toggle succeeded, now dark={written}")
+            self.assertEqual(dusk.tooltip(), LIGHT_TIP if side == "light" else DARK_TIP)
+            status = subprocess.run([DUSK, "status"], env=self.session.env, capture_output=True, text=True, timeout=30)
+            self.assertEqual(status.stdout, side + "\n")
+
+    def end_real_portals(self):
+        no_portal(self.session)
+        for name in ("org.freedesktop.portal.Desktop", "org.freedesktop.impl.portal.desktop.gtk"):
+            try:
+                pid = self.session.bus.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                     "org.freedesktop.DBus", "GetConnectionUnixProcessID", "s",
+                                                     (name,))
+            except dbus.DBusException:
+                continue
+            os.kill(int(pid), signal.SIGTERM)
+        wait_until(lambda: not self.session.bus.name_has_owner("org.freedesktop.portal.Desktop"),
+                   what="the real portal to end")
 
 
 class StoredSettings(SessionTestCase):
