@@ -14,7 +14,9 @@ install(TARGETS dusk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The prefix is known only at install time (cmake --install --prefix).
 install(CODE "
+  set(DUSK_DESKTOP_WRITER \"$<TARGET_FILE:dusk-desktop-file>\")
   set(DUSK_DESKTOP_TEMPLATE \"${PROJECT_SOURCE_DIR}/Resources/app.dusk.Dusk.desktop\")
+  file(MAKE_DIRECTORY \"${PROJECT_BINARY_DIR}/install\")
   set(DUSK_DESKTOP_STAGED \"${PROJECT_BINARY_DIR}/install/app.dusk.Dusk.desktop\")
   set(DUSK_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
   set(DUSK_DATADIR \"${CMAKE_INSTALL_DATADIR}\")
