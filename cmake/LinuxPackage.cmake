@@ -26,6 +26,14 @@ install(FILES Resources/icons/dusk-sun-symbolic.svg Resources/icons/dusk-moon-sy
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
 install(FILES Resources/icons/app.dusk.Dusk.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The manual page, compressed as Debian's policy wants it.
+configure_file(Resources/dusk.1 ${PROJECT_BINARY_DIR}/manual/dusk.1 @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/manual/dusk.1.gz
+                   COMMAND gzip -9nkf ${PROJECT_BINARY_DIR}/manual/dusk.1
+                   DEPENDS ${PROJECT_BINARY_DIR}/manual/dusk.1 VERBATIM)
+add_custom_target(dusk_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/manual/dusk.1.gz)
+install(FILES ${PROJECT_BINARY_DIR}/manual/dusk.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 configure_file(Resources/app.dusk.Dusk.metainfo.xml ${PROJECT_BINARY_DIR}/app.dusk.Dusk.metainfo.xml @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/app.dusk.Dusk.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
