@@ -4,6 +4,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QTimer>
 #include <utility>
 
 namespace dusk::backend {
@@ -42,8 +43,15 @@ bool isUnknownMethod(const QDBusMessage& reply) {
 }  // namespace
 
 SettingsPortal::SettingsPortal(Said said, QObject* parent) : QObject(parent), said_(std::move(said)) {
-    // Without a session bus every read fails at once, and says so later.
     QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        // No session bus, no portal either: said as soon as the loop runs.
+        auto* none = new QTimer(this);
+        none->setSingleShot(true);
+        connect(none, &QTimer::timeout, this, [this] { said_(std::nullopt); });
+        none->start(0);
+        return;
+    }
     bus.connect(portalService, portalPath, portalSettings, QStringLiteral("SettingChanged"), this,
                 SLOT(settingChanged(QDBusMessage)));
     // Each time a portal owns the name its answer is read afresh; the first
