@@ -2,8 +2,6 @@
 
 #include <memory>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "appearance/GnomeLibraries.h"
@@ -49,26 +47,39 @@ std::string reasonFor(const Gio& gio, const Dconf& dconf, GError& error) {
     return "dconf did not save the setting " + std::string(setting) + ": " + error.message;
 }
 
+// A write for dconf's own thread.
+struct DconfWrite {
+    const Gio& gio;
+    const Dconf& dconf;
+    DConfClient* client;
+    bool dark;
+    GnomeColorScheme::Landed landed;
+};
+
 // dconf's client gives the reason for a failed write only to a synchronous
 // write (an asynchronous one has GLib log it, where only a program's own log
-// writer can see it), so each write waits on a thread of its own, never
-// joined: quitting leaves it behind. GDBus stops waiting after 25 s, but
-// the change stays queued for dconf's service and lands when the service
-// resumes; the same write again is answered after it, when it has landed.
-void writeInDconf(const Gio& gio, const Dconf& dconf, DConfClient* client, bool dark, GnomeColorScheme::Landed landed) {
+// writer can see it), so writes wait on a thread of GLib's pool, which is
+// never joined: quitting leaves it behind. GDBus stops waiting
+// after 25 s, but the change stays queued for dconf's service and lands when
+// the service resumes; the same write again is answered after it, when it
+// has landed.
+void writeInDconf(gpointer data, gpointer) {
+    const std::unique_ptr<DconfWrite> write(static_cast<DconfWrite*>(data));
     for (;;) {
         GError* failure = nullptr;
-        GVariant* value = g_variant_new_string(dark ? "prefer-dark" : "default");
-        if (dconf.clientWriteSync(client, keyPath, value, nullptr, nullptr, &failure) != FALSE) {
-            onMainThread([landed = std::move(landed)] { landed(std::nullopt); });
+        GVariant* value = g_variant_new_string(write->dark ? "prefer-dark" : "default");
+        if (write->dconf.clientWriteSync(write->client, keyPath, value, nullptr, nullptr, &failure) != FALSE) {
+            onMainThread([landed = std::move(write->landed)] { landed(std::nullopt); });
             return;
         }
         const std::unique_ptr<GError, FreeError> error(failure);
-        if (error->domain == gio.ioErrorQuark() && error->code == G_IO_ERROR_TIMED_OUT) {
+        if (error->domain == write->gio.ioErrorQuark() && error->code == G_IO_ERROR_TIMED_OUT) {
             onMainThread([] { logNotice("dconf's service has not answered for 25 seconds; still waiting for it"); });
             continue;
         }
-        onMainThread([landed = std::move(landed), reason = reasonFor(gio, dconf, *error)] { landed(reason); });
+        onMainThread([landed = std::move(write->landed), reason = reasonFor(write->gio, write->dconf, *error)] {
+            landed(reason);
+        });
         return;
     }
 }
@@ -156,11 +167,14 @@ void GnomeColorScheme::write(bool dark, Landed landed) {
     // to wait on.
     static DConfClient* const client = dconf->clientNew();
     if (dconf->clientIsWritable(client, keyPath) == FALSE) return landed(lockedReason());
-    try {
-        // A copy: where no thread starts, `landed` still has to hear why.
-        std::thread(writeInDconf, std::cref(*loaded_->gio), std::cref(*dconf), client, dark, landed).detach();
-    } catch (const std::system_error& error) {
-        landed(std::string("Dusk could not start a thread for dconf's write: ") + error.what());
+    // One at a time, in the order asked. GLib queues the write even where it
+    // cannot start a thread now; a thread it starts later takes it.
+    static GThreadPool* const writer = g_thread_pool_new(writeInDconf, nullptr, 1, FALSE, nullptr);
+    GError* failure = nullptr;
+    if (g_thread_pool_push(writer, new DconfWrite{*loaded_->gio, *dconf, client, dark, std::move(landed)}, &failure) ==
+        FALSE) {
+        const std::unique_ptr<GError, FreeError> error(failure);
+        logError(std::string("no thread for dconf's write yet: ") + error->message);
     }
 }
 

@@ -4,7 +4,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
-#include <memory>
+#include <string>
 #include <utility>
 
 #include "common/Log.h"
