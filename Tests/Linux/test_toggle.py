@@ -367,7 +367,7 @@ class CommandReadsThePortal(PortalPeerTestCase):
                     result = subprocess.run([DUSK, "status"], env=self.session.env, capture_output=True, text=True,
                                             timeout=10)
                     self.assertEqual((result.returncode, result.stdout), (0, answer + "\n"), result.stderr)
-                    self.assertIn("read ", Session.read(log))
+                    wait_until(lambda: "read " in Session.read(log), what="the portal to have been read")
 
 
 class LaggingPortal(PortalPeerTestCase):
