@@ -62,6 +62,7 @@ struct Desktop {
     std::vector<LogLine> logLines;
     std::map<std::string, std::int64_t> settings;
     std::function<void(const std::string&, const std::string&)> saveFailed;
+    bool saveFailurePending = false;
     std::vector<std::function<void()>> appearanceObservers;
     std::deque<PendingToggle> pendingToggles;
     int toggleRequests = 0;
