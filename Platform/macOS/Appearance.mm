@@ -74,9 +74,9 @@ void Appearance::toggle(Done done) {
 }
 
 void Appearance::onChange(std::function<void()> changed) {
-    // Subscribed once, for the life of the process, from any sender. An
-    // accessory application is never the active one, so delivery must not
-    // wait for it to become active.
+    // Subscribed once, for the life of the process, from any sender. AppKit
+    // holds distributed notifications back while an application is not the
+    // active one, which a menu-bar accessory hardly ever is.
     static DuskAppearanceObserver* const observer = [] {
         DuskAppearanceObserver* made = [[DuskAppearanceObserver alloc] init];
         [[NSDistributedNotificationCenter defaultCenter]

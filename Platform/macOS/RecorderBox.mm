@@ -37,8 +37,8 @@ enum class Handover { None, Arriving, Leaving };
     return self;
 }
 
-// Nothing in Dusk archives its views. It never returns, so it never needs
-// NSView's own initialiser.
+// Nothing in Dusk archives its views. It never returns, so it calls none of
+// NSView's initialisers.
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wobjc-designated-initializers"
 - (nullable instancetype)initWithCoder:(NSCoder*)coder {
