@@ -40,6 +40,12 @@ SECOND_COPY_LINE = "another Dusk instance is already running; quitting this one"
 PORTAL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "portal.py")
 
 
+def gio_loaded(dusk):
+    """GIO, which Dusk needs for GSettings only."""
+    with open(f"/proc/{dusk.process.pid}/maps") as maps:
+        return "libgio-2.0" in maps.read()
+
+
 class TrayAndAppearance(SessionTestCase):
     """GNOME's setting, followed where no portal answers and where one does
     (portal.py playing xdg-desktop-portal-gtk: GNOME's setting, announced
@@ -89,20 +95,15 @@ class TrayAndAppearance(SessionTestCase):
         # write.
         self.start_gnome_portal()
         dusk = self.start()
-
-        def gio_loaded():
-            with open(f"/proc/{dusk.process.pid}/maps") as maps:
-                return "libgio-2.0" in maps.read()
-
         self.session.set_color_scheme("prefer-dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip, from the portal")
         subprocess.run(["dconf", "reset", "-f", "/org/gnome/desktop/"], env=self.session.env, check=True)
         wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, from the portal")
-        self.assertFalse(gio_loaded())
+        self.assertFalse(gio_loaded(dusk))
         dusk.click("Switch to Dark Mode")
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="GNOME's setting to turn dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the dark tooltip after the toggle")
-        self.assertTrue(gio_loaded())
+        self.assertTrue(gio_loaded(dusk))
         # The portal still speaks for GNOME's setting.
         self.session.set_color_scheme("default")
         wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="the light tooltip, from the portal again")
@@ -201,6 +202,8 @@ class Portal(SessionTestCase):
         dusk = self.start()
         self.session.set_color_scheme("prefer-dark")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="GNOME's dark, through the portal")
+        # The portal answered: Dusk has not needed GSettings.
+        self.assertFalse(gio_loaded(dusk))
         for click, written, side in (("Switch to Light Mode", "false", "light"),
                                      ("Switch to Dark Mode", "true", "dark")):
             dusk.click(click)
