@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QPointer>
+#include <QTimer>
 #include <utility>
 
 #include "common/Log.h"
@@ -28,8 +29,14 @@ std::string errorText(const QDBusMessage& reply) {
 
 void call(QObject* context, const QDBusMessage& message, std::chrono::milliseconds timeout,
           std::function<void(const QDBusMessage& reply)> answered) {
-    auto* watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(message, static_cast<int>(timeout.count())), context);
+    const QDBusPendingCall pending =
+        QDBusConnection::sessionBus().asyncCall(message, static_cast<int>(timeout.count()));
+    // Without a bus the error is there at once, and a watcher never says so.
+    if (pending.isFinished()) {
+        QTimer::singleShot(0, context, [reply = pending.reply(), answered = std::move(answered)] { answered(reply); });
+        return;
+    }
+    auto* watcher = new QDBusPendingCallWatcher(pending, context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, answered = std::move(answered)] {
         watcher->deleteLater();
         answered(watcher->reply());
@@ -72,7 +79,7 @@ void PortalOffer::whenKnown(std::function<void(const std::optional<std::string>&
                       "; going on without registering Dusk as " + applicationId);
         } else if (reply.type() == QDBusMessage::ErrorMessage && error != QDBusError::UnknownMethod &&
                    error != QDBusError::UnknownInterface && error != QDBusError::UnknownObject &&
-                   error != QDBusError::ServiceUnknown) {
+                   error != QDBusError::ServiceUnknown && error != QDBusError::Disconnected) {
             logNotice(std::string("the portal did not register Dusk as ") + applicationId + ": " +
                       portal::errorText(reply));
         }

@@ -55,8 +55,8 @@ const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request"
 const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 const QString shortcutId = QStringLiteral("toggle-appearance");
 const QString shortcutDescription = QStringLiteral("Switch between Light and Dark");
-// Without the process id: KDE names the desktop's record of the shortcut
-// after it, which must be the same at every start.
+// Without the process id: KDE names its record of the shortcut after the
+// session's token, which must be the same at every start.
 const QString sessionToken = QStringLiteral("dusk");
 
 QDBusConnection bus() { return QDBusConnection::sessionBus(); }
@@ -209,7 +209,9 @@ void ShortcutsPortal::responded(const QDBusMessage& response) {
 }
 
 void ShortcutsPortal::createSession(const std::shared_ptr<Binding>& binding) {
-    const QVariantMap options{{QStringLiteral("session_handle_token"), sessionToken}};
+    // A session whose Close went unanswered may still stand under the token.
+    const QString token = unclosed_ == 0 ? sessionToken : sessionToken + QString::number(unclosed_ + 1);
+    const QVariantMap options{{QStringLiteral("session_handle_token"), token}};
     request(binding, QStringLiteral("CreateSession"), {}, options, answerDeadline,
             [this, binding](std::uint32_t code, const QVariantMap& results) {
                 // Sent as a string by the interface's word, as an object
@@ -295,6 +297,7 @@ void ShortcutsPortal::close(const QString& session) {
     portal::call(this, QDBusMessage::createMethodCall(service, session, sessionInterface, QStringLiteral("Close")),
                  answerDeadline, [this](const QDBusMessage& reply) {
                      if (portal::unanswered(reply)) {
+                         ++unclosed_;
                          logNotice("the desktop has not answered Close of Dusk's shortcuts session within " +
                                    portal::seconds(answerDeadline));
                      } else if (isError(reply)) {

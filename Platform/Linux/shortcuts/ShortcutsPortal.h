@@ -78,6 +78,7 @@ private:
     // same handle.
     unsigned closing_ = 0;
     std::function<void()> afterClosing_;
+    unsigned unclosed_ = 0;
 };
 
 }  // namespace dusk::backend
