@@ -14,7 +14,9 @@ install(TARGETS dusk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The prefix is known only at install time (cmake --install --prefix).
 install(CODE "
+  set(DUSK_DESKTOP_WRITER \"$<TARGET_FILE:dusk-desktop-file>\")
   set(DUSK_DESKTOP_TEMPLATE \"${PROJECT_SOURCE_DIR}/Resources/app.dusk.Dusk.desktop\")
+  file(MAKE_DIRECTORY \"${PROJECT_BINARY_DIR}/install\")
   set(DUSK_DESKTOP_STAGED \"${PROJECT_BINARY_DIR}/install/app.dusk.Dusk.desktop\")
   set(DUSK_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
   set(DUSK_DATADIR \"${CMAKE_INSTALL_DATADIR}\")
@@ -23,6 +25,14 @@ install(CODE "
 install(FILES Resources/icons/dusk-sun-symbolic.svg Resources/icons/dusk-moon-symbolic.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
 install(FILES Resources/icons/app.dusk.Dusk.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# The manual page, compressed as Debian's policy wants it.
+configure_file(Resources/dusk.1 ${PROJECT_BINARY_DIR}/manual/dusk.1 @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/manual/dusk.1.gz
+                   COMMAND gzip -9nkf ${PROJECT_BINARY_DIR}/manual/dusk.1
+                   DEPENDS ${PROJECT_BINARY_DIR}/manual/dusk.1 VERBATIM)
+add_custom_target(dusk_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/manual/dusk.1.gz)
+install(FILES ${PROJECT_BINARY_DIR}/manual/dusk.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 configure_file(Resources/app.dusk.Dusk.metainfo.xml ${PROJECT_BINARY_DIR}/app.dusk.Dusk.metainfo.xml @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/app.dusk.Dusk.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -6,14 +6,14 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 sources="$here/../../../Platform/Linux"
+settings="$sources/settings"
 seconds="${1:-60}"
 out="${DUSK_FUZZ_DIR:-$here/../../../build/fuzz}"
 mkdir -p "$out"
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$sources")
-clang++ "${flags[@]}" "$here/settings_fuzzer.cpp" "$sources/SettingsFile.cpp" -o "$out/settings_fuzzer"
-clang++ "${flags[@]}" "$here/script_fuzzer.cpp" "$sources/ScriptParser.cpp" -o "$out/script_fuzzer"
-clang++ "${flags[@]}" "$here/dconf_fuzzer.cpp" "$sources/DconfDatabase.cpp" "$sources/SettingsFile.cpp" -o "$out/dconf_fuzzer"
-for target in settings script dconf; do
+clang++ "${flags[@]}" "$here/settings_fuzzer.cpp" "$settings/SettingsFile.cpp" -o "$out/settings_fuzzer"
+clang++ "${flags[@]}" "$here/desktop_entry_fuzzer.cpp" "$settings/DesktopEntry.cpp" -o "$out/desktop_entry_fuzzer"
+for target in settings desktop_entry; do
   echo "== fuzzing the $target reader for ${seconds}s =="
   corpus="$out/corpus-$target"
   mkdir -p "$corpus"

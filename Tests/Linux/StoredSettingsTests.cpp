@@ -1,7 +1,7 @@
 // The Linux settings store: what reaches the disk, when, and what the user
 // and the log are told. The store's host is played by the test (its main
 // loop is a list of work the test runs), except in the last test, which runs
-// the backend's own user defaults inside a real Qt event loop.
+// the backend's own store inside a real Qt event loop.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "ScratchFiles.h"
-#include "SettingsStore.h"
-#include "platform/Foundation.h"
+#include "platform/SettingsStore.h"
+#include "settings/StoredSettings.h"
 
 namespace dusk::backend {
 namespace {
@@ -27,7 +27,7 @@ struct Failure {
     bool operator==(const Failure&) const = default;
 };
 
-class RecordingHost final : public SettingsStore::Host {
+class RecordingHost final : public StoredSettings::Host {
 public:
     void later(std::function<void()> work) override { queued.push_back(std::move(work)); }
     void logError(std::string_view line) override { lines.emplace_back(line); }
@@ -47,12 +47,12 @@ public:
 
 const std::string older = "hotKeyCode=40\nhotKeyModifiers=1179648\n";  // ⇧⌘K
 
-TEST(SettingsStore, TheWritesOfOneTurnReachTheDiskTogetherInOneSave) {
+TEST(StoredSettings, TheWritesOfOneTurnReachTheDiskTogetherInOneSave) {
     const ScratchDirectory directory("store");
     const std::string path = directory / "settings.conf";
     writeText(path, older);
     RecordingHost host;
-    SettingsStore store(directory.path(), host, "20261207T111500");
+    StoredSettings store(directory.path(), host, "20261207T111500");
     EXPECT_EQ(store.values(), (SettingsValues{{"hotKeyCode", 40}, {"hotKeyModifiers", 1179648}}));
 
     store.set("hotKeyCode", 38);
@@ -81,12 +81,12 @@ TEST(SettingsStore, TheWritesOfOneTurnReachTheDiskTogetherInOneSave) {
     EXPECT_EQ(parseSettings(readText(path)), (SettingsValues{{"hotKeyCode", -1}, {"hotKeyModifiers", 0}}));
 }
 
-TEST(SettingsStore, WhatIsPendingIsSavedWhenTheProcessEnds) {
+TEST(StoredSettings, WhatIsPendingIsSavedWhenTheProcessEnds) {
     const ScratchDirectory directory("store");
     const std::string path = directory / "dusk/settings.conf";
     RecordingHost host;
     {
-        SettingsStore store(directory / "dusk", host, "20261207T111500");
+        StoredSettings store(directory / "dusk", host, "20261207T111500");
         EXPECT_TRUE(store.values().empty());
         store.set("hotKeyCode", 38);
         store.flush();  // the loop ended: its queued work never runs
@@ -101,12 +101,12 @@ TEST(SettingsStore, WhatIsPendingIsSavedWhenTheProcessEnds) {
 }
 
 // A directory that cannot be made (its parent is a file) fails for root too.
-TEST(SettingsStore, EachFailedChangeIsReportedOnceWithTheFileAndTheReason) {
+TEST(StoredSettings, EachFailedChangeIsReportedOnceWithTheFileAndTheReason) {
     const ScratchDirectory directory("store");
     writeText(directory / "config", "a file where a folder should be");
     const std::string path = directory / "config/dusk/settings.conf";
     RecordingHost host;
-    SettingsStore store(directory / "config/dusk", host, "20261207T111500");
+    StoredSettings store(directory / "config/dusk", host, "20261207T111500");
     EXPECT_TRUE(host.lines.empty()) << host.lines.front();
 
     store.set("hotKeyCode", 38);
@@ -128,7 +128,7 @@ TEST(SettingsStore, EachFailedChangeIsReportedOnceWithTheFileAndTheReason) {
     EXPECT_EQ(host.lines.size(), 3u);
 }
 
-TEST(SettingsStore, AnythingButASettingsFileIsKeptAsideAndDefaultsAreUsed) {
+TEST(StoredSettings, AnythingButASettingsFileIsKeptAsideAndDefaultsAreUsed) {
     const ScratchDirectory directory("store");
     const std::string path = directory / "settings.conf";
     struct Case {
@@ -148,7 +148,7 @@ TEST(SettingsStore, AnythingButASettingsFileIsKeptAsideAndDefaultsAreUsed) {
         std::filesystem::create_directories(directory.path());
         make();
         RecordingHost host;
-        SettingsStore store(directory.path(), host, "20261207T111500");
+        StoredSettings store(directory.path(), host, "20261207T111500");
         EXPECT_TRUE(store.values().empty()) << what;
         const std::string aside = path + ".corrupt-20261207T111500";
         std::string line = path;
@@ -163,22 +163,22 @@ TEST(SettingsStore, AnythingButASettingsFileIsKeptAsideAndDefaultsAreUsed) {
     }
 }
 
-TEST(SettingsStore, TheTemporariesOfAnUnfinishedSaveAreRemovedAtStart) {
+TEST(StoredSettings, TheTemporariesOfAnUnfinishedSaveAreRemovedAtStart) {
     const ScratchDirectory directory("store");
     const std::string path = directory / "settings.conf";
     writeText(path, older);
     writeText(path + ".q7Rz0b", "hotKeyCode=38\n");
     RecordingHost host;
-    const SettingsStore store(directory.path(), host, "20261207T111500");
+    const StoredSettings store(directory.path(), host, "20261207T111500");
     EXPECT_FALSE(std::filesystem::exists(path + ".q7Rz0b"));
     EXPECT_EQ(host.lines,
               (std::vector<std::string>{"removed " + path + ".q7Rz0b, left behind by a save that did not finish"}));
     EXPECT_EQ(store.values().at("hotKeyCode"), 40);
 }
 
-// The backend's own defaults in a Qt event loop: a change made in the very
+// The backend's own settings store in a Qt event loop: a change made in the very
 // turn that quits still reaches the disk, though its queued save never runs.
-TEST(LinuxDefaults, AChangeMadeAsTheLoopQuitsIsSaved) {
+TEST(LinuxSettingsStore, AChangeMadeAsTheLoopQuitsIsSaved) {
     const ScratchDirectory directory("store");
     ::setenv("XDG_CONFIG_HOME", directory.path().c_str(), 1);
     int argc = 1;
@@ -186,9 +186,8 @@ TEST(LinuxDefaults, AChangeMadeAsTheLoopQuitsIsSaved) {
     char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
     QTimer::singleShot(0, [] {
-        auto& defaults = platform::UserDefaults::standardUserDefaults();
-        defaults.setInteger(38, "hotKeyCode");
-        defaults.setInteger(786432, "hotKeyModifiers");
+        platform::SettingsStore::setInteger("hotKeyCode", 38);
+        platform::SettingsStore::setInteger("hotKeyModifiers", 786432);
         QCoreApplication::exit(0);
     });
     EXPECT_EQ(QCoreApplication::exec(), 0);

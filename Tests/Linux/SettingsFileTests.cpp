@@ -1,6 +1,6 @@
-// The Linux backend's file formats and tables, checked against independent
-// readers (GLib's desktop-entry and shell parsers) and against the facts of
-// the X11 keyboard.
+// The settings file and the desktop entries, checked against independent
+// readers (GLib's desktop-entry and shell parsers) and against kills and
+// failures at every step of a save.
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -22,11 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "DesktopEntry.h"
-#include "KeyCodes.h"
 #include "ScratchFiles.h"
-#include "ScriptParser.h"
-#include "SettingsFile.h"
+#include "settings/DesktopEntry.h"
+#include "settings/SettingsFile.h"
 
 namespace dusk::backend {
 namespace {
@@ -195,48 +193,6 @@ TEST(SettingsFile, AFailedSaveSaysWhyAndLeavesNothingBehind) {
     EXPECT_EQ(readText(path), "hotKeyCode=2\n");
 }
 
-// --- Script runner --------------------------------------------------------------
-
-TEST(ScriptParser, UnderstandsWhatSystemEventsAppearancePreferencesUnderstand) {
-    using Changes = std::vector<DarkModeChange>;
-    const auto changes = [](std::string_view source) {
-        const auto parsed = parseScript(source);
-        const auto* error = std::get_if<ScriptError>(&parsed);
-        EXPECT_EQ(error, nullptr) << source << ": " << (error ? error->message : "");
-        return error ? Changes{} : std::get<Changes>(parsed);
-    };
-    EXPECT_EQ(changes("tell application \"System Events\"\n    tell appearance preferences\n"
-                      "        set dark mode to not dark mode\n    end tell\nend tell"),
-              Changes{DarkModeChange::Toggle});
-    EXPECT_EQ(changes("tell app \"System Events\" to tell appearance preferences to set dark mode to true"),
-              Changes{DarkModeChange::Dark});
-    EXPECT_EQ(changes("-- comment\nTELL APPLICATION \"System Events\"\r\nTell Appearance Preferences\n"
-                      "set dark mode to false # why not\nset dark mode to ¬\n  true\nend\nend tell\n"),
-              (Changes{DarkModeChange::Light, DarkModeChange::Dark}));
-    EXPECT_EQ(changes(""), Changes{});
-}
-
-TEST(ScriptParser, FailsAsTheRealRunnerWouldWithItsErrorNumbers) {
-    const auto error = [](std::string_view source) {
-        const auto parsed = parseScript(source);
-        const auto* failure = std::get_if<ScriptError>(&parsed);
-        EXPECT_NE(failure, nullptr) << source;
-        return failure ? *failure : ScriptError{};
-    };
-    EXPECT_EQ(error("tell application \"Finder\" to set dark mode to true").message,
-              "Can't get application \"Finder\".");
-    EXPECT_EQ(error("tell application \"Finder\" to set dark mode to true").number, noSuchObjectError);
-    EXPECT_EQ(error("tell application \"System Events\"\ntell appearance preferences\nset dark mode to true\n").number,
-              syntaxError);
-    EXPECT_EQ(error("tell application \"System Events\" to set dark mode to true").number, writeDeniedError);
-    EXPECT_EQ(error("set dark mode to maybe").number, syntaxError);
-    EXPECT_EQ(error("tell application \"System Events").number, syntaxError);
-    EXPECT_EQ(error("tell appearance preferences to set dark mode to true").number, noSuchObjectError);
-    std::string deep;
-    for (int i = 0; i < 10000; ++i) deep += "tell application \"System Events\"\n";
-    EXPECT_EQ(error(deep).number, syntaxError);
-}
-
 // --- Autostart entry -------------------------------------------------------------
 
 // What a desktop's launcher does with the Exec line: the key file's
@@ -273,77 +229,30 @@ TEST(DesktopEntry, ReadsTheMainGroupUnescaped) {
     EXPECT_EQ(keys.at("Name"), "A B\\");
 }
 
-// --- Key table ---------------------------------------------------------------
-
-TEST(KeyCodes, EveryListedKeyRoundTripsAndNoTwoShareACode) {
-    // An X keycode is one key; a virtual key may have more than one place
-    // (F13 and Print), the first of them its own.
-    std::set<std::uint16_t> virtualKeys;
-    std::set<std::uint8_t> xKeycodes;
-    for (const auto& [virtualKey, xKeycode] : keyTable()) {
-        EXPECT_EQ(virtualKeyForXKeycode(xKeycode), virtualKey) << int(xKeycode);
-        EXPECT_TRUE(xKeycodes.insert(xKeycode).second) << int(xKeycode);
-        const auto places = xKeycodesForVirtualKey(virtualKey);
-        EXPECT_NE(std::find(places.begin(), places.end(), xKeycode), places.end()) << virtualKey;
-        if (virtualKeys.insert(virtualKey).second) {
-            EXPECT_EQ(xKeycodeForVirtualKey(virtualKey), xKeycode) << virtualKey;
-        }
-    }
-    for (const auto virtualKey : virtualKeys) {
-        EXPECT_EQ(xKeycodeForVirtualKey(virtualKey), xKeycodesForVirtualKey(virtualKey).front()) << virtualKey;
-    }
+// The arguments a launcher runs for a group's Exec key.
+std::vector<std::string> execArguments(const std::string& entry, const char* group) {
+    g_autoptr(GKeyFile) keyFile = g_key_file_new();
+    EXPECT_TRUE(g_key_file_load_from_data(keyFile, entry.c_str(), entry.size(), G_KEY_FILE_NONE, nullptr));
+    g_autofree gchar* exec = g_key_file_get_string(keyFile, group, "Exec", nullptr);
+    gint argc = 0;
+    g_auto(GStrv) argv = nullptr;
+    EXPECT_TRUE(g_shell_parse_argv(exec != nullptr ? exec : "", &argc, &argv, nullptr)) << entry;
+    return argv != nullptr ? std::vector<std::string>(argv, argv + argc) : std::vector<std::string>{};
 }
 
-TEST(KeyCodes, PrintScrollLockAndPauseAreF13ToF15AsOnAMac) {
-    // Evdev's SYSRQ, SCROLLLOCK and PAUSE, and F13 to F15 themselves.
-    EXPECT_EQ(virtualKeyForXKeycode(99 + 8), 105);
-    EXPECT_EQ(virtualKeyForXKeycode(70 + 8), 107);
-    EXPECT_EQ(virtualKeyForXKeycode(119 + 8), 113);
-    EXPECT_EQ(xKeycodesForVirtualKey(105), (std::vector<std::uint8_t>{183 + 8, 99 + 8}));
-    EXPECT_EQ(xKeycodesForVirtualKey(107), (std::vector<std::uint8_t>{184 + 8, 70 + 8}));
-    EXPECT_EQ(xKeycodesForVirtualKey(113), (std::vector<std::uint8_t>{185 + 8, 119 + 8}));
-}
-
-TEST(KeyCodes, TheIsoAndJisKeysHaveTheCodesAMacGivesThem) {
-    // On Apple's ISO keyboards the key left of 1 is kVK_ISO_Section (10) and
-    // the key beside the left Shift is kVK_ANSI_Grave (50).
-    EXPECT_EQ(virtualKeyForXKeycode(41 + 8), 10);  // KEY_GRAVE, left of 1
-    EXPECT_EQ(virtualKeyForXKeycode(86 + 8), 50);  // KEY_102ND, beside left Shift
-    // kVK_JIS_Yen, _Underscore, _KeypadComma, _Eisu and _Kana; an Apple
-    // keyboard's Eisu and Kana arrive as LANG2 and LANG1 (Hanja, Hangeul).
-    EXPECT_EQ(virtualKeyForXKeycode(124 + 8), 0x5D);
-    EXPECT_EQ(virtualKeyForXKeycode(89 + 8), 0x5E);
-    EXPECT_EQ(virtualKeyForXKeycode(95 + 8), 0x5F);
-    EXPECT_EQ(virtualKeyForXKeycode(94 + 8), 0x66);
-    EXPECT_EQ(virtualKeyForXKeycode(123 + 8), 0x66);
-    EXPECT_EQ(virtualKeyForXKeycode(93 + 8), 0x68);
-    EXPECT_EQ(virtualKeyForXKeycode(122 + 8), 0x68);
-    // Keys a Mac has no code for stay out, so nothing unnameable is stored:
-    // Menu (COMPOSE), Henkan, Zenkaku/Hankaku.
-    for (const int evdev : {127, 92, 85}) EXPECT_FALSE(virtualKeyForXKeycode(evdev + 8)) << evdev;
-}
-
-TEST(KeyCodes, CoversTheAnsiAndIsoKeyboardsAtTheirX11Keycodes) {
-    // Letters, digits and punctuation of ANSI, the ISO extra key, Return,
-    // Tab, Space, both deletes, Escape, arrows, Home/End/Page keys, F1-F20
-    // and the keypad.
-    for (std::uint16_t key = 0; key <= 50; ++key) EXPECT_TRUE(xKeycodeForVirtualKey(key)) << key;
-    for (const int key : {51, 53,  115, 116, 117, 119, 121, 123, 124, 125, 126, 122, 120, 99, 118, 96, 97,
-                          98, 100, 101, 109, 103, 111, 105, 107, 113, 106, 64,  79,  80,  90, 65,  67, 69,
-                          71, 75,  76,  78,  81,  82,  83,  84,  85,  86,  87,  88,  89,  91, 92}) {
-        EXPECT_TRUE(xKeycodeForVirtualKey(static_cast<std::uint32_t>(key))) << key;
-    }
-    // Fixed points of the evdev keymap every X server uses today.
-    EXPECT_EQ(xKeycodeForVirtualKey(2), 40);     // D
-    EXPECT_EQ(xKeycodeForVirtualKey(40), 45);    // K
-    EXPECT_EQ(xKeycodeForVirtualKey(16), 29);    // Y, which German keyboards label Z
-    EXPECT_EQ(xKeycodeForVirtualKey(53), 9);     // Escape
-    EXPECT_EQ(xKeycodeForVirtualKey(36), 36);    // Return
-    EXPECT_EQ(xKeycodeForVirtualKey(122), 67);   // F1
-    EXPECT_EQ(xKeycodeForVirtualKey(90), 198);   // F20
-    EXPECT_EQ(xKeycodeForVirtualKey(123), 113);  // Left
-    EXPECT_FALSE(xKeycodeForVirtualKey(0xFFFF));
-    EXPECT_FALSE(virtualKeyForXKeycode(0));
+TEST(DesktopEntry, TheInstalledFileAndTheAutostartEntryStartTheProgramWithItsArguments) {
+    const std::string program = "/opt/it's \"Dusk\" $HOME/bin/dusk";
+    const auto installed = pointedAt(
+        "[Desktop Entry]\nName=Dusk\nExec=dusk\nActions=toggle;\nX-Exec=dusktop\n\n"
+        "[Desktop Action toggle]\nExec=dusk toggle\n",
+        program);
+    ASSERT_TRUE(installed);
+    EXPECT_EQ(execArguments(*installed, "Desktop Entry"), std::vector<std::string>{program});
+    EXPECT_EQ(execArguments(*installed, "Desktop Action toggle"), (std::vector<std::string>{program, "toggle"}));
+    // Only the lines that start dusk change.
+    EXPECT_NE(installed->find("\nX-Exec=dusktop\n"), std::string::npos);
+    EXPECT_FALSE(pointedAt("[Desktop Entry]\nExec=other\n", program));
+    EXPECT_EQ(execArguments(autostartEntry(program), "Desktop Entry"), std::vector<std::string>{program});
 }
 
 }  // namespace

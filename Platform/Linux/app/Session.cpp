@@ -1,0 +1,99 @@
+// The process's loop: QApplication for Dusk in the tray, QCoreApplication
+// for a command, which needs no display.
+#include <QApplication>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "app/Display.h"
+#include "app/LostDisplay.h"
+#include "app/QuitSignals.h"
+#include "appearance/DesktopAppearance.h"
+#include "platform/Session.h"
+
+namespace dusk::backend {
+namespace {
+
+struct LoopState {
+    bool quitRequested = false;
+    // Work posted after this will never run and is dropped at once.
+    bool ended = false;
+};
+
+LoopState& loop() {
+    static LoopState state;
+    return state;
+}
+
+// Qt keeps argc and argv for the application object's lifetime.
+int argc = 1;
+char programName[] = "dusk";
+char* argv[] = {programName, nullptr};
+
+// Work the loop will never run goes while Qt is whole, with whatever it
+// holds on to; left queued, it would die inside the application's
+// destructor, where Qt's queue is locked.
+void endLoop() {
+    loop().ended = true;
+    QCoreApplication::removePostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
+}
+
+}  // namespace
+}  // namespace dusk::backend
+
+namespace platform {
+
+using dusk::backend::loop;
+
+int Session::run(std::function<void()> launched) {
+    dusk::backend::chooseQtPlatform();
+    const QApplication application(dusk::backend::argc, dusk::backend::argv);
+    QApplication::setApplicationName(QStringLiteral("dusk"));
+    QApplication::setDesktopFileName(QStringLiteral("app.dusk.Dusk"));
+    // A tray utility lives on after its recorder window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    // Qt has set Xlib's handlers by now; these replace them.
+    const dusk::backend::LostDisplayReport lostDisplay;
+    const dusk::backend::QuitSignals quitSignals([] { quit(); });
+    dusk::backend::prepareAppearance([&launched] {
+        // Launching finishes inside the loop, so that a quit from it ends a
+        // loop that is already running.
+        post([&launched] {
+            if (launched) launched();
+        });
+    });
+    const int status = loop().quitRequested ? 0 : QApplication::exec();
+    dusk::backend::endLoop();
+    // Dusk's windows and tray item go while the application still stands.
+    launched = nullptr;
+    return status;
+}
+
+int Session::runCommand(const std::function<void(Finish)>& command) {
+    const QCoreApplication application(dusk::backend::argc, dusk::backend::argv);
+    std::optional<int> status;
+    dusk::backend::prepareAppearance([&command, &status] {
+        command([&status](int finished) {
+            if (status) return;
+            status = finished;
+            QCoreApplication::exit(finished);
+        });
+    });
+    if (!status) QCoreApplication::exec();
+    dusk::backend::endLoop();
+    return status.value_or(1);
+}
+
+void Session::post(std::function<void()> work) {
+    auto* application = QCoreApplication::instance();
+    if (loop().ended || application == nullptr) return;
+    QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
+}
+
+void Session::quit() {
+    loop().quitRequested = true;
+    QCoreApplication::exit(0);
+}
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+// One Dusk per login session. The application id is a well-known name on the
+// session bus, and the copy that owns it is the running one: the bus gives a
+// name to exactly one of two copies that ask at the same moment, another
+// login session has a bus of its own, and a name does not care whether the
+// executable was replaced on disk since it started.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <utility>
+
+#include "common/Installation.h"
+#include "common/Log.h"
+#include "common/Text.h"
+#include "platform/Session.h"
+
+namespace dusk::backend {
+namespace {
+
+// The bus's own numbers: RequestName's flag and answers.
+constexpr uint doNotQueue = 4;
+constexpr uint primaryOwner = 1;
+
+QDBusMessage busCall(const QString& method, const QVariantList& arguments) {
+    auto call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), method);
+    call.setArguments(arguments);
+    return call;
+}
+
+void releaseOnQuit(const QString& name) {
+    // A copy started while this one is still shutting down must not find the
+    // name taken by a process that has stopped running. Sent, not awaited:
+    // the bus frees the name anyway when the process is gone.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
+                     [name] { QDBusConnection::sessionBus().send(busCall(QStringLiteral("ReleaseName"), {name})); });
+}
+
+}  // namespace
+}  // namespace dusk::backend
+
+namespace platform {
+
+void Session::findAnotherCopy(std::function<void(bool)> answer) {
+    using namespace dusk::backend;
+    // A build tree's copy has no application id to own.
+    if (!runsInstalled()) return answer(false);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        // Without a session bus there is no session to be alone in, and a
+        // user who starts Dusk anyway wants it running.
+        logNotice("no session bus, so Dusk cannot tell whether it already runs in this session; running anyway");
+        return answer(false);
+    }
+    const QString name = qt(applicationId);
+    auto* pending = new QDBusPendingCallWatcher(
+        bus.asyncCall(busCall(QStringLiteral("RequestName"), {name, doNotQueue})), QCoreApplication::instance());
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished,
+                     [answer = std::move(answer), name](QDBusPendingCallWatcher* finished) {
+                         const QDBusPendingReply<uint> reply = *finished;
+                         finished->deleteLater();
+                         if (reply.isError()) {
+                             logError("could not ask the session bus for the name " + name.toStdString() + " (" +
+                                      reply.error().message().toStdString() +
+                                      "); Dusk cannot tell whether it already runs");
+                             return answer(false);
+                         }
+                         if (reply.value() != primaryOwner) return answer(true);
+                         releaseOnQuit(name);
+                         answer(false);
+                     });
+}
+
+}  // namespace platform

@@ -1,0 +1,249 @@
+#include "settings/SettingsFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace dusk::backend {
+namespace {
+
+// A line's blanks; lines end at '\n', a file edited elsewhere may add '\r'.
+constexpr std::string_view blanks = " \t\r";
+
+bool validKey(std::string_view key) {
+    if (key.empty()) return false;
+    for (const char c : key) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                        c == '.' || c == '-';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// Cleaning up after a failure must not change the errno that explains it.
+class ErrnoKeeper {
+public:
+    ErrnoKeeper() : saved_(errno) {}
+    ~ErrnoKeeper() { errno = saved_; }
+    ErrnoKeeper(const ErrnoKeeper&) = delete;
+    ErrnoKeeper& operator=(const ErrnoKeeper&) = delete;
+
+private:
+    int saved_;
+};
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        const ErrnoKeeper keep;
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Close reports the last write error on some file systems; it counts.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Until the rename, a half-written file must not outlive a failure.
+struct TemporaryName {
+    std::string path;
+    bool renamed = false;
+    ~TemporaryName() {
+        const ErrnoKeeper keep;
+        if (!renamed) ::unlink(path.c_str());
+    }
+};
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const auto written = ::write(fd, data.data(), data.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string directoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+// The name mkostemp gives a temporary file for `base`: six letters or digits.
+bool isTemporaryName(std::string_view name, std::string_view base) {
+    if (name.size() != base.size() + 7 || !name.starts_with(base) || name[base.size()] != '.') return false;
+    for (const char c : name.substr(base.size() + 1)) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) return false;
+    }
+    return true;
+}
+
+bool renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // Some file systems (older NFS, many FUSE ones) cannot refuse inside a
+    // rename; a new hard link refuses an existing name everywhere.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    return ::unlink(from.c_str()) == 0;
+}
+
+}  // namespace
+
+std::string_view trim(std::string_view text, std::string_view characters) {
+    const auto first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(characters) - first + 1);
+}
+
+std::optional<SettingsValues> parseSettings(std::string_view text) {
+    SettingsValues values;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        const auto line = trim(text.substr(0, end), blanks);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.empty() || line.front() == '#') continue;
+        const auto equals = line.find('=');
+        if (equals == std::string_view::npos) return std::nullopt;
+        const auto key = trim(line.substr(0, equals), blanks);
+        const auto number = trim(line.substr(equals + 1), blanks);
+        if (!validKey(key) || number.empty()) return std::nullopt;
+        std::int64_t value = 0;
+        const auto [rest, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+        if (error != std::errc() || rest != number.data() + number.size()) return std::nullopt;
+        if (!values.emplace(std::string(key), value).second) return std::nullopt;
+    }
+    return values;
+}
+
+std::string formatSettings(const SettingsValues& values) {
+    std::string out = "# Dusk's settings. Each line is key=signed 64-bit integer.\n";
+    for (const auto& [key, value] : values) out += key + "=" + std::to_string(value) + "\n";
+    return out;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view contents) {
+    const std::string directory = directoryOf(path);
+    TemporaryName temporary{path + ".XXXXXX"};
+    FileDescriptor file(::mkostemp(temporary.path.data(), O_CLOEXEC));
+    if (file.get() < 0) {
+        temporary.renamed = true;  // nothing was created
+        return false;
+    }
+    if (::fchmod(file.get(), 0600) != 0 || !writeAll(file.get(), contents) || ::fsync(file.get()) != 0 ||
+        !file.close()) {
+        return false;
+    }
+    if (::rename(temporary.path.c_str(), path.c_str()) != 0) return false;
+    temporary.renamed = true;
+    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+    return true;
+}
+
+bool makeDirectories(const std::string& path) {
+    for (std::size_t slash = 1; slash != std::string::npos;) {
+        slash = path.find('/', slash + 1);
+        const std::string prefix = path.substr(0, slash);
+        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> readRegularFile(const std::string& path, std::string& problem, std::size_t limitMiB) {
+    problem.clear();
+    // Opening a device can have effects of its own, so look before opening.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) problem = std::strerror(errno);
+        return std::nullopt;
+    }
+    constexpr const char* notRegular = "not a regular file";
+    if (!S_ISREG(status.st_mode)) {
+        problem = notRegular;
+        return std::nullopt;
+    }
+    // Something else may take the name between the look and the open: the
+    // open must not wait for a FIFO's writer, and the look is made again.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) {
+        if (errno != ENOENT) problem = std::strerror(errno);
+        return std::nullopt;
+    }
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        problem = notRegular;
+        return std::nullopt;
+    }
+    // Read straight into place, with room for the file as it is now and one
+    // byte more to see it end; a file that grows meanwhile gets more room.
+    // Whatever the caller expects, anything over the limit is not it.
+    const std::size_t limit = limitMiB << 20;
+    std::string contents(std::min(static_cast<std::size_t>(status.st_size), limit) + 1, '\0');
+    std::size_t length = 0;
+    for (;;) {
+        if (length > limit) {
+            problem = "larger than " + std::to_string(limitMiB) + " MiB";
+            return std::nullopt;
+        }
+        if (length == contents.size()) contents.resize(std::min(2 * contents.size(), limit + 1));
+        const auto n = ::read(file.get(), contents.data() + length, contents.size() - length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            problem = std::strerror(errno);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        length += static_cast<std::size_t>(n);
+    }
+    contents.resize(length);
+    return contents;
+}
+
+std::optional<std::string> moveAside(const std::string& path, std::string_view stamp) {
+    const std::string first = path + ".corrupt-" + std::string(stamp);
+    for (int number = 1; number <= 1000; ++number) {
+        const std::string candidate = number == 1 ? first : first + "-" + std::to_string(number);
+        if (renameWithoutReplacing(path, candidate)) return candidate;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> removeUnfinishedSaves(const std::string& path) {
+    const std::string directory = directoryOf(path);
+    const std::string base = path.substr(path.rfind('/') + 1);
+    std::vector<std::string> removed;
+    const auto close = [](DIR* open) { ::closedir(open); };
+    const std::unique_ptr<DIR, decltype(close)> listing(::opendir(directory.c_str()), close);
+    if (!listing) return removed;
+    const int fd = ::dirfd(listing.get());
+    while (const dirent* entry = ::readdir(listing.get())) {
+        struct stat status {};
+        if (!isTemporaryName(entry->d_name, base) || ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode)) {
+            continue;
+        }
+        if (::unlinkat(fd, entry->d_name, 0) == 0) removed.push_back(directory + "/" + entry->d_name);
+    }
+    return removed;
+}
+
+}  // namespace dusk::backend

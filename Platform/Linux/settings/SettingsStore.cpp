@@ -1,0 +1,95 @@
+// Dusk's settings in the settings file, inside Qt's loop: the writes of one
+// turn of the loop are saved together on the next, a pending save runs as
+// the loop ends, and a save that fails is told to whoever listens.
+#include <QCoreApplication>
+#include <QPointer>
+#include <ctime>
+#include <string>
+#include <utility>
+
+#include "common/Installation.h"
+#include "common/Log.h"
+#include "platform/SettingsStore.h"
+#include "settings/StoredSettings.h"
+
+namespace dusk::backend {
+namespace {
+
+using SaveFailed = std::function<void(const std::string&, const std::string&)>;
+
+// Logged before the store exists, which makes the backend's log first and so
+// last to go: the store's destructor may still write to it.
+std::string settingsDirectory() {
+    std::string directory = configHome() + "/dusk";
+    logNotice("settings file: " + directory + "/settings.conf");
+    return directory;
+}
+
+std::string localTimeStamp() {
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%S", &local);
+    return stamp;
+}
+
+class Settings final : StoredSettings::Host {
+public:
+    Settings() : stored_(settingsDirectory(), *this, localTimeStamp()) {}
+
+    StoredSettings& stored() { return stored_; }
+    SaveFailed saveFailed_;
+
+private:
+    void later(std::function<void()> work) override {
+        QCoreApplication* application = QCoreApplication::instance();
+        if (application == nullptr) {
+            work();  // no loop to wait for
+            return;
+        }
+        // Every clean way out (Quit, SIGTERM, SIGINT, SIGHUP) ends the loop,
+        // maybe before a queued save has run: the save runs as it ends.
+        if (connectedTo_ != application) {
+            connectedTo_ = application;
+            QObject::connect(application, &QCoreApplication::aboutToQuit, application, [this] { stored_.flush(); });
+        }
+        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
+    }
+
+    void logError(std::string_view line) override { dusk::backend::logError(line); }
+
+    void saveFailed(const std::string& path, const std::string& reason) override {
+        if (saveFailed_) saveFailed_(path, reason);
+    }
+
+    QPointer<QCoreApplication> connectedTo_;
+    StoredSettings stored_;
+};
+
+Settings& settings() {
+    static Settings instance;
+    return instance;
+}
+
+}  // namespace
+}  // namespace dusk::backend
+
+namespace platform {
+
+std::optional<std::int64_t> SettingsStore::integer(std::string_view key) {
+    const auto& values = dusk::backend::settings().stored().values();
+    const auto found = values.find(key);
+    if (found == values.end()) return std::nullopt;
+    return found->second;
+}
+
+void SettingsStore::setInteger(std::string_view key, std::int64_t value) {
+    dusk::backend::settings().stored().set(key, value);
+}
+
+void SettingsStore::onSaveFailed(std::function<void(const std::string&, const std::string&)> failed) {
+    dusk::backend::settings().saveFailed_ = std::move(failed);
+}
+
+}  // namespace platform

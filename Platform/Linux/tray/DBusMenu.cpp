@@ -1,0 +1,272 @@
+#include "tray/DBusMenu.h"
+
+#include <QAction>
+#include <QDBusMetaType>
+#include <QGuiApplication>
+#include <QKeySequence>
+
+#include "tray/MenuModel.h"
+
+namespace dusk::backend {
+namespace {
+
+// Qt marks a mnemonic with "&" and doubles a literal one; dbusmenu marks it
+// with "_" and doubles a literal underscore.
+QString dbusMenuLabel(const QString& qtText) {
+    QString label;
+    label.reserve(qtText.size());
+    for (qsizetype i = 0; i < qtText.size(); ++i) {
+        const QChar character = qtText.at(i);
+        if (character == '_') {
+            label += QStringLiteral("__");
+        } else if (character == '&' && i + 1 < qtText.size()) {
+            ++i;
+            if (qtText.at(i) != '&') label += '_';
+            label += qtText.at(i);
+        } else {
+            label += character;
+        }
+    }
+    return label;
+}
+
+// "Ctrl+Q" as dbusmenu's list of key combinations: [["Control", "q"]].
+QList<QStringList> dbusMenuShortcut(const QKeySequence& sequence) {
+    QList<QStringList> combinations;
+    for (int i = 0; i < sequence.count(); ++i) {
+        const QKeyCombination combination = sequence[static_cast<uint>(i)];
+        QStringList keys;
+        const auto modifiers = combination.keyboardModifiers();
+        if (modifiers & Qt::ControlModifier) keys << QStringLiteral("Control");
+        if (modifiers & Qt::AltModifier) keys << QStringLiteral("Alt");
+        if (modifiers & Qt::ShiftModifier) keys << QStringLiteral("Shift");
+        if (modifiers & Qt::MetaModifier) keys << QStringLiteral("Super");
+        keys << QKeySequence(combination.key()).toString(QKeySequence::PortableText).toLower();
+        combinations << keys;
+    }
+    return combinations;
+}
+
+}  // namespace
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayout& layout) {
+    argument.beginStructure();
+    argument << layout.id << layout.properties;
+    argument.beginArray(qMetaTypeId<QDBusVariant>());
+    for (const auto& child : layout.children) argument << QDBusVariant(QVariant::fromValue(child));
+    argument.endArray();
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayout& layout) {
+    argument.beginStructure();
+    argument >> layout.id >> layout.properties;
+    argument.beginArray();
+    layout.children.clear();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        layout.children << qdbus_cast<DBusMenuLayout>(child.variant());
+    }
+    argument.endArray();
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties& item) {
+    argument.beginStructure();
+    argument << item.id << item.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item) {
+    argument.beginStructure();
+    argument >> item.id >> item.properties;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuRemovedProperties& item) {
+    argument.beginStructure();
+    argument << item.id << item.names;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuRemovedProperties& item) {
+    argument.beginStructure();
+    argument >> item.id >> item.names;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event) {
+    argument.beginStructure();
+    argument << event.id << event.eventId << event.data << event.timestamp;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event) {
+    argument.beginStructure();
+    argument >> event.id >> event.eventId >> event.data >> event.timestamp;
+    argument.endStructure();
+    return argument;
+}
+
+namespace {
+// Qt's D-Bus marshals the dbusmenu types once it knows them.
+void registerDBusMenuTypes() {
+    qDBusRegisterMetaType<DBusMenuLayout>();
+    qDBusRegisterMetaType<DBusMenuItemProperties>();
+    qDBusRegisterMetaType<DBusMenuItemPropertiesList>();
+    qDBusRegisterMetaType<DBusMenuRemovedProperties>();
+    qDBusRegisterMetaType<DBusMenuRemovedPropertiesList>();
+    qDBusRegisterMetaType<DBusMenuEvent>();
+    qDBusRegisterMetaType<DBusMenuEventList>();
+    qDBusRegisterMetaType<QList<QStringList>>();
+}
+}  // namespace
+
+DBusMenu::DBusMenu(MenuModel* menu) : menu_(menu) {
+    registerDBusMenuTypes();
+    // Titles and check marks change on the QActions; the host hears of each.
+    for (QAction* action : menu_->actions()) watch(action);
+    connect(menu_, &MenuModel::actionAdded, this, [this](QAction* action) {
+        watch(action);
+        // Items are numbered by position, so any change renumbers them.
+        emit LayoutUpdated(++revision_, 0);
+    });
+}
+
+DBusMenu::~DBusMenu() = default;
+
+QString DBusMenu::textDirection() const {
+    return QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("rtl") : QStringLiteral("ltr");
+}
+
+QAction* DBusMenu::action(int id) const {
+    if (!menu_ || id < 1) return nullptr;
+    const auto actions = menu_->actions();
+    return id <= actions.size() ? actions.at(id - 1) : nullptr;
+}
+
+QVariantMap DBusMenu::properties(const QAction& action, const QStringList& names) const {
+    QVariantMap all;
+    if (action.isSeparator()) {
+        all.insert(QStringLiteral("type"), QStringLiteral("separator"));
+    } else {
+        all.insert(QStringLiteral("label"), dbusMenuLabel(action.text()));
+        if (action.isCheckable()) {
+            all.insert(QStringLiteral("toggle-type"), QStringLiteral("checkmark"));
+            all.insert(QStringLiteral("toggle-state"), action.isChecked() ? 1 : 0);
+        }
+        if (!action.shortcut().isEmpty()) {
+            all.insert(QStringLiteral("shortcut"), QVariant::fromValue(dbusMenuShortcut(action.shortcut())));
+        }
+    }
+    // Defaults go unsaid, as the protocol asks.
+    if (!action.isEnabled()) all.insert(QStringLiteral("enabled"), false);
+    if (!action.isVisible()) all.insert(QStringLiteral("visible"), false);
+    if (names.isEmpty()) return all;
+    QVariantMap wanted;
+    for (const auto& name : names) {
+        if (all.contains(name)) wanted.insert(name, all.value(name));
+    }
+    return wanted;
+}
+
+uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, DBusMenuLayout& layout) {
+    layout = DBusMenuLayout{parentId, {}, {}};
+    // Dusk's menu is one level deep: only the root has children.
+    if (parentId == 0 && menu_) {
+        layout.properties.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
+        if (recursionDepth != 0) {
+            const auto actions = menu_->actions();
+            for (int id = 1; id <= actions.size(); ++id) {
+                layout.children << DBusMenuLayout{id, properties(*actions.at(id - 1), propertyNames), {}};
+            }
+        }
+    } else if (const QAction* item = action(parentId)) {
+        layout.properties = properties(*item, propertyNames);
+    }
+    return revision_;
+}
+
+DBusMenuItemPropertiesList DBusMenu::GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames) {
+    DBusMenuItemPropertiesList items;
+    for (const int id : ids) {
+        if (const QAction* item = action(id)) items << DBusMenuItemProperties{id, properties(*item, propertyNames)};
+    }
+    return items;
+}
+
+QDBusVariant DBusMenu::GetProperty(int id, const QString& name) {
+    const QAction* item = action(id);
+    return QDBusVariant(item ? properties(*item, {name}).value(name) : QVariant());
+}
+
+void DBusMenu::Event(int id, const QString& eventId, const QDBusVariant&, uint) {
+    if (eventId == QLatin1String("clicked")) {
+        activate(id);
+    } else if (eventId == QLatin1String("opened") && id == 0) {
+        // Some hosts say only that the menu opened, without asking first.
+        aboutToShow();
+    }
+}
+
+QList<int> DBusMenu::EventGroup(const DBusMenuEventList& events) {
+    QList<int> idErrors;
+    for (const auto& event : events) {
+        if (event.id != 0 && action(event.id) == nullptr) {
+            idErrors << event.id;
+            continue;
+        }
+        Event(event.id, event.eventId, event.data, event.timestamp);
+    }
+    return idErrors;
+}
+
+bool DBusMenu::AboutToShow(int id) {
+    if (id == 0) aboutToShow();
+    // Changes made while refreshing have already gone out as signals.
+    return false;
+}
+
+QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    for (const int id : ids) {
+        if (id == 0) {
+            aboutToShow();
+        } else if (action(id) == nullptr) {
+            idErrors << id;
+        }
+    }
+    return {};
+}
+
+void DBusMenu::aboutToShow() {
+    // The same signal the QMenu sends before it is drawn, so the menu's
+    // delegate refreshes it whichever way it is shown.
+    if (menu_) emit menu_->aboutToShow();
+}
+
+void DBusMenu::activate(int id) {
+    QAction* item = action(id);
+    if (item == nullptr || item->isSeparator() || !item->isEnabled()) return;
+    item->trigger();
+}
+
+void DBusMenu::watch(QAction* action) {
+    connect(action, &QAction::changed, this, [this, action] { announceChange(action); });
+}
+
+void DBusMenu::announceChange(QAction* action) {
+    if (!menu_) return;
+    const auto id = static_cast<int>(menu_->actions().indexOf(action)) + 1;
+    if (id < 1) return;
+    emit ItemsPropertiesUpdated({DBusMenuItemProperties{id, properties(*action, {})}}, {});
+}
+
+}  // namespace dusk::backend

@@ -1,0 +1,90 @@
+#include "tray/TrayNotice.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QFile>
+#include <QStringList>
+#include <QVariantMap>
+#include <string>
+
+#include "common/Installation.h"
+#include "common/Log.h"
+#include "settings/SettingsFile.h"
+
+namespace dusk::backend {
+namespace {
+
+const QString notifications = QStringLiteral("org.freedesktop.Notifications");
+const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications");
+
+const char* const logLine =
+    "no system tray here (no StatusNotifierWatcher on the session bus, no XEmbed tray on the X display): Dusk runs "
+    "without an icon, and its shortcut still switches between Light and Dark. On GNOME, the AppIndicator extension "
+    "(gnome-shell-extension-appindicator) gives Dusk its icon; Dusk shows it as soon as a tray appears. To quit "
+    "Dusk without its menu: pkill -x dusk";
+
+// The desktops already told, one name a line, beside Dusk's other state.
+QString toldFile() { return QString::fromStdString(stateHome()) + QStringLiteral("/dusk/no-tray-notified"); }
+
+QString desktopName() {
+    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    return desktop.isEmpty() ? QStringLiteral("unnamed desktop") : desktop;
+}
+
+bool alreadyTold() {
+    // Read the way the settings file is: never a FIFO or a device, which
+    // could block the loop or pour out data for ever.
+    std::string problem;
+    const auto told = readRegularFile(toldFile().toStdString(), problem);
+    return told && QString::fromStdString(*told).split('\n').contains(desktopName());
+}
+
+void rememberTold() {
+    const QString path = toldFile();
+    makeDirectories(path.section('/', 0, -2).toStdString());
+    QFile file(path);
+    if (file.open(QIODevice::Append | QIODevice::Text)) file.write((desktopName() + '\n').toUtf8());
+}
+
+}  // namespace
+
+void TrayNotice::tell() {
+    logNotice(logLine);
+    if (alreadyTold()) return;
+    auto call =
+        QDBusMessage::createMethodCall(notifications, notificationsPath, notifications, QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("app.dusk.Dusk")}};
+    call << QStringLiteral("Dusk") << uint{0} << QStringLiteral("dusk-moon-symbolic")
+         << QStringLiteral("Dusk is running without a tray icon")
+         << QStringLiteral(
+                "This desktop has no system tray, so Dusk cannot show its icon and menu. Its keyboard shortcut "
+                "still switches between Light and Dark.\n"
+                "On GNOME, install the AppIndicator extension (gnome-shell-extension-appindicator); Dusk's icon "
+                "appears as soon as there is a tray.\n"
+                "To quit Dusk without its menu, run: pkill -x dusk")
+         << QStringList{} << hints << -1;
+    // No notification server is no error: the log line has said it.
+    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        const QDBusPendingReply<uint> reply = *finished;
+        finished->deleteLater();
+        if (reply.isError()) return;
+        rememberTold();
+        notification_ = reply.value();
+        if (withdrawn_) withdraw();
+    });
+}
+
+void TrayNotice::withdraw() {
+    withdrawn_ = true;
+    if (notification_ == 0) return;
+    auto call = QDBusMessage::createMethodCall(notifications, notificationsPath, notifications,
+                                               QStringLiteral("CloseNotification"));
+    call << notification_;
+    QDBusConnection::sessionBus().asyncCall(call);
+    notification_ = 0;
+}
+
+}  // namespace dusk::backend
