@@ -59,17 +59,17 @@ TEST(KeyNames, AKeyPressReadsBackAsTheCodeItWasGrabbedAt) {
     std::set<std::uint32_t> codes;
     for (const auto& [code, keycode] : keyTable()) codes.insert(code);
     for (const auto code : codes) {
-        const auto keycodes = xKeycodesForKey(code);
+        const auto keycodes = xKeycodesForVirtualKey(code);
         ASSERT_FALSE(keycodes.empty()) << code;
-        EXPECT_EQ(xKeycodeForKey(code), keycodes.front());
-        for (const auto keycode : keycodes) EXPECT_EQ(macKeyCodeForXKeycode(keycode), code) << "X keycode " << +keycode;
+        EXPECT_EQ(xKeycodeForVirtualKey(code), keycodes.front());
+        for (const auto keycode : keycodes) EXPECT_EQ(virtualKeyForXKeycode(keycode), code) << "X keycode " << +keycode;
     }
     // Print, Scroll Lock and Pause are F13, F14 and F15 on a Mac.
-    EXPECT_EQ(macKeyCodeForXKeycode(107), 105U);
-    EXPECT_EQ(macKeyCodeForXKeycode(78), 107U);
-    EXPECT_EQ(macKeyCodeForXKeycode(127), 113U);
+    EXPECT_EQ(virtualKeyForXKeycode(107), 105U);
+    EXPECT_EQ(virtualKeyForXKeycode(78), 107U);
+    EXPECT_EQ(virtualKeyForXKeycode(127), 113U);
     // Menu has no Mac code.
-    EXPECT_EQ(macKeyCodeForXKeycode(135), std::nullopt);
+    EXPECT_EQ(virtualKeyForXKeycode(135), std::nullopt);
 }
 
 }  // namespace

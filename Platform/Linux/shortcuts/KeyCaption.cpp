@@ -49,20 +49,20 @@ QString levelText(const Keymap& keymap, xkb_keycode_t keycode, xkb_level_index_t
     return count > 0 ? keysymText(keysyms[0]) : QString();
 }
 
-bool isKeypadKey(std::uint32_t macKeyCode) {
-    return macKeyCode == 65 || macKeyCode == 67 || macKeyCode == 69 || macKeyCode == 75 || macKeyCode == 78 ||
-           macKeyCode == 81 || (macKeyCode >= 82 && macKeyCode <= 92 && macKeyCode != 90);
+bool isKeypadKey(std::uint32_t virtualKey) {
+    return virtualKey == 65 || virtualKey == 67 || virtualKey == 69 || virtualKey == 75 || virtualKey == 78 ||
+           virtualKey == 81 || (virtualKey >= 82 && virtualKey <= 92 && virtualKey != 90);
 }
 
 }  // namespace
 
-std::optional<std::string> keyCaption(const Keymap& keymap, std::uint32_t macKeyCode) {
-    const auto keycode = xKeycodeForKey(macKeyCode);
+std::optional<std::string> keyCaption(const Keymap& keymap, std::uint32_t virtualKey) {
+    const auto keycode = xKeycodeForVirtualKey(virtualKey);
     if (!keycode) return std::nullopt;
     QString text = levelText(keymap, *keycode, 0);
     // The keypad's first level is its navigation role (KP_Insert) while Num
     // Lock is off; it is named by the digit printed on it.
-    if (text.isEmpty() && isKeypadKey(macKeyCode)) text = levelText(keymap, *keycode, 1);
+    if (text.isEmpty() && isKeypadKey(virtualKey)) text = levelText(keymap, *keycode, 1);
     if (text.isEmpty()) return std::nullopt;
     // Qt applies Unicode's full case mapping: "ß" becomes "SS".
     return text.toUpper().toStdString();

@@ -7,7 +7,7 @@ namespace {
 
 constexpr std::uint8_t x(int evdev) { return static_cast<std::uint8_t>(evdev + 8); }
 
-// Mac key code, then the evdev code of the key in the same place on an
+// Virtual key code, then the evdev code of the key in the same place on an
 // ANSI or ISO keyboard. A key a Mac has no code for (Menu,
 // Henkan, Zenkaku/Hankaku) is not listed: Dusk could neither name nor store
 // it.
@@ -151,22 +151,22 @@ constexpr auto table = std::to_array<std::pair<std::uint16_t, std::uint8_t>>({
 
 }  // namespace
 
-std::vector<std::uint8_t> xKeycodesForKey(std::uint32_t macKeyCode) {
+std::vector<std::uint8_t> xKeycodesForVirtualKey(std::uint32_t virtualKey) {
     std::vector<std::uint8_t> codes;
     for (const auto& [key, code] : table) {
-        if (key == macKeyCode) codes.push_back(code);
+        if (key == virtualKey) codes.push_back(code);
     }
     return codes;
 }
 
-std::optional<std::uint8_t> xKeycodeForKey(std::uint32_t macKeyCode) {
+std::optional<std::uint8_t> xKeycodeForVirtualKey(std::uint32_t virtualKey) {
     for (const auto& [key, code] : table) {
-        if (key == macKeyCode) return code;
+        if (key == virtualKey) return code;
     }
     return std::nullopt;
 }
 
-std::optional<std::uint16_t> macKeyCodeForXKeycode(std::uint32_t xKeycode) {
+std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode) {
     for (const auto& [key, code] : table) {
         if (code == xKeycode) return key;
     }

@@ -1,5 +1,5 @@
 // The key codes Dusk stores (the Mac's virtual key codes, which number a
-// key's place on the keyboard) and the X keycodes of a PC keyboard under
+// key's place on the keyboard, whatever it types) and the X keycodes of a PC keyboard under
 // evdev, in one table read both ways.
 #pragma once
 
@@ -12,17 +12,17 @@
 namespace dusk::backend {
 
 // X keycode = evdev code + 8, the convention of xf86-input-evdev, libinput
-// and every Wayland compositor's keymap. A Mac key code may sit at several X
+// and every Wayland compositor's keymap. A virtual key may sit at several X
 // keycodes (F13 is also where a PC keyboard has Print); the first is the
 // key's own, where its name is read.
-std::vector<std::uint8_t> xKeycodesForKey(std::uint32_t macKeyCode);
-std::optional<std::uint8_t> xKeycodeForKey(std::uint32_t macKeyCode);
+std::vector<std::uint8_t> xKeycodesForVirtualKey(std::uint32_t virtualKey);
+std::optional<std::uint8_t> xKeycodeForVirtualKey(std::uint32_t virtualKey);
 // What a key event's keycode (QKeyEvent::nativeScanCode on X11 and Wayland
 // alike) stands for in Dusk's numbering; none for a key a Mac has no code
-// for.
-std::optional<std::uint16_t> macKeyCodeForXKeycode(std::uint32_t xKeycode);
+// for (Menu, Henkan).
+std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode);
 
-// Every pair the table knows: (Mac key code, X keycode).
+// Every pair the table knows: (virtual key, X keycode).
 std::span<const std::pair<std::uint16_t, std::uint8_t>> keyTable();
 
 }  // namespace dusk::backend

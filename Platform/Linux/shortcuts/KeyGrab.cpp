@@ -62,9 +62,9 @@ struct Mapping {
 };
 
 // The X keycodes of the key that this server's keyboard has.
-std::vector<std::uint8_t> keycodesOn(const XDisplay& display, std::uint32_t macKeyCode) {
+std::vector<std::uint8_t> keycodesOn(const XDisplay& display, std::uint32_t virtualKey) {
     const xcb_setup_t* setup = xcb_get_setup(display.connection());
-    auto keycodes = xKeycodesForKey(macKeyCode);
+    auto keycodes = xKeycodesForVirtualKey(virtualKey);
     std::erase_if(keycodes, [setup](auto code) { return code < setup->min_keycode || code > setup->max_keycode; });
     return keycodes;
 }

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "shortcuts/Handles.h"
+#include "shortcuts/Xkb.h"
 
 namespace dusk::backend {
 
@@ -21,10 +21,10 @@ struct Keymap {
 // where xkbcommon cannot compile one.
 std::optional<Keymap> currentKeymap();
 
-// What the key with this Mac key code types at the first level of the
+// What the key of this virtual key code types at the first level of the
 // keymap's group, in upper case by the full Unicode mapping ("ß" gives
 // "SS"): keypad keys by their digit, dead keys by their accent. None where
 // the keymap has no such key or it types nothing.
-std::optional<std::string> keyCaption(const Keymap& keymap, std::uint32_t macKeyCode);
+std::optional<std::string> keyCaption(const Keymap& keymap, std::uint32_t virtualKey);
 
 }  // namespace dusk::backend

@@ -71,15 +71,15 @@ std::optional<std::uint32_t> keyTyping(xkb_keysym_t wanted, const Keymap& keymap
     xkb_keymap* const map = keymap.keymap.get();
     std::optional<std::uint32_t> shifted;
     for (xkb_keycode_t keycode = xkb_keymap_min_keycode(map); keycode <= xkb_keymap_max_keycode(map); ++keycode) {
-        const auto macKeyCode = macKeyCodeForXKeycode(keycode);
-        if (!macKeyCode) continue;
+        const auto virtualKey = virtualKeyForXKeycode(keycode);
+        if (!virtualKey) continue;
         const auto levels = xkb_keymap_num_levels_for_key(map, keycode, keymap.group);
         for (xkb_level_index_t level = 0; level < levels; ++level) {
             const xkb_keysym_t* keysyms = nullptr;
             const int count = xkb_keymap_key_get_syms_by_level(map, keycode, keymap.group, level, &keysyms);
             if (count < 1 || xkb_keysym_to_lower(keysyms[0]) != wanted) continue;
-            if (level == 0) return *macKeyCode;
-            if (!shifted) shifted = *macKeyCode;
+            if (level == 0) return *virtualKey;
+            if (!shifted) shifted = *virtualKey;
         }
     }
     return shifted;
@@ -94,7 +94,7 @@ std::string_view trimmed(std::string_view token) {
 }  // namespace
 
 std::optional<std::string> preferredTrigger(const platform::Shortcut& shortcut, const Keymap& keymap) {
-    const auto keycode = xKeycodeForKey(shortcut.keyCode);
+    const auto keycode = xKeycodeForVirtualKey(shortcut.keyCode);
     if (!keycode) return std::nullopt;
     const xkb_keysym_t* keysyms = nullptr;
     if (xkb_keymap_key_get_syms_by_level(keymap.keymap.get(), *keycode, keymap.group, 0, &keysyms) < 1) {

@@ -15,7 +15,7 @@
 #include <memory>
 #include <utility>
 
-#include "shortcuts/Handles.h"
+#include "common/Xcb.h"
 
 class QSocketNotifier;
 
