@@ -1,49 +1,15 @@
 #include "shortcuts/PortalOffer.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QPointer>
-#include <QTimer>
 #include <utility>
 
 #include "common/Log.h"
+#include "shortcuts/PortalCalls.h"
 
 namespace dusk::backend {
-
-namespace portal {
-
-const char* const service = "org.freedesktop.portal.Desktop";
-const char* const path = "/org/freedesktop/portal/desktop";
-const char* const shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
-
-std::string seconds(std::chrono::seconds duration) { return std::to_string(duration.count()) + " s"; }
-
-bool unanswered(const QDBusMessage& reply) { return QDBusError(reply).type() == QDBusError::NoReply; }
-
-std::string errorText(const QDBusMessage& reply) {
-    return (reply.errorName() + QStringLiteral(": ") + reply.errorMessage()).toStdString();
-}
-
-void call(QObject* context, const QDBusMessage& message, std::chrono::milliseconds timeout,
-          std::function<void(const QDBusMessage& reply)> answered) {
-    const QDBusPendingCall pending =
-        QDBusConnection::sessionBus().asyncCall(message, static_cast<int>(timeout.count()));
-    // Without a bus the error is there at once, and a watcher never says so.
-    if (pending.isFinished()) {
-        QTimer::singleShot(0, context, [reply = pending.reply(), answered = std::move(answered)] { answered(reply); });
-        return;
-    }
-    auto* watcher = new QDBusPendingCallWatcher(pending, context);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, answered = std::move(answered)] {
-        watcher->deleteLater();
-        answered(watcher->reply());
-    });
-}
-
-}  // namespace portal
 
 PortalOffer& PortalOffer::shared() {
     static QPointer<PortalOffer> offer;
@@ -77,7 +43,7 @@ void PortalOffer::whenKnown(std::function<void(const std::optional<std::string>&
         if (portal::unanswered(reply)) {
             logNotice("the portal has not answered Register within " + portal::seconds(deadline) +
                       "; going on without registering Dusk as " + applicationId);
-        } else if (reply.type() == QDBusMessage::ErrorMessage && error != QDBusError::UnknownMethod &&
+        } else if (portal::isError(reply) && error != QDBusError::UnknownMethod &&
                    error != QDBusError::UnknownInterface && error != QDBusError::UnknownObject &&
                    error != QDBusError::ServiceUnknown && error != QDBusError::Disconnected) {
             logNotice(std::string("the portal did not register Dusk as ") + applicationId + ": " +
@@ -97,7 +63,7 @@ void PortalOffer::askForVersion() {
         if (portal::unanswered(reply)) {
             whyNot = "this session's portal offers no global shortcuts (it did not answer within " +
                      portal::seconds(deadline) + ")";
-        } else if (reply.type() == QDBusMessage::ErrorMessage) {
+        } else if (portal::isError(reply)) {
             whyNot = "this session's portal offers no global shortcuts (" + portal::errorText(reply) + ")";
         } else {
             offered_ = true;

@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-class QDBusMessage;
-
 namespace dusk::backend {
 
 class PortalOffer final : public QObject {
@@ -37,19 +35,5 @@ private:
     bool offered_ = false, asking_ = false, registered_ = false;
     std::vector<std::function<void(const std::optional<std::string>&)>> waiting_;
 };
-
-// The portal's D-Bus conversation, shared with the shortcuts' own.
-namespace portal {
-extern const char* const service;
-extern const char* const path;
-extern const char* const shortcutsInterface;
-std::string seconds(std::chrono::seconds duration);
-bool unanswered(const QDBusMessage& reply);
-std::string errorText(const QDBusMessage& reply);
-// Calls a method without waiting; `answered` gets the reply or the error,
-// NoReply once the timeout has passed.
-void call(QObject* context, const QDBusMessage& message, std::chrono::milliseconds timeout,
-          std::function<void(const QDBusMessage& reply)> answered);
-}  // namespace portal
 
 }  // namespace dusk::backend

@@ -1,9 +1,7 @@
 #include "shortcuts/ShortcutsPortal.h"
 
 #include <QCoreApplication>
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QPointer>
 #include <QTimer>
@@ -12,41 +10,11 @@
 
 #include "common/Log.h"
 #include "shortcuts/BindStatus.h"
-#include "shortcuts/PortalOffer.h"
+#include "shortcuts/PortalCalls.h"
 #include "shortcuts/ShortcutTrigger.h"
 
 namespace dusk::backend {
 namespace {
-
-// One entry of the portal's a(sa{sv}) lists of shortcuts.
-struct PortalShortcut {
-    QString id;
-    QVariantMap properties;
-};
-
-}  // namespace
-}  // namespace dusk::backend
-
-Q_DECLARE_METATYPE(dusk::backend::PortalShortcut)
-
-namespace dusk::backend {
-namespace {
-
-using PortalShortcuts = QList<PortalShortcut>;
-
-QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut& shortcut) {
-    argument.beginStructure();
-    argument << shortcut.id << shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& shortcut) {
-    argument.beginStructure();
-    argument >> shortcut.id >> shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
 
 const QString service = QString::fromLatin1(portal::service);
 const QString portalPath = QString::fromLatin1(portal::path);
@@ -61,16 +29,23 @@ const QString sessionToken = QStringLiteral("dusk");
 
 QDBusConnection bus() { return QDBusConnection::sessionBus(); }
 
-bool isError(const QDBusMessage& reply) { return reply.type() == QDBusMessage::ErrorMessage; }
-
 // Dusk's shortcut in a list of them: none when the list does not hold it,
 // else the text the desktop shows for its keys (empty for none).
 std::optional<QString> triggerIn(const QVariant& list) {
     for (const auto& shortcut : qdbus_cast<PortalShortcuts>(list)) {
-        if (shortcut.id == shortcutId)
+        if (shortcut.id == shortcutId) {
             return shortcut.properties.value(QStringLiteral("trigger_description")).toString();
+        }
     }
     return std::nullopt;
+}
+
+// Sent as a string by the interface's word, as an object path by some
+// portals.
+QString sessionHandleIn(const QVariantMap& results) {
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    return handle.metaType() == QMetaType::fromType<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
+                                                                         : handle.toString();
 }
 
 }  // namespace
@@ -78,7 +53,7 @@ std::optional<QString> triggerIn(const QVariant& list) {
 struct ShortcutsPortal::Binding {
     QString trigger;
     platform::GlobalShortcut::Done done;
-    QString session;
+    QString token, session;
     // Unbound, or replaced by a later bind.
     bool abandoned = false;
     // The desktop has answered the bind, and its keys are Dusk's shortcut.
@@ -95,8 +70,7 @@ ShortcutsPortal& ShortcutsPortal::shared() {
 }
 
 ShortcutsPortal::ShortcutsPortal(QObject* parent) : QObject(parent) {
-    qDBusRegisterMetaType<PortalShortcut>();
-    qDBusRegisterMetaType<PortalShortcuts>();
+    portal::registerTypes();
     // Every session's signals come this way; the session they name tells
     // whose they are. Deactivated (the keys let go) means nothing to a toggle.
     bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
@@ -119,17 +93,10 @@ void ShortcutsPortal::bind(const platform::Shortcut& shortcut, platform::GlobalS
         done({"BindShortcuts", bindStatus::noSuchKey, std::nullopt, "The keyboard layout has no such key."});
         return;
     }
-    auto binding = std::make_shared<Binding>();
-    binding->trigger = QString::fromStdString(*trigger);
-    binding->done = std::move(done);
-    current_ = binding;
-    if (closing_ == 0) {
-        createSession(binding);
-        return;
-    }
-    afterClosing_ = [this, binding] {
-        if (!binding->abandoned) createSession(binding);
-    };
+    current_ = std::make_shared<Binding>();
+    current_->trigger = QString::fromStdString(*trigger);
+    current_->done = std::move(done);
+    createSessionWhenFree(current_);
 }
 
 void ShortcutsPortal::unbind() {
@@ -137,11 +104,38 @@ void ShortcutsPortal::unbind() {
     const auto binding = std::exchange(current_, nullptr);
     binding->abandoned = true;
     // A session still being made is closed once the desktop has made it.
-    if (!binding->session.isEmpty()) close(binding->session);
+    if (!binding->session.isEmpty()) close(binding->session, binding->token);
+}
+
+// A new session has the token of the one before, which must be gone first;
+// one that is not gone by the deadline is left to stand under its token.
+void ShortcutsPortal::createSessionWhenFree(const std::shared_ptr<Binding>& binding) {
+    if (!tokensInUse_.contains(sessionToken)) {
+        createSession(binding, sessionToken);
+        return;
+    }
+    waitingForToken_ = binding;
+    QTimer::singleShot(answerDeadline, this, [this, binding] {
+        if (waitingForToken_ != binding) return;
+        waitingForToken_.reset();
+        QString token;
+        for (int next = 2; token.isEmpty() || tokensInUse_.contains(token); ++next) {
+            token = sessionToken + QString::number(next);
+        }
+        if (!binding->abandoned) createSession(binding, token);
+    });
+}
+
+void ShortcutsPortal::settled(const QString& token) {
+    tokensInUse_.erase(token);
+    if (token != sessionToken || !waitingForToken_) return;
+    const auto binding = std::exchange(waitingForToken_, nullptr);
+    if (!binding->abandoned) createSession(binding, token);
 }
 
 void ShortcutsPortal::request(const std::shared_ptr<Binding>& binding, const QString& method, QVariantList arguments,
-                              QVariantMap options, std::chrono::seconds deadline, Answered answered) {
+                              QVariantMap options, std::chrono::seconds deadline, Answered answered,
+                              Refused refused) {
     const QString token = QStringLiteral("dusk_%1").arg(++requests_);
     const QString sender = bus().baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
     const QString path = portalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
@@ -166,15 +160,11 @@ void ShortcutsPortal::request(const std::shared_ptr<Binding>& binding, const QSt
     // The deadline above is Dusk's; the call itself waits as long as the
     // desktop takes.
     portal::call(this, message, std::chrono::milliseconds(std::numeric_limits<int>::max()),
-                 [this, binding, path, method](const QDBusMessage& reply) {
-                     if (isError(reply)) {
+                 [this, binding, path, refused = std::move(refused)](const QDBusMessage& reply) {
+                     if (portal::isError(reply)) {
                          ++binding->step;
                          stopListening(path);
-                         if (!binding->abandoned) {
-                             fail(binding, bindStatus::callFailed,
-                                  method.toStdString() + " failed: " + portal::errorText(reply),
-                                  "The desktop refused Dusk's request: " + reply.errorMessage().toStdString());
-                         }
+                         refused(reply);
                          return;
                      }
                      // Portals older than the handle token chose the path
@@ -208,33 +198,37 @@ void ShortcutsPortal::responded(const QDBusMessage& response) {
     answered(code, qdbus_cast<QVariantMap>(arguments.value(1)));
 }
 
-void ShortcutsPortal::createSession(const std::shared_ptr<Binding>& binding) {
-    // A session whose Close went unanswered may still stand under the token.
-    const QString token = unclosed_ == 0 ? sessionToken : sessionToken + QString::number(unclosed_ + 1);
-    const QVariantMap options{{QStringLiteral("session_handle_token"), token}};
-    request(binding, QStringLiteral("CreateSession"), {}, options, answerDeadline,
-            [this, binding](std::uint32_t code, const QVariantMap& results) {
-                // Sent as a string by the interface's word, as an object
-                // path by some portals.
-                const QVariant handle = results.value(QStringLiteral("session_handle"));
-                const QString session = handle.metaType() == QMetaType::fromType<QDBusObjectPath>()
-                                            ? handle.value<QDBusObjectPath>().path()
-                                            : handle.toString();
-                if (binding->abandoned) {
-                    if (code == 0 && !session.isEmpty()) close(session);
-                    return;
-                }
-                if (code != 0 || session.isEmpty()) {
-                    fail(binding, code == 0 ? bindStatus::callFailed : static_cast<std::int32_t>(code),
-                         code == 1 ? "the desktop cancelled a shortcuts session"
-                                   : "the desktop refused a shortcuts session");
-                    return;
-                }
-                binding->session = session;
-                bus().connect(service, session, sessionInterface, QStringLiteral("Closed"), this,
-                              SLOT(sessionClosed(QDBusMessage)));
-                bindShortcuts(binding);
-            });
+void ShortcutsPortal::createSession(const std::shared_ptr<Binding>& binding, const QString& token) {
+    binding->token = token;
+    tokensInUse_.insert(token);
+    const auto refused = [this, binding](const QDBusMessage& error) {
+        settled(binding->token);
+        if (!binding->abandoned) {
+            fail(binding, bindStatus::callFailed, "CreateSession failed: " + portal::errorText(error),
+                 "The desktop refused Dusk's request: " + error.errorMessage().toStdString());
+        }
+    };
+    request(
+        binding, QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), token}}, answerDeadline,
+        [this, binding](std::uint32_t code, const QVariantMap& results) {
+            const QString session = sessionHandleIn(results);
+            if (code != 0 || session.isEmpty()) {
+                settled(binding->token);
+                if (binding->abandoned) return;
+                fail(binding, code == 0 ? bindStatus::callFailed : static_cast<std::int32_t>(code),
+                     code == 1 ? "the desktop cancelled a shortcuts session" : "the desktop refused a shortcuts session");
+                return;
+            }
+            if (binding->abandoned) {
+                close(session, binding->token);
+                return;
+            }
+            binding->session = session;
+            bus().connect(service, session, sessionInterface, QStringLiteral("Closed"), this,
+                          SLOT(sessionClosed(QDBusMessage)));
+            bindShortcuts(binding);
+        },
+        refused);
 }
 
 void ShortcutsPortal::bindShortcuts(const std::shared_ptr<Binding>& binding) {
@@ -242,19 +236,26 @@ void ShortcutsPortal::bindShortcuts(const std::shared_ptr<Binding>& binding) {
                                      {{QStringLiteral("description"), shortcutDescription},
                                       {QStringLiteral("preferred_trigger"), binding->trigger}}}};
     // No parent window: the desktop's dialog, if any, stands alone.
-    request(binding, QStringLiteral("BindShortcuts"),
-            {QVariant::fromValue(QDBusObjectPath(binding->session)), QVariant::fromValue(shortcuts), QString()}, {},
-            bindDeadline, [this, binding](std::uint32_t code, const QVariantMap& results) {
-                if (binding->abandoned) return;
-                binding->answered = true;
-                if (code != 0) {
-                    fail(binding, static_cast<std::int32_t>(code),
-                         code == 1 ? "the desktop cancelled the shortcut" : "the desktop refused the shortcut",
-                         code == 1 ? "The shortcut was cancelled in the desktop's dialog." : "");
-                    return;
-                }
-                bound(binding, triggerIn(results.value(QStringLiteral("shortcuts"))).value_or(QString()));
-            });
+    request(
+        binding, QStringLiteral("BindShortcuts"),
+        {QVariant::fromValue(QDBusObjectPath(binding->session)), QVariant::fromValue(shortcuts), QString()}, {},
+        bindDeadline,
+        [this, binding](std::uint32_t code, const QVariantMap& results) {
+            if (binding->abandoned) return;
+            binding->answered = true;
+            if (code != 0) {
+                fail(binding, static_cast<std::int32_t>(code),
+                     code == 1 ? "the desktop cancelled the shortcut" : "the desktop refused the shortcut",
+                     code == 1 ? "The shortcut was cancelled in the desktop's dialog." : "");
+                return;
+            }
+            bound(binding, triggerIn(results.value(QStringLiteral("shortcuts"))).value_or(QString()));
+        },
+        [this, binding](const QDBusMessage& error) {
+            if (binding->abandoned) return;
+            fail(binding, bindStatus::callFailed, "BindShortcuts failed: " + portal::errorText(error),
+                 "The desktop refused Dusk's request: " + error.errorMessage().toStdString());
+        });
 }
 
 void ShortcutsPortal::bound(const std::shared_ptr<Binding>& binding, const QString& trigger) {
@@ -276,7 +277,7 @@ void ShortcutsPortal::fail(const std::shared_ptr<Binding>& binding, std::int32_t
                            const std::string& reason) {
     if (!problem.empty()) logError("the global shortcut is not bound: " + problem);
     // Nothing stays bound behind a failure.
-    if (!binding->session.isEmpty()) close(std::exchange(binding->session, {}));
+    if (!binding->session.isEmpty()) close(std::exchange(binding->session, {}), binding->token);
     binding->live = false;
     report(binding, {"BindShortcuts", status, std::nullopt, reason});
 }
@@ -290,20 +291,21 @@ void ShortcutsPortal::report(const std::shared_ptr<Binding>& binding, const plat
     }
 }
 
-void ShortcutsPortal::close(const QString& session) {
+void ShortcutsPortal::close(const QString& session, const QString& token) {
     bus().disconnect(service, session, sessionInterface, QStringLiteral("Closed"), this,
                      SLOT(sessionClosed(QDBusMessage)));
-    ++closing_;
     portal::call(this, QDBusMessage::createMethodCall(service, session, sessionInterface, QStringLiteral("Close")),
-                 answerDeadline, [this](const QDBusMessage& reply) {
+                 answerDeadline, [this, token](const QDBusMessage& reply) {
                      if (portal::unanswered(reply)) {
-                         ++unclosed_;
+                         // The session may stand yet, its token with it.
                          logNotice("the desktop has not answered Close of Dusk's shortcuts session within " +
                                    portal::seconds(answerDeadline));
-                     } else if (isError(reply)) {
+                         return;
+                     }
+                     if (portal::isError(reply)) {
                          logNotice("the desktop did not close Dusk's shortcuts session: " + portal::errorText(reply));
                      }
-                     if (--closing_ == 0 && afterClosing_) std::exchange(afterClosing_, {})();
+                     settled(token);
                  });
 }
 
@@ -316,8 +318,9 @@ bool ShortcutsPortal::isCurrent(const QString& session) const {
 std::optional<platform::Shortcut> ShortcutsPortal::keysOf(const QString& trigger) const {
     const auto keymap = currentKeymap();
     auto keys = keymap ? readTrigger(trigger.toStdString(), *keymap) : std::nullopt;
-    if (!keys)
+    if (!keys) {
         logError("the desktop bound the global shortcut to \"" + trigger.toStdString() + "\", keys Dusk cannot name");
+    }
     return keys;
 }
 
@@ -340,8 +343,11 @@ void ShortcutsPortal::shortcutsChanged(const QDBusMessage& signal) {
 void ShortcutsPortal::sessionClosed(const QDBusMessage& signal) {
     if (!isCurrent(signal.path())) return;
     logNotice("the desktop closed Dusk's shortcuts session");
+    bus().disconnect(service, signal.path(), sessionInterface, QStringLiteral("Closed"), this,
+                     SLOT(sessionClosed(QDBusMessage)));
     current_->session.clear();
     current_->live = false;
+    settled(current_->token);
     if (onRebound) onRebound(std::nullopt);
 }
 

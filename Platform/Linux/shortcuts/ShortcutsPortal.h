@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/GlobalShortcut.h"
@@ -52,20 +53,23 @@ private Q_SLOTS:
 private:
     struct Binding;
     using Answered = std::function<void(std::uint32_t code, const QVariantMap& results)>;
+    using Refused = std::function<void(const QDBusMessage& error)>;
 
     explicit ShortcutsPortal(QObject* parent);
     void request(const std::shared_ptr<Binding>& binding, const QString& method, QVariantList arguments,
-                 QVariantMap options, std::chrono::seconds deadline, Answered answered);
+                 QVariantMap options, std::chrono::seconds deadline, Answered answered, Refused refused);
     void listenForResponse(const QString& path, Answered answered);
     void stopListening(const QString& path);
-    void createSession(const std::shared_ptr<Binding>& binding);
+    void createSessionWhenFree(const std::shared_ptr<Binding>& binding);
+    void createSession(const std::shared_ptr<Binding>& binding, const QString& token);
     void bindShortcuts(const std::shared_ptr<Binding>& binding);
     void bound(const std::shared_ptr<Binding>& binding, const QString& trigger);
     // Logs the problem, where it was not logged already.
     void fail(const std::shared_ptr<Binding>& binding, std::int32_t status, const std::string& problem,
               const std::string& reason = {});
     void report(const std::shared_ptr<Binding>& binding, const platform::BindOutcome& outcome);
-    void close(const QString& session);
+    void close(const QString& session, const QString& token);
+    void settled(const QString& token);
     // The keys of a trigger the desktop shows; logs those Dusk cannot name.
     std::optional<platform::Shortcut> keysOf(const QString& trigger) const;
     bool isCurrent(const QString& session) const;
@@ -74,11 +78,10 @@ private:
     // Requests awaiting their Response, by object path.
     std::map<QString, Answered> responses_;
     unsigned requests_ = 0;
-    // A session is made only once the earlier one is closed: both have the
-    // same handle.
-    unsigned closing_ = 0;
-    std::function<void()> afterClosing_;
-    unsigned unclosed_ = 0;
+    // Session tokens whose session may stand: asked for, and not yet
+    // refused or closed. A bind waits for Dusk's own token to be free.
+    std::set<QString> tokensInUse_;
+    std::shared_ptr<Binding> waitingForToken_;
 };
 
 }  // namespace dusk::backend
