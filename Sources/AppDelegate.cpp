@@ -185,7 +185,11 @@ void AppDelegate::windowWillClose() {
     // The window is still closing: it and its recorder go once it is done.
     platform::Session::post([window = std::move(recorderWindow),
                              view = std::shared_ptr<HotKeyRecorderView>(std::move(recorderView))] {});
-    applyHotKey(Settings::hotKey(), false);
+    // A recording whose bind the desktop has yet to answer keeps it: binding
+    // again would drop the answer, and with it the alert a refusal deserves.
+    const auto stored = Settings::hotKey();
+    if (stored && HotKeyManager::shared().pending() == stored) return;
+    applyHotKey(stored, false);
 }
 
 }  // namespace dusk

@@ -16,9 +16,9 @@ namespace {
 class FailureOnScreen final {
 public:
     explicit FailureOnScreen(std::string failure)
-        : failure_(std::move(failure)), shown_(onScreen().insert(failure_).second) {}
+        : onScreen_(failuresOnScreen()), failure_(std::move(failure)), shown_(onScreen_->insert(failure_).second) {}
     ~FailureOnScreen() {
-        if (shown_) onScreen().erase(failure_);
+        if (shown_) onScreen_->erase(failure_);
     }
     FailureOnScreen(const FailureOnScreen&) = delete;
     FailureOnScreen& operator=(const FailureOnScreen&) = delete;
@@ -26,11 +26,14 @@ public:
     bool alreadyShown() const { return !shown_; }
 
 private:
-    static std::set<std::string>& onScreen() {
-        static std::set<std::string> failures;
+    // Each guard shares the set: an alert still up when the process ends may
+    // release its guard after every static has gone.
+    static const std::shared_ptr<std::set<std::string>>& failuresOnScreen() {
+        static const auto failures = std::make_shared<std::set<std::string>>();
         return failures;
     }
 
+    std::shared_ptr<std::set<std::string>> onScreen_;
     std::string failure_;
     bool shown_;
 };

@@ -29,7 +29,9 @@ std::string missingModifierHint();
 
 struct HotKey : platform::Shortcut {
     constexpr HotKey() = default;
-    constexpr HotKey(std::uint32_t code, ModifierFlags flags) : Shortcut{code, flags} {}
+    // From a whole Shortcut: clang's analyzer loses members that braces set
+    // in a base initializer, and then reports every copy as uninitialized.
+    constexpr HotKey(std::uint32_t code, ModifierFlags flags) : Shortcut(Shortcut{code, flags}) {}
     constexpr explicit HotKey(const Shortcut& shortcut) : Shortcut(shortcut) {}
 
     // The modifier mask of the Mac's event manager: the form the log keeps.

@@ -45,10 +45,12 @@ void HotKeyManager::registerHotKey(const HotKey& hotKey, std::function<void(bool
         if (done) done(false, {});
         return;
     }
+    pending_ = hotKey;
     platform::GlobalShortcut::bind(hotKey, [hotKey, done = std::move(done)](const platform::BindOutcome& outcome) {
+        auto& manager = shared();
+        manager.pending_.reset();
         log().notice("%{public}s %{public}s code=%{public}u mods=%{public}u status=%{public}d",
                      {outcome.call, hotKey.displayString(), hotKey.keyCode, hotKey.carbonModifiers(), outcome.status});
-        auto& manager = shared();
         const bool bound = outcome.status == 0 && outcome.bound;
         if (bound && *outcome.bound != hotKey) {
             manager.bindingChanged(HotKey(*outcome.bound));
@@ -62,6 +64,7 @@ void HotKeyManager::registerHotKey(const HotKey& hotKey, std::function<void(bool
 void HotKeyManager::unregister() {
     platform::GlobalShortcut::unbind();
     registered_.reset();
+    pending_.reset();
 }
 
 }  // namespace dusk

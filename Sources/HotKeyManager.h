@@ -26,6 +26,8 @@ public:
     // What is in effect now: none until the desktop has bound the shortcut,
     // after a refusal, and once the desktop has dropped the keys.
     const std::optional<HotKey>& registered() const { return registered_; }
+    // What the desktop has been asked to bind and has not answered yet.
+    const std::optional<HotKey>& pending() const { return pending_; }
 
     // Drops the current registration first, whatever the outcome. `done`
     // hears whether the desktop took the shortcut, once it has answered.
@@ -38,6 +40,7 @@ private:
     void bindingChanged(const std::optional<HotKey>& inEffect);
 
     std::optional<HotKey> registered_;
+    std::optional<HotKey> pending_;
 };
 
 }  // namespace dusk

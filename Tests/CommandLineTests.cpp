@@ -2,7 +2,6 @@
 // and that it never becomes a second menu-bar item.
 #include <gtest/gtest.h>
 
-#include <span>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -14,8 +13,6 @@
 namespace dusk::test {
 namespace {
 
-using platform::Dictionary;
-
 struct Result {
     std::optional<int> status;
     std::string out;
@@ -23,106 +20,100 @@ struct Result {
 };
 
 Result run(std::vector<std::string_view> arguments) {
-    std::ostringstream out, err;
+    std::ostringstream out;
+    std::ostringstream err;
     const auto status = CommandLine::run(arguments, out, err);
     return {status, out.str(), err.str()};
 }
 
-// What a command must never leave behind: a menu-bar item, an application
-// made an accessory, a hot-key handler, an alert.
+// What a command never leaves behind.
 void expectNoTrayInstance() {
-    EXPECT_EQ(fake::statusItem(), nullptr);
-    EXPECT_FALSE(fake::activationPolicy().has_value());
-    EXPECT_EQ(fake::installedHandlers(), 0);
-    EXPECT_TRUE(fake::registrations().empty());
+    EXPECT_EQ(fake::statusItemsMade(), 0);
+    EXPECT_EQ(fake::bindRequests(), 0);
     EXPECT_TRUE(fake::alerts().empty());
+    EXPECT_EQ(fake::permissionSettingsOpened(), 0);
 }
 
-TEST(CommandLine, WithoutArgumentsDuskStartsInTheMenuBar) {
-    const auto result = run({});
-    EXPECT_FALSE(result.status.has_value());
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "");
-    EXPECT_TRUE(fake::scriptsRun().empty());
+TEST(CommandLine, WithoutACommandDuskStartsInTheMenuBar) {
+    // A process serial number is how LaunchServices once opened applications.
+    for (const auto& arguments : {std::vector<std::string_view>{}, std::vector<std::string_view>{"-psn_0_1234567"}}) {
+        const auto result = run(arguments);
+        EXPECT_FALSE(result.status.has_value());
+        EXPECT_EQ(result.out + result.err, "");
+    }
+    EXPECT_EQ(fake::toggleRequests(), 0);
 }
 
-TEST(CommandLine, ToggleFlipsThroughTheSameScriptAndLogLinesBothWays) {
+TEST(CommandLine, ToggleSwitchesEachWayAndLogsLikeTheMenu) {
     auto result = run({"toggle"});
     EXPECT_EQ(result.status, CommandLine::success);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out + result.err, "");
     EXPECT_TRUE(AppearanceToggler::isDarkMode());
-    EXPECT_EQ(fake::scriptsRun(), std::vector<std::string>{std::string(AppearanceToggler::script)});
     EXPECT_EQ(loggedTexts(),
               (std::vector<std::string>{"toggle requested, currently dark=false", "toggle succeeded, now dark=true"}));
-
     result = run({"toggle"});
     EXPECT_EQ(result.status, CommandLine::success);
     EXPECT_FALSE(AppearanceToggler::isDarkMode());
-    EXPECT_EQ(loggedTexts().back(), "toggle succeeded, now dark=false");
     expectNoTrayInstance();
 }
 
 TEST(CommandLine, DarkAndLightChangeOnlyWhatIsNotSoAlready) {
     for (const bool startDark : {false, true}) {
         for (const std::string_view command : {"dark", "light"}) {
-            fake::setDarkMode(startDark);
-            const auto scriptsBefore = fake::scriptsRun().size();
+            SCOPED_TRACE(std::string(command) + (startDark ? " from dark" : " from light"));
+            fake::setDark(startDark);
+            const int togglesBefore = fake::toggleRequests();
             const bool wantDark = command == "dark";
             const auto result = run({command});
-            EXPECT_EQ(result.status, CommandLine::success) << command;
-            EXPECT_EQ(result.err, "") << command;
-            EXPECT_EQ(AppearanceToggler::isDarkMode(), wantDark) << command << " from dark=" << startDark;
-            EXPECT_EQ(fake::scriptsRun().size() - scriptsBefore, startDark == wantDark ? 0u : 1u)
-                << command << " from dark=" << startDark;
+            EXPECT_EQ(result.status, CommandLine::success);
+            EXPECT_EQ(result.out + result.err, "");
+            EXPECT_EQ(AppearanceToggler::isDarkMode(), wantDark);
+            EXPECT_EQ(fake::toggleRequests() - togglesBefore, startDark == wantDark ? 0 : 1);
         }
     }
     expectNoTrayInstance();
 }
 
-TEST(CommandLine, StatusPrintsTheAppearanceAndChangesNothing) {
+TEST(CommandLine, StatusPrintsTheSideAndChangesNothing) {
     EXPECT_EQ(run({"status"}).out, "light\n");
-    fake::setDarkMode(true);
+    fake::setDark(true);
     const auto result = run({"status"});
     EXPECT_EQ(result.status, CommandLine::success);
     EXPECT_EQ(result.out, "dark\n");
     EXPECT_EQ(result.err, "");
-    EXPECT_TRUE(fake::scriptsRun().empty());
+    EXPECT_EQ(fake::toggleRequests(), 0);
     EXPECT_TRUE(fake::logLines().empty());
     expectNoTrayInstance();
 }
 
-TEST(CommandLine, AFailedToggleSaysWhatTheAlertWouldOnStandardErrorInstead) {
-    fake::failScriptsWith(Dictionary{{"NSAppleScriptErrorNumber", std::int64_t{-1728}},
-                                     {"NSAppleScriptErrorMessage", std::string("Can't get appearance preferences.")}});
+TEST(CommandLine, AFailedToggleSaysOnStandardErrorWhatTheAlertWould) {
+    fake::failTogglesWith(platform::AppearanceFailure{false, "The setting is locked."});
     auto result = run({"toggle"});
     EXPECT_EQ(result.status, CommandLine::failure);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "dusk: Couldn't change appearance: Can't get appearance preferences. (-1728)\n");
-    EXPECT_EQ(fake::logLines().back().level, platform::LogLevel::Error);
+    EXPECT_EQ(result.err, "dusk: Couldn't change appearance: The setting is locked.\n");
 
-    fake::failScriptsWith(Dictionary{{"NSAppleScriptErrorNumber", std::int64_t{-1743}}});
+    fake::failTogglesWith(platform::AppearanceFailure{true, "Not authorized."});
     result = run({"dark"});
     EXPECT_EQ(result.status, CommandLine::failure);
     EXPECT_EQ(result.err,
               "dusk: Dusk needs permission to control System Events: Open System Settings › Privacy & Security › "
               "Automation and allow Dusk to control System Events, then try again.\n");
-    EXPECT_TRUE(fake::openedURLs().empty());
     EXPECT_FALSE(AppearanceToggler::isDarkMode());
     expectNoTrayInstance();
 }
 
-TEST(CommandLine, AScriptThatCannotBeMadeIsAFailureToo) {
-    fake::refuseScriptCreation(true);
-    const auto result = run({"light"});
-    EXPECT_EQ(result.status, CommandLine::success) << "already light: nothing to make a script for";
-    for (const std::string_view command : {"toggle", "dark"}) {
-        const auto failed = run({command});
-        EXPECT_EQ(failed.status, CommandLine::failure) << command;
-        EXPECT_EQ(failed.err, "dusk: Couldn't change appearance: the toggle script could not be made\n");
-    }
-    EXPECT_FALSE(AppearanceToggler::isDarkMode());
-    expectNoTrayInstance();
+TEST(CommandLine, ATogglePendingWithTheDesktopEndsWithItsAnswerOrFails) {
+    fake::answerTogglesLater(true);
+    // The desktop answers on a later turn of the command's loop.
+    platform::Session::post([] { fake::answerToggle(); });
+    EXPECT_EQ(run({"toggle"}).status, CommandLine::success);
+    EXPECT_TRUE(AppearanceToggler::isDarkMode());
+    EXPECT_EQ(loggedTexts().back(), "toggle succeeded, now dark=true");
+
+    EXPECT_EQ(run({"light"}).status, CommandLine::failure) << "never answered";
+    EXPECT_TRUE(AppearanceToggler::isDarkMode());
+    EXPECT_EQ(countLogged("toggle succeeded"), 1u);
 }
 
 TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
@@ -139,7 +130,7 @@ TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(version.status, CommandLine::success);
     EXPECT_EQ(version.out, "Dusk " DUSK_PROJECT_VERSION "\n");
     EXPECT_EQ(version.err, "");
-    EXPECT_TRUE(fake::scriptsRun().empty());
+    EXPECT_EQ(fake::toggleRequests(), 0);
     expectNoTrayInstance();
 }
 
@@ -151,19 +142,12 @@ TEST(CommandLine, AnythingElseIsAUsageErrorThatChangesNothing) {
         EXPECT_EQ(result.status, CommandLine::usageError) << arguments.front();
         EXPECT_EQ(result.out, "");
         EXPECT_TRUE(result.err.starts_with("dusk: ")) << result.err;
-        EXPECT_NE(result.err.find("\nUsage: dusk [COMMAND]\n"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("\n\nUsage: dusk [COMMAND]\n"), std::string::npos) << result.err;
     }
-    EXPECT_EQ(run({"toggle", "now"}).err.substr(0, 32), "dusk: unexpected argument 'now'\n");
-    EXPECT_EQ(run({"--dark"}).err.substr(0, 33), "dusk: unknown command '--dark'\n\nU");
-    EXPECT_TRUE(fake::scriptsRun().empty());
-    EXPECT_FALSE(AppearanceToggler::isDarkMode());
+    EXPECT_TRUE(run({"toggle", "now"}).err.starts_with("dusk: unexpected argument 'now'\n"));
+    EXPECT_TRUE(run({"--dark"}).err.starts_with("dusk: unknown command '--dark'\n"));
+    EXPECT_EQ(fake::toggleRequests(), 0);
     expectNoTrayInstance();
-}
-
-TEST(CommandLine, AProcessSerialNumberFromTheLauncherIsAStartInTheMenuBar) {
-    const auto result = run({"-psn_0_1234567"});
-    EXPECT_FALSE(result.status.has_value());
-    EXPECT_EQ(result.err, "");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// A desktop that has the last word on the keys (a shortcuts portal) moving
-// or dropping the registered shortcut after registration.
+// Desktops that have the last word on the keys: they answer a bind later,
+// bind other keys than asked for, and move or drop the binding afterwards.
 #include <gtest/gtest.h>
 
 #include "DuskTest.h"
@@ -8,70 +8,120 @@
 namespace dusk::test {
 namespace {
 
-constexpr std::uint32_t controlOptionCommand = 0x1900;
-constexpr std::uint32_t controlShift = 0x1200;
-constexpr std::uint32_t keyL = 37, keyF5 = 96;
-
-TEST(HotKeyBinding, KeysTheDesktopMovesTheShortcutToAreShownStoredAndPressed) {
-    const auto app = launchDusk();
-    EXPECT_EQ(fake::rebindHotKey(std::pair{keyL, controlOptionCommand}), platform::noErr);
-    const HotKey moved{keyL, Modifier::required};
-    EXPECT_EQ(HotKeyManager::shared().registered(), moved);
-    EXPECT_EQ(Settings::hotKey(), moved);
+TEST(DesktopBinding, KeysTheDesktopMovesTheShortcutToAreShownStoredAndPressed) {
+    const auto dusk = launchDusk();
+    fake::rebind(controlOptionCommandL);
     EXPECT_EQ(loggedTexts().back(), "hot key binding changed by the desktop: ⌃⌥⌘L");
-    EXPECT_EQ(menuTitle(1), "Hotkey: ⌃⌥⌘L…");
-    EXPECT_FALSE(fake::pressHotKey(2, controlOptionCommand));
-    EXPECT_EQ(fake::pressHotKey(keyL, controlOptionCommand), platform::noErr);
+    EXPECT_EQ(HotKeyManager::shared().registered(), controlOptionCommandL);
+    EXPECT_EQ(Settings::hotKey(), controlOptionCommandL);
+    EXPECT_EQ(fake::storedSettings().at("hotKeyCode"), 37);
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘L…");
+    EXPECT_FALSE(fake::pressKeys(controlOptionCommandD));
+    EXPECT_TRUE(fake::pressKeys(controlOptionCommandL));
     fake::drainMainQueue();
-    EXPECT_EQ(fake::scriptsRun().size(), 1u);
-    // The same registration, moved: the manager did not register again.
-    EXPECT_EQ(fake::registrations().size(), 1u);
-    EXPECT_EQ(fake::unregisterCalls(), 0);
+    EXPECT_EQ(fake::toggleRequests(), 1);
+    // The same binding, moved: Dusk did not bind again.
+    EXPECT_EQ(fake::bindRequests(), 1);
 }
 
-TEST(HotKeyBinding, EveryModifierTheDesktopNamesIsKept) {
-    const auto app = launchDusk();
-    fake::rebindHotKey(std::pair{keyF5, controlShift});
-    EXPECT_EQ(Settings::hotKey(), (HotKey{keyF5, Modifier::control | Modifier::shift}));
-    EXPECT_EQ(menuTitle(1), "Hotkey: ⌃⇧F5…");
-    fake::rebindHotKey(std::pair{keyF5, 0x100u | 0x800u});
-    EXPECT_EQ(Settings::hotKey(), (HotKey{keyF5, Modifier::option | Modifier::command}));
-}
-
-TEST(HotKeyBinding, KeysTheDesktopDropsLeaveTheShortcutStoredButNotRegistered) {
-    const auto app = launchDusk();
-    EXPECT_EQ(fake::rebindHotKey(std::nullopt), platform::noErr);
-    EXPECT_FALSE(HotKeyManager::shared().registered());
-    EXPECT_EQ(Settings::hotKey(), Settings::defaultHotKey);
+TEST(DesktopBinding, KeysTheDesktopDropsLeaveTheShortcutStoredButNotRegistered) {
+    const auto dusk = launchDusk();
+    fake::rebind(std::nullopt);
     EXPECT_EQ(loggedTexts().back(), "hot key binding changed by the desktop: no keys");
-    EXPECT_EQ(menuTitle(1), "Hotkey: ⌃⌥⌘D (not registered)…");
-    // The registration stays, so the desktop may give keys back to it; and
-    // the recorder still lets go of it.
-    fake::rebindHotKey(std::pair{2u, controlOptionCommand});
-    EXPECT_EQ(menuTitle(1), "Hotkey: ⌃⌥⌘D…");
-    fake::chooseMenuItem("Hotkey: ⌃⌥⌘D…");
-    EXPECT_TRUE(fake::registrations().empty());
+    EXPECT_FALSE(HotKeyManager::shared().registered());
+    EXPECT_TRUE(fake::storedSettings().empty());
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D (not registered)…");
 }
 
-TEST(HotKeyBinding, AChangeForAnotherHotKeyOrWithNothingRegisteredIsIgnored) {
-    constexpr platform::OSType dusk = 0x4455534B;
-    const std::pair keys{keyL, controlOptionCommand};
-    Settings::setHotKey(std::nullopt);
-    const auto app = launchDusk();
-    auto lines = fake::logLines().size();
-    EXPECT_EQ(fake::deliverHotKeyBindingChange({dusk, 1}, keys), platform::noErr);
-    EXPECT_EQ(fake::logLines().size(), lines);
-    EXPECT_EQ(Settings::hotKey(), std::nullopt);
-    EXPECT_FALSE(HotKeyManager::shared().registered());
+TEST(DesktopBinding, KeysOtherThanAskedForAreTheShortcutFromThenOn) {
+    fake::bindOtherKeysNextTime(controlOptionCommandL);
+    inNewProcess([] {
+        const auto dusk = launchDusk();
+        EXPECT_EQ(loggedTexts(), (std::vector<std::string>{"RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0",
+                                                           "hot key binding changed by the desktop: ⌃⌥⌘L"}));
+        EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘L…");
+        EXPECT_TRUE(fake::alerts().empty());
+    });
+    inNewProcess([] {
+        const auto dusk = launchDusk();
+        EXPECT_EQ(fake::boundShortcut(), controlOptionCommandL);
+    });
+}
 
-    Settings::setHotKey(Settings::defaultHotKey);
-    ASSERT_TRUE(HotKeyManager::shared().registerHotKey(Settings::defaultHotKey));
-    lines = fake::logLines().size();
-    EXPECT_EQ(fake::deliverHotKeyBindingChange({dusk, 2}, keys), platform::noErr);
-    EXPECT_EQ(fake::deliverHotKeyBindingChange({0x41424344, 1}, keys), platform::noErr);
-    EXPECT_EQ(fake::logLines().size(), lines);
-    EXPECT_EQ(HotKeyManager::shared().registered(), Settings::defaultHotKey);
-    EXPECT_EQ(Settings::hotKey(), Settings::defaultHotKey);
+TEST(LaterBind, TheMenuShowsTheShortcutAsNotRegisteredUntilTheDesktopAnswers) {
+    fake::answerBindsLater(true);
+    const auto dusk = launchDusk();
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D (not registered)…");
+    EXPECT_FALSE(fake::pressKeys(controlOptionCommandD));
+    EXPECT_TRUE(fake::logLines().empty());
+    ASSERT_TRUE(fake::answerBind());
+    EXPECT_EQ(loggedTexts(), std::vector<std::string>{"RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0"});
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D…");
+}
+
+TEST(LaterBind, ABindReplacedBeforeItsAnswerDoesNotCount) {
+    fake::answerBindsLater(true);
+    auto& manager = HotKeyManager::shared();
+    int answers = 0;
+    const auto count = [&answers](bool, const std::string&) { ++answers; };
+    manager.registerHotKey(controlOptionCommandD, count);
+    manager.registerHotKey(shiftCommandK, count);
+    ASSERT_TRUE(fake::answerBind());
+    EXPECT_FALSE(fake::answerBind());
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(manager.registered(), shiftCommandK);
+    EXPECT_EQ(countLogged("RegisterEventHotKey"), 1u);
+
+    manager.registerHotKey(controlOptionCommandD, count);
+    manager.unregister();
+    EXPECT_FALSE(fake::answerBind());
+    EXPECT_EQ(answers, 1);
+    EXPECT_FALSE(manager.registered());
+}
+
+TEST(LaterBind, OpeningTheRecorderForgetsAPendingBindAndClosingItAsksAgain) {
+    fake::answerBindsLater(true);
+    const auto dusk = launchDusk();
+    openRecorder();
+    EXPECT_FALSE(fake::answerBind());
+    fake::clickButton("Cancel");
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D (not registered)…");
+    ASSERT_TRUE(fake::answerBind());
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D…");
+}
+
+TEST(LaterBind, ARecordedShortcutIsShownOnceTheDesktopTakesIt) {
+    const auto dusk = launchDusk();
+    fake::answerBindsLater(true);
+    openRecorder();
+    press(shiftCommandK);
+    EXPECT_FALSE(fake::recorderWindow());
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⇧⌘K (not registered)…");
+    ASSERT_TRUE(fake::answerBind());
+    EXPECT_FALSE(fake::answerBind());
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⇧⌘K…");
+    EXPECT_TRUE(fake::alerts().empty());
+}
+
+// The window has closed by the time the desktop says no; the user still
+// hears why the shortcut they pressed does nothing.
+TEST(LaterBind, ARecordedShortcutRefusedLaterStillAlerts) {
+    const auto dusk = launchDusk();
+    fake::answerBindsLater(true);
+    fake::holdInOtherApp(shiftCommandK);
+    fake::holdInOtherApp(controlOptionCommandL, "Taken by the window manager.");
+    for (const auto& recorded : {shiftCommandK, controlOptionCommandL}) {
+        openRecorder();
+        press(recorded);
+        ASSERT_TRUE(fake::answerBind());
+        EXPECT_EQ(hotKeyItemTitle(), "Hotkey: " + recorded.displayString() + " (not registered)…");
+    }
+    ASSERT_EQ(fake::alerts().size(), 2u);
+    EXPECT_EQ(fake::alerts()[0].alert.messageText, "Couldn't register ⇧⌘K");
+    EXPECT_EQ(fake::alerts()[0].alert.informativeText,
+              "Another app may already be using that shortcut. Try a different combination.");
+    EXPECT_EQ(fake::alerts()[1].alert.messageText, "Couldn't register ⌃⌥⌘L");
+    EXPECT_EQ(fake::alerts()[1].alert.informativeText, "Taken by the window manager.");
 }
 
 }  // namespace

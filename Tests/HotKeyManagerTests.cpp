@@ -1,4 +1,5 @@
-// The global hot key: registration, presses, refusals and start-up.
+// The global shortcut: binding it with the desktop, presses, refusals and
+// start-up.
 #include <gtest/gtest.h>
 
 #include "AppearanceToggler.h"
@@ -8,255 +9,194 @@
 namespace dusk::test {
 namespace {
 
-constexpr std::uint32_t controlOptionCommand = 0x1900;
-constexpr platform::OSType dusk = 0x4455534B;
-
-TEST(HotKeyStartUp, AFreshInstallationRegistersControlOptionCommandD) {
-    const auto app = launchDusk();
-    const auto registrations = fake::registrations();
-    ASSERT_EQ(registrations.size(), 1u);
-    EXPECT_EQ(registrations[0].keyCode, 2u);
-    EXPECT_EQ(registrations[0].carbonModifiers, controlOptionCommand);
-    EXPECT_EQ(registrations[0].hotKeyID.signature, dusk);
-    EXPECT_EQ(registrations[0].hotKeyID.id, 1u);
-    EXPECT_EQ(fake::installedHandlers(), 1);
-    // The handler is installed before the first registration.
-    const auto texts = loggedTexts();
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "InstallEventHandler status=0");
-    EXPECT_EQ(texts[1], "RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0");
-    EXPECT_EQ(HotKeyManager::shared().registered(), (HotKey{2, 0x1C0000}));
+TEST(HotKeyStartUp, AFreshInstallationBindsControlOptionCommandD) {
+    const auto dusk = launchDusk();
+    EXPECT_EQ(loggedTexts(), std::vector<std::string>{"RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0"});
+    EXPECT_EQ(fake::boundShortcut(), controlOptionCommandD);
+    EXPECT_EQ(HotKeyManager::shared().registered(), controlOptionCommandD);
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D…");
 }
 
 TEST(HotKeyStartUp, ARefusedShortcutIsLoggedNeverShown) {
-    fake::holdInOtherApp(2, controlOptionCommand);
-    const auto app = launchDusk();
-    EXPECT_TRUE(fake::alerts().empty());
-    EXPECT_TRUE(fake::registrations().empty());
-    EXPECT_FALSE(HotKeyManager::shared().registered());
+    fake::holdInOtherApp(controlOptionCommandD);
+    const auto dusk = launchDusk();
     EXPECT_EQ(loggedTexts().back(), "RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=-9878");
-    EXPECT_EQ(menuTitle(1), "Hotkey: ⌃⌥⌘D (not registered)…");
+    EXPECT_TRUE(fake::alerts().empty());
+    EXPECT_FALSE(fake::boundShortcut());
+    EXPECT_FALSE(HotKeyManager::shared().registered());
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D (not registered)…");
+    // Nothing dangles: letting go of the shortcut has nothing to unbind.
+    HotKeyManager::shared().unregister();
+    EXPECT_EQ(fake::unbindRequests(), 0);
 }
 
-TEST(HotKeyStartUp, AClearedShortcutRegistersNothing) {
-    Settings::setHotKey(std::nullopt);
-    const auto app = launchDusk();
-    EXPECT_TRUE(fake::registrations().empty());
-    EXPECT_EQ(fake::unregisterCalls(), 0);
-    EXPECT_EQ(menuTitle(1), "Set Hotkey…");
+TEST(HotKeyStartUp, AClearedShortcutBindsNothing) {
+    fake::storeSetting("hotKeyCode", -1);
+    const auto dusk = launchDusk();
+    EXPECT_EQ(fake::bindRequests(), 0);
+    EXPECT_EQ(hotKeyItemTitle(), "Set Hotkey…");
 }
 
-// A hand-edited store can hold what the recorder would refuse. Grabbed, a
-// bare key would be taken from every application the user types in.
-TEST(HotKeyStartUp, AStoredShortcutTheRecorderWouldRefuseIsShownButNeverGrabbed) {
+// A hand-edited store can hold what the recorder would refuse. Bound, a bare
+// key would be taken from every application the user types in.
+TEST(HotKeyStartUp, AStoredShortcutTheRecorderWouldRefuseIsShownButNeverBound) {
     struct Case {
-        std::optional<std::int64_t> modifiers;  // none: the key is missing
-        std::string title;
-        std::string line;
+        std::optional<std::int64_t> modifiers;  // none: the entry is missing
+        std::string symbols;
+        std::uint32_t carbon;
     };
-    const std::string why = ": without Control, Option or Command only a function key can be a shortcut";
-    // The missing key comes first: a later process inherits what was stored.
-    for (const auto& stored : std::vector<Case>{
-             {std::nullopt, "Hotkey: D (not registered)…", "not registering D code=2 mods=0" + why},
-             {0, "Hotkey: D (not registered)…", "not registering D code=2 mods=0" + why},
-             {0x20000, "Hotkey: ⇧D (not registered)…", "not registering ⇧D code=2 mods=512" + why},
-             {0x10000 | 0x20000, "Hotkey: ⇧D (not registered)…", "not registering ⇧D code=2 mods=512" + why},
-         }) {
+    fake::storeSetting("hotKeyCode", 2);
+    // The missing entry comes first: the next process inherits what is stored.
+    for (const auto& stored :
+         {Case{std::nullopt, "", 0}, Case{0, "", 0}, Case{0x20000, "⇧", 512}, Case{0x20000 | 0x10000, "⇧", 512}}) {
+        SCOPED_TRACE(stored.carbon);
+        if (stored.modifiers) fake::storeSetting("hotKeyModifiers", *stored.modifiers);
         inNewProcess([&stored] {
-            const auto& [modifiers, title, line] = stored;
-            auto& defaults = platform::UserDefaults::standardUserDefaults();
-            defaults.setInteger(2, "hotKeyCode");
-            if (modifiers) defaults.setInteger(*modifiers, "hotKeyModifiers");
-            const auto app = launchDusk();
-            EXPECT_TRUE(fake::registrations().empty()) << title;
-            EXPECT_EQ(loggedTexts().back(), line);
-            for (const auto& text : loggedTexts()) EXPECT_FALSE(text.starts_with("RegisterEventHotKey")) << text;
-            EXPECT_EQ(menuTitle(1), title);
-            EXPECT_EQ(fake::pressHotKey(2, 0), std::nullopt);
-            EXPECT_EQ(fake::pressHotKey(2, 0x200), std::nullopt);
+            const auto dusk = launchDusk();
+            const auto shown = stored.symbols + "D";
+            EXPECT_EQ(loggedTexts(), std::vector<std::string>{"not registering " + shown +
+                                                              " code=2 mods=" + std::to_string(stored.carbon) +
+                                                              ": without Control, Option or Command only a function "
+                                                              "key can be a shortcut"});
+            EXPECT_EQ(fake::bindRequests(), 0);
+            EXPECT_EQ(hotKeyItemTitle(), "Hotkey: " + shown + " (not registered)…");
             EXPECT_TRUE(fake::alerts().empty());
-            // What the user wrote stays as written, for them to mend.
-            EXPECT_EQ(defaults.integerForKey("hotKeyCode"), 2);
-            EXPECT_EQ(defaults.objectForKey("hotKeyModifiers").has_value(), modifiers.has_value());
-            EXPECT_EQ(defaults.integerForKey("hotKeyModifiers"), modifiers.value_or(0));
         });
+        // What the user wrote stays as written, for them to mend.
+        EXPECT_EQ(fake::storedSettings().contains("hotKeyModifiers"), stored.modifiers.has_value());
     }
 }
 
-TEST(HotKeyPress, TogglesOnceOnlyAfterTheCallbackHasReturned) {
-    const auto app = launchDusk();
-    EXPECT_EQ(fake::pressHotKey(2, controlOptionCommand), platform::noErr);
-    EXPECT_EQ(loggedTexts().back(), "hotkey event received sig=1146442571 id=1");
-    EXPECT_TRUE(fake::scriptsRun().empty());
+TEST(HotKeyPress, TogglesOnceOnTheMainQueueAfterTheDesktopsCallbackReturned) {
+    const auto dusk = launchDusk();
+    EXPECT_TRUE(fake::pressKeys(controlOptionCommandD));
+    EXPECT_EQ(fake::toggleRequests(), 0);
+    EXPECT_EQ(fake::pendingMainQueueItems(), 1u);
     fake::drainMainQueue();
-    EXPECT_EQ(fake::scriptsRun().size(), 1u);
+    EXPECT_EQ(fake::toggleRequests(), 1);
     EXPECT_TRUE(AppearanceToggler::isDarkMode());
-}
 
-TEST(HotKeyPress, TenQuickPressesToggleTenTimesInOrder) {
-    const auto app = launchDusk();
-    for (int i = 0; i < 10; ++i) fake::pressHotKey(2, controlOptionCommand);
+    // Quick presses toggle once each, in order.
+    for (int i = 0; i < 4; ++i) fake::pressKeys(controlOptionCommandD);
     fake::drainMainQueue();
-    EXPECT_EQ(fake::scriptsRun().size(), 10u);
-    std::vector<std::string> outcomes;
-    for (const auto& text : loggedTexts()) {
-        if (text.starts_with("toggle succeeded")) outcomes.push_back(text);
-    }
-    ASSERT_EQ(outcomes.size(), 10u);
-    for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        EXPECT_EQ(outcomes[i], i % 2 == 0 ? "toggle succeeded, now dark=true" : "toggle succeeded, now dark=false");
-    }
-}
-
-TEST(HotKeyPress, EventsForOtherHotKeysAreLoggedAndIgnored) {
-    const auto app = launchDusk();
-    EXPECT_EQ(fake::deliverHotKeyEvent({dusk, 2}), platform::noErr);
-    EXPECT_EQ(loggedTexts().back(), "hotkey event received sig=1146442571 id=2");
-    EXPECT_EQ(fake::deliverHotKeyEvent({0x41424344, 1}), platform::noErr);
-    EXPECT_EQ(loggedTexts().back(), "hotkey event received sig=1094861636 id=1");
-    EXPECT_EQ(fake::pendingMainQueueItems(), 0u);
-}
-
-TEST(HotKeyPress, AnUnreadableEventReturnsItsStatusAndLogsNothing) {
-    const auto app = launchDusk();
-    const auto before = fake::logLines().size();
-    EXPECT_EQ(fake::deliverUnreadableHotKeyEvent(), platform::eventParameterNotFoundErr);
-    EXPECT_EQ(fake::logLines().size(), before);
-    EXPECT_EQ(fake::pendingMainQueueItems(), 0u);
+    EXPECT_EQ(fake::toggleRequests(), 5);
+    EXPECT_EQ(countLogged("toggle succeeded, now dark=true"), 3u);
+    EXPECT_EQ(loggedTexts().back(), "toggle succeeded, now dark=true");
 }
 
 TEST(HotKeyPress, TheTriggerIsReadWhenTheWorkRuns) {
     auto& manager = HotKeyManager::shared();
-    manager.registerHotKey({2, 0x1C0000});
+    manager.registerHotKey(controlOptionCommandD);
     int first = 0;
     int second = 0;
     manager.onTrigger = [&first] { ++first; };
-    fake::pressHotKey(2, controlOptionCommand);
+    fake::pressKeys(controlOptionCommandD);
     manager.onTrigger = [&second] { ++second; };
     fake::drainMainQueue();
     EXPECT_EQ(first, 0);
     EXPECT_EQ(second, 1);
     manager.onTrigger = nullptr;
-    fake::pressHotKey(2, controlOptionCommand);
+    fake::pressKeys(controlOptionCommandD);
     EXPECT_EQ(fake::drainMainQueue(), 1u);
 }
 
-TEST(Register, AgainWithTheSameShortcutLeavesOneRegistration) {
+TEST(Register, AgainWithTheSameShortcutLeavesOneBinding) {
     auto& manager = HotKeyManager::shared();
-    EXPECT_TRUE(manager.registerHotKey({2, 0x1C0000}));
-    EXPECT_TRUE(manager.registerHotKey({2, 0x1C0000}));
-    EXPECT_EQ(fake::registrations().size(), 1u);
-    EXPECT_EQ(fake::unregisterCalls(), 1);
-    EXPECT_EQ(manager.registered(), (HotKey{2, 0x1C0000}));
+    manager.registerHotKey(controlOptionCommandD);
+    manager.registerHotKey(controlOptionCommandD);
+    EXPECT_EQ(fake::bindRequests(), 2);
+    EXPECT_EQ(fake::unbindRequests(), 1);
+    EXPECT_EQ(fake::boundShortcut(), controlOptionCommandD);
+    EXPECT_EQ(manager.registered(), controlOptionCommandD);
 }
 
 TEST(Register, ARefusalDropsTheEarlierShortcutToo) {
     auto& manager = HotKeyManager::shared();
-    ASSERT_TRUE(manager.registerHotKey({2, 0x1C0000}));
-    fake::holdInOtherApp(40, 0x100);
-    EXPECT_FALSE(manager.registerHotKey({40, 0x100000}));
+    manager.registerHotKey(controlOptionCommandD);
+    fake::holdInOtherApp(shiftCommandK);
+    std::optional<bool> bound;
+    manager.registerHotKey(shiftCommandK, [&bound](bool taken, const std::string&) { bound = taken; });
+    EXPECT_EQ(bound, false);
     EXPECT_FALSE(manager.registered());
-    EXPECT_TRUE(fake::registrations().empty());
-    EXPECT_EQ(fake::pressHotKey(2, controlOptionCommand), std::nullopt);
-    // And nothing dangles: a later unregister makes no platform call.
-    manager.unregister();
-    EXPECT_EQ(fake::unregisterCalls(), 1);
+    EXPECT_FALSE(fake::boundShortcut());
+    EXPECT_FALSE(fake::pressKeys(controlOptionCommandD));
+    EXPECT_EQ(loggedTexts().back(), "RegisterEventHotKey ⇧⌘K code=40 mods=768 status=-9878");
 }
 
-TEST(Register, KeepsTheFullModifierSetNotTheCarbonMask) {
-    auto& manager = HotKeyManager::shared();
-    const HotKey withStrayBit{2, 0x1C0000 | 0x10000};
-    ASSERT_TRUE(manager.registerHotKey(withStrayBit));
-    EXPECT_EQ(manager.registered(), withStrayBit);
-    EXPECT_EQ(fake::registrations().at(0).carbonModifiers, controlOptionCommand);
-}
-
-// The same rule as the recorder's: one of Control, Option or Command, or
-// else a function key, with or without Shift.
+// The same rule as the recorder's, so a hand-edited store cannot bind more.
 TEST(Register, TakesOnlyWhatTheRecorderWouldTake) {
     auto& manager = HotKeyManager::shared();
-    struct Case {
-        HotKey hotKey;
-        bool taken;
-    };
-    for (const auto& [hotKey, taken] : std::vector<Case>{
+    for (const auto& [hotKey, taken] : std::vector<std::pair<HotKey, bool>>{
              {{2, 0x80000}, true},     // ⌥D
              {{2, 0x40000}, true},     // ⌃D
              {{2, 0x100000}, true},    // ⌘D
-             {{96, 0}, true},          // F5
+             {{f5, 0}, true},          // F5
              {{90, 0x20000}, true},    // ⇧F20
              {{2, 0}, false},          // D
              {{2, 0x20000}, false},    // ⇧D
              {{49, 0x20000}, false},   // ⇧Space
-             {{53, 0}, false},         // Escape
+             {{escape, 0}, false},     // Escape
              {{3, 0x10000}, false},    // F, the letter, with Caps Lock's bit
              {{2, 0x1000000}, false},  // D with a bit outside the four
          }) {
-        ASSERT_TRUE(manager.registerHotKey({2, 0x1C0000}));
-        const auto before = fake::registrations().size();
-        EXPECT_EQ(manager.registerHotKey(hotKey), taken) << hotKey.displayString();
-        EXPECT_EQ(manager.registered().has_value(), taken) << hotKey.displayString();
+        SCOPED_TRACE(hotKey.displayString());
+        manager.registerHotKey(controlOptionCommandD);
+        const int asked = fake::bindRequests();
+        std::optional<bool> bound;
+        manager.registerHotKey(hotKey, [&bound](bool ok, const std::string&) { bound = ok; });
+        EXPECT_EQ(bound, taken);
+        EXPECT_EQ(manager.registered().has_value(), taken);
+        EXPECT_EQ(fake::bindRequests() - asked, taken ? 1 : 0);
         // Refused or not, the earlier shortcut is gone.
-        EXPECT_EQ(fake::pressHotKey(2, controlOptionCommand), std::nullopt) << hotKey.displayString();
-        EXPECT_EQ(fake::registrations().size(), before - 1 + (taken ? 1 : 0)) << hotKey.displayString();
+        EXPECT_FALSE(fake::pressKeys(controlOptionCommandD));
         EXPECT_EQ(loggedTexts().back().starts_with("RegisterEventHotKey"), taken) << loggedTexts().back();
-        manager.unregister();
     }
 }
 
-TEST(Unregister, WithNothingRegisteredMakesNoPlatformCall) {
-    auto& manager = HotKeyManager::shared();
-    manager.unregister();
-    EXPECT_FALSE(manager.registered());
-    EXPECT_EQ(fake::unregisterCalls(), 0);
-}
-
-TEST(ApplyHotKey, NoneUnregistersAndNeverAlerts) {
-    const auto app = launchDusk();
-    app->applyHotKey(std::nullopt, true);
-    EXPECT_TRUE(fake::registrations().empty());
+TEST(ApplyHotKey, ARefusalAlertsOnlyWhenAskedInTheDesktopsWordsWhereItHasAny) {
+    const auto dusk = launchDusk();
+    fake::holdInOtherApp(shiftCommandK);
+    fake::holdInOtherApp(controlOptionCommandL, "The desktop keeps ⌃⌥⌘L for its own use.");
+    dusk->applyHotKey(shiftCommandK, false);
     EXPECT_TRUE(fake::alerts().empty());
-}
-
-TEST(ApplyHotKey, ARefusalAlertsOnlyWhenAsked) {
-    const auto app = launchDusk();
-    fake::holdInOtherApp(40, 0x300);
-    app->applyHotKey(HotKey{40, 0x120000}, false);
-    EXPECT_TRUE(fake::alerts().empty());
-    EXPECT_EQ(loggedTexts().back(), "RegisterEventHotKey ⇧⌘K code=40 mods=768 status=-9878");
-
-    fake::otherAppComesForward();
-    app->applyHotKey(HotKey{40, 0x120000}, true);
-    ASSERT_EQ(fake::alerts().size(), 1u);
-    const auto& shown = fake::alerts()[0];
-    EXPECT_EQ(shown.alert.style, platform::AlertStyle::Warning);
-    EXPECT_EQ(shown.alert.messageText, "Couldn't register ⇧⌘K");
-    EXPECT_EQ(shown.alert.informativeText,
+    dusk->applyHotKey(shiftCommandK, true);
+    dusk->applyHotKey(controlOptionCommandL, true);
+    ASSERT_EQ(fake::alerts().size(), 2u);
+    EXPECT_EQ(fake::alerts()[0].alert.messageText, "Couldn't register ⇧⌘K");
+    EXPECT_EQ(fake::alerts()[0].alert.informativeText,
               "Another app may already be using that shortcut. Try a different combination.");
-    EXPECT_TRUE(shown.alert.buttons.empty());
-    EXPECT_TRUE(shown.appActiveWhenShown);
+    EXPECT_TRUE(fake::alerts()[0].alert.buttons.empty());
+    EXPECT_EQ(fake::alerts()[1].alert.messageText, "Couldn't register ⌃⌥⌘L");
+    EXPECT_EQ(fake::alerts()[1].alert.informativeText, "The desktop keeps ⌃⌥⌘L for its own use.");
+    // None only lets go, and has nothing to complain about.
+    dusk->applyHotKey(controlOptionCommandD, true);
+    dusk->applyHotKey(std::nullopt, true);
+    EXPECT_FALSE(fake::boundShortcut());
+    EXPECT_EQ(fake::alerts().size(), 2u);
 }
 
 TEST(Relaunch, ARecordedShortcutAndAClearedOneBothSurvive) {
     inNewProcess([] {
-        const auto app = launchDusk();
-        Settings::setHotKey(HotKey{40, 0x120000});
+        const auto dusk = launchDusk();
+        openRecorder();
+        press(shiftCommandK);
     });
     inNewProcess([] {
-        const auto app = launchDusk();
-        EXPECT_EQ(HotKeyManager::shared().registered(), (HotKey{40, 0x120000}));
-        ASSERT_EQ(fake::registrations().size(), 1u);
-        EXPECT_EQ(fake::pressHotKey(40, 0x300), platform::noErr);
+        const auto dusk = launchDusk();
+        EXPECT_EQ(fake::boundShortcut(), shiftCommandK);
+        EXPECT_TRUE(fake::pressKeys(shiftCommandK));
         fake::drainMainQueue();
-        EXPECT_EQ(fake::scriptsRun().size(), 1u);
-        Settings::setHotKey(std::nullopt);
+        openRecorder();
+        fake::clickButton("Clear Hotkey");
     });
     inNewProcess([] {
-        const auto app = launchDusk();
-        EXPECT_TRUE(fake::registrations().empty());
-        EXPECT_EQ(menuTitle(1), "Set Hotkey…");
+        const auto dusk = launchDusk();
+        EXPECT_EQ(fake::bindRequests(), 0);
+        EXPECT_EQ(hotKeyItemTitle(), "Set Hotkey…");
+        openRecorder();
+        EXPECT_EQ(fake::recorderWindow()->content.current, "No hotkey set");
     });
-    // The second process's toggle outlived it, as the real appearance would.
+    // The second process's toggle outlived it, as the desktop's appearance does.
     EXPECT_TRUE(AppearanceToggler::isDarkMode());
 }
 

@@ -1,7 +1,5 @@
-// Format rendering and the one logger.
+// Rendering log lines, and where they go.
 #include <gtest/gtest.h>
-
-#include <thread>
 
 #include "DuskTest.h"
 #include "Log.h"
@@ -15,35 +13,26 @@ TEST(RenderLogLine, FillsEachPlaceholderInOrder) {
               "RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=-9878");
     EXPECT_EQ(renderLogLine("dark=%{bool,public}d", {true}), "dark=true");
     EXPECT_EQ(renderLogLine("dark=%{bool,public}d", {false}), "dark=false");
-    EXPECT_EQ(renderLogLine("sig=%{public}u", {std::uint32_t{4294967295u}}), "sig=4294967295");
+    EXPECT_EQ(renderLogLine("flag=%{public}d", {true}), "flag=1");
+    EXPECT_EQ(renderLogLine("code=%{public}u", {std::uint32_t{4294967295U}}), "code=4294967295");
     EXPECT_EQ(renderLogLine("100%% done", {}), "100% done");
 }
 
 TEST(RenderLogLine, ToleratesMissingArgumentsAndUnclosedPlaceholders) {
     EXPECT_EQ(renderLogLine("a=%{public}d b=%{public}d", {std::int32_t{1}}), "a=1 b=<missing>");
     EXPECT_EQ(renderLogLine("broken %{public", {std::int32_t{1}}), "broken %{public");
+    EXPECT_EQ(renderLogLine("dangling %{public}", {std::int32_t{1}}), "dangling %{public}");
     EXPECT_EQ(renderLogLine("trailing %", {}), "trailing %");
 }
 
-TEST(Describe, WritesADictionaryAsThePlatformDoes) {
-    EXPECT_EQ(describe({}), "{\n}");
-    EXPECT_EQ(describe({{"b", std::int64_t{5}}, {"a", std::string("two words")}, {"c", std::string("bare")}}),
-              "{\n    a = \"two words\";\n    b = 5;\n    c = bare;\n}");
-    EXPECT_EQ(describe({{"q", std::string("say \"hi\"\\")}}), "{\n    q = \"say \\\"hi\\\"\\\\\";\n}");
-}
-
-TEST(Log, IsCreatedOnceUnderConcurrentFirstUse) {
-    std::vector<const Log*> seen(8);
-    std::vector<std::thread> threads;
-    for (auto& slot : seen) threads.emplace_back([&slot] { slot = &log(); });
-    for (auto& thread : threads) thread.join();
-    for (const auto* instance : seen) EXPECT_EQ(instance, seen[0]);
-    EXPECT_EQ(fake::loggersCreated(), 1);
-    log().error("x=%{public}d", {std::int32_t{3}});
-    EXPECT_EQ(fake::logLines().back().category, "hotkey");
-    EXPECT_EQ(fake::logLines().back().subsystem, "app.dusk.Dusk");
-    EXPECT_EQ(fake::logLines().back().level, platform::LogLevel::Error);
-    EXPECT_EQ(fake::logLines().back().text, "x=3");
+TEST(Log, WritesFinishedLinesToThePlatformAtTheirLevel) {
+    log().notice("x=%{public}d", {std::int32_t{3}});
+    log().error("y=%{public}s", {std::string("four")});
+    ASSERT_EQ(fake::logLines().size(), 2u);
+    EXPECT_EQ(fake::logLines()[0].level, platform::LogLevel::Default);
+    EXPECT_EQ(fake::logLines()[0].text, "x=3");
+    EXPECT_EQ(fake::logLines()[1].level, platform::LogLevel::Error);
+    EXPECT_EQ(fake::logLines()[1].text, "y=four");
 }
 
 }  // namespace

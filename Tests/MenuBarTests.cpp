@@ -1,5 +1,5 @@
-// The menu-bar spine: launch, the single-instance guard, the status icon and
-// the menu.
+// The menu-bar spine: launch, the one copy per session, the status item and
+// its menu.
 #include <gtest/gtest.h>
 
 #include "DuskTest.h"
@@ -7,193 +7,121 @@
 namespace dusk::test {
 namespace {
 
-struct ButtonLook {
-    std::string imageName;
-    bool isTemplate;
-    std::string accessibilityDescription;
-    std::string toolTip;
-};
+using platform::Symbol;
 
-ButtonLook statusButton() {
-    const auto& button = fake::statusItem()->button()->impl();
-    ButtonLook look{"", false, "", button.toolTip};
-    if (button.image) {
-        look.imageName = button.image->impl().name;
-        look.isTemplate = button.image->impl().isTemplate;
-        look.accessibilityDescription = button.image->impl().accessibilityDescription;
+TEST(Launch, TheSymbolAndItsWordsOfferTheOtherSide) {
+    struct Side {
+        bool dark;
+        Symbol symbol;
+        std::string offer;
+    };
+    for (const auto& side :
+         {Side{false, Symbol::Sun, "Switch to Dark Mode"}, Side{true, Symbol::Moon, "Switch to Light Mode"}}) {
+        fake::setDark(side.dark);
+        inNewProcess([&side] {
+            const auto dusk = launchDusk();
+            const auto item = fake::statusItem().value();
+            EXPECT_EQ(item.symbol, side.symbol);
+            EXPECT_EQ(item.accessibilityDescription, side.offer);
+            EXPECT_EQ(item.toolTip, side.dark ? "Dusk – switch to Light Mode" : "Dusk – switch to Dark Mode");
+            EXPECT_EQ(menuTitle(0), side.offer);
+        });
     }
-    return look;
 }
 
-void startDark() { fake::setGlobalDomain(platform::Dictionary{{"AppleInterfaceStyle", std::string("Dark")}}); }
-
-TEST(Launch, InDarkShowsTheMoonAndOffersLight) {
-    startDark();
+TEST(Launch, TheOnlyCopyPutsOneItemInTheBarAndStays) {
     const auto dusk = launchDusk();
-    ASSERT_TRUE(fake::statusItem());
-    EXPECT_EQ(fake::statusItem()->impl().length, -2.0);
-    const auto look = statusButton();
-    EXPECT_EQ(look.imageName, "moon.fill");
-    EXPECT_TRUE(look.isTemplate);
-    EXPECT_EQ(look.accessibilityDescription, "Switch to Light Mode");
-    EXPECT_EQ(look.toolTip, "Dusk – switch to Light Mode");
-    EXPECT_EQ(fake::activationPolicy(), platform::ActivationPolicy::Accessory);
+    EXPECT_EQ(fake::statusItemsMade(), 1);
+    EXPECT_FALSE(fake::quitRequested());
+    EXPECT_TRUE(fake::alerts().empty());
+    // Reading the default shortcut to bind it writes nothing.
+    EXPECT_TRUE(fake::storedSettings().empty());
 }
 
-TEST(Launch, InLightShowsTheSunAndOffersDark) {
+TEST(SingleInstance, ASecondCopyLogsAndQuitsBeforeShowingOrBindingAnything) {
+    fake::setAnotherCopyRunning(true);
     const auto dusk = launchDusk();
-    const auto look = statusButton();
-    EXPECT_EQ(look.imageName, "sun.max.fill");
-    EXPECT_TRUE(look.isTemplate);
-    EXPECT_EQ(look.accessibilityDescription, "Switch to Dark Mode");
-    EXPECT_EQ(look.toolTip, "Dusk – switch to Dark Mode");
-}
-
-TEST(Launch, AStatusItemWithoutButtonChangesNothing) {
-    fake::giveStatusItemsNoButton();
-    const auto dusk = launchDusk();
-    ASSERT_TRUE(fake::statusItem());
-    EXPECT_FALSE(fake::statusItem()->button());
-    fake::setDarkMode(true);
-    fake::drainMainQueue();
-    EXPECT_EQ(menuTitle(0), "Switch to Light Mode");
-}
-
-TEST(Launch, AMissingSystemImageClearsTheImageButKeepsTheToolTip) {
-    const auto dusk = launchDusk();
-    fake::removeSystemImage("moon.fill");
-    fake::setDarkMode(true);
-    fake::drainMainQueue();
-    EXPECT_FALSE(fake::statusItem()->button()->impl().image);
-    EXPECT_EQ(statusButton().toolTip, "Dusk – switch to Light Mode");
-}
-
-TEST(SingleInstance, ASecondCopyLogsAndQuitsBeforeShowingAnything) {
-    fake::setRunningCopies({fake::processIdentifier(), 999});
-    const auto dusk = launchDusk();
-    EXPECT_TRUE(fake::terminated());
-    EXPECT_EQ(loggedTexts(), std::vector<std::string>{"another Dusk instance is already running; quitting this one"});
-    EXPECT_EQ(fake::logLines().at(0).level, platform::LogLevel::Default);
-    EXPECT_FALSE(fake::statusItem());
-    EXPECT_EQ(fake::installedHandlers(), 0);
-    EXPECT_TRUE(fake::registrations().empty());
-}
-
-TEST(SingleInstance, TheOnlyCopyGoesOn) {
-    fake::setRunningCopies({fake::processIdentifier()});
-    const auto dusk = launchDusk();
-    EXPECT_FALSE(fake::terminated());
-    EXPECT_TRUE(fake::statusItem());
-}
-
-TEST(SingleInstance, OutsideABundleThereIsNoGuard) {
-    fake::setBundleIdentifier(std::nullopt);
-    fake::setRunningCopies({fake::processIdentifier(), 999});
-    const auto dusk = launchDusk();
-    EXPECT_FALSE(fake::terminated());
-    EXPECT_TRUE(fake::statusItem());
-}
-
-TEST(AppearanceChange, TheIconFollowsOnlyOnceTheMainQueueRuns) {
-    const auto dusk = launchDusk();
-    fake::setDarkMode(true);
-    EXPECT_EQ(statusButton().imageName, "sun.max.fill");
-    EXPECT_EQ(fake::pendingMainQueueItems(), 1u);
-    fake::drainMainQueue();
-    EXPECT_EQ(statusButton().imageName, "moon.fill");
-    EXPECT_EQ(statusButton().toolTip, "Dusk – switch to Light Mode");
-}
-
-TEST(AppearanceChange, EachNotificationOfABurstGetsItsOwnRefresh) {
-    const auto dusk = launchDusk();
-    fake::setDarkMode(true);
-    fake::setDarkMode(false);
-    fake::setDarkMode(true);
-    EXPECT_EQ(fake::pendingMainQueueItems(), 3u);
-    EXPECT_EQ(fake::drainMainQueue(), 3u);
-    EXPECT_EQ(statusButton().imageName, "moon.fill");
-}
-
-TEST(AppearanceChange, OtherNotificationsAreIgnored) {
-    const auto dusk = launchDusk();
-    fake::postDistributedNotification("AppleColorPreferencesChangedNotification");
+    EXPECT_TRUE(fake::quitRequested());
+    ASSERT_EQ(fake::logLines().size(), 1u);
+    EXPECT_EQ(fake::logLines()[0].text, "another Dusk instance is already running; quitting this one");
+    EXPECT_EQ(fake::logLines()[0].level, platform::LogLevel::Default);
+    EXPECT_EQ(fake::statusItemsMade(), 0);
+    EXPECT_EQ(fake::bindRequests(), 0);
+    // Nor does it listen: the other copy follows the appearance.
+    fake::setDark(true);
     EXPECT_EQ(fake::pendingMainQueueItems(), 0u);
 }
 
-TEST(AppearanceChange, TheDeferredRefreshKeepsTheDelegateAlive) {
-    auto delegate = launchDusk();
-    fake::setDarkMode(true);
-    delegate.reset();
+TEST(AppearanceChange, TheIconFollowsEachChangeOnlyOnceTheMainQueueRuns) {
+    const auto dusk = launchDusk();
+    fake::setDark(true);
+    EXPECT_EQ(fake::statusItem()->symbol, Symbol::Sun);
+    EXPECT_EQ(fake::pendingMainQueueItems(), 1u);
     fake::drainMainQueue();
-    EXPECT_EQ(statusButton().imageName, "moon.fill");
+    EXPECT_EQ(fake::statusItem()->symbol, Symbol::Moon);
+    EXPECT_EQ(fake::statusItem()->toolTip, "Dusk – switch to Light Mode");
+
+    // A burst gets one refresh per change, each reading the side as it runs.
+    fake::setDark(false);
+    fake::setDark(true);
+    fake::setDark(false);
+    EXPECT_EQ(fake::drainMainQueue(), 3u);
+    EXPECT_EQ(fake::statusItem()->symbol, Symbol::Sun);
+    EXPECT_EQ(fake::statusItem()->accessibilityDescription, "Switch to Dark Mode");
 }
 
-TEST(Menu, HoldsTheSixEntriesInOrder) {
+TEST(AppearanceChange, ReachesNothingOnceTheDelegateIsGone) {
+    auto dusk = launchDusk();
+    const std::weak_ptr<AppDelegate> weak = dusk;
+    dusk.reset();
+    EXPECT_TRUE(weak.expired()) << "the platform's callbacks must not keep the delegate alive";
+    EXPECT_FALSE(fake::statusItem());
+    fake::setDark(true);
+    fake::drainMainQueue();
+}
+
+TEST(Menu, HoldsTheSixEntriesInOrderWithTitlesOfTheMomentItOpens) {
     const auto dusk = launchDusk();
-    const auto& menu = fake::statusItem()->impl().menu->impl();
-    EXPECT_FALSE(menu.autoenablesItems);
-    // As built, before the first opening brings the titles up to date.
-    const std::vector<std::tuple<std::string, std::string, std::string, bool>> expected{
-        {"Toggle Appearance", "toggleAppearance", "", true},
-        {"Set Hotkey…", "showRecorder", "", true},
-        {"", "", "", false},
-        {"Launch at Login", "toggleLaunchAtLogin", "", true},
-        {"", "", "", false},
-        {"Quit Dusk", "terminate:", "q", false},
+    const auto menu = fake::openMenu();
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"Switch to Dark Mode", ""}, {"Hotkey: ⌃⌥⌘D…", ""}, {"", ""}, {"Launch at Login", ""}, {"", ""},
+        {"Quit Dusk", "q"},
     };
-    ASSERT_EQ(menu.items.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const auto& [title, action, key, hasTarget] = expected[i];
-        const auto& item = menu.items[i]->impl();
+    ASSERT_EQ(menu.size(), expected.size());
+    for (std::size_t i = 0; i < menu.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(item.isSeparator, title.empty());
-        EXPECT_EQ(item.title, title);
-        EXPECT_EQ(item.action, action);
-        EXPECT_EQ(item.keyEquivalent, key);
-        EXPECT_EQ(item.hasTarget, hasTarget);
-        EXPECT_EQ(!item.target.expired(), hasTarget);
+        EXPECT_EQ(menu[i].isSeparator, expected[i].first.empty());
+        EXPECT_EQ(menu[i].title, expected[i].first);
+        EXPECT_EQ(menu[i].keyEquivalent, expected[i].second);
     }
-    for (const auto& entry : fake::openMenu()) EXPECT_TRUE(entry.enabled);
-}
-
-TEST(Menu, TheFirstItemNamesTheChangeEachTimeItOpens) {
-    const auto dusk = launchDusk();
-    EXPECT_EQ(menuTitle(0), "Switch to Dark Mode");
-    fake::setDarkMode(true);
-    // No refresh of the icon has run: the title comes from opening alone.
+    // The icon waits for the main queue; the menu reads the side as it opens.
+    fake::setDark(true);
     EXPECT_EQ(menuTitle(0), "Switch to Light Mode");
 }
 
-TEST(Menu, TheToggleItemFlipsTheAppearanceAndTheIconFollowsTheNotification) {
+TEST(Menu, TheToggleItemTogglesAndTheIconFollowsTheAnnouncedChange) {
     const auto dusk = launchDusk();
     fake::chooseMenuItem("Switch to Dark Mode");
-    EXPECT_EQ(fake::scriptsRun().size(), 1u);
-    EXPECT_EQ(statusButton().imageName, "sun.max.fill");
+    EXPECT_EQ(fake::toggleRequests(), 1);
+    EXPECT_EQ(fake::statusItem()->symbol, Symbol::Sun);
     fake::drainMainQueue();
-    EXPECT_EQ(statusButton().imageName, "moon.fill");
+    EXPECT_EQ(fake::statusItem()->symbol, Symbol::Moon);
     EXPECT_EQ(menuTitle(0), "Switch to Light Mode");
 }
 
 TEST(Menu, AFailedToggleLeavesIconAndMenuAsTheyWere) {
     const auto dusk = launchDusk();
-    fake::failScriptsWith(platform::Dictionary{{"NSAppleScriptErrorNumber", std::int64_t{-600}}});
+    fake::failTogglesWith(platform::AppearanceFailure{false, "The setting is locked."});
     fake::chooseMenuItem("Switch to Dark Mode");
     fake::drainMainQueue();
-    EXPECT_EQ(statusButton().imageName, "sun.max.fill");
+    EXPECT_EQ(fake::statusItem()->symbol, Symbol::Sun);
     EXPECT_EQ(menuTitle(0), "Switch to Dark Mode");
 }
 
-TEST(Menu, TheQuitItemEndsTheProcess) {
+TEST(Menu, TheQuitItemEndsTheLoop) {
     const auto dusk = launchDusk();
     fake::chooseMenuItem("Quit Dusk");
-    EXPECT_TRUE(fake::terminated());
-}
-
-TEST(Menu, CommandQQuitsWhileTheMenuIsOpen) {
-    const auto dusk = launchDusk();
-    fake::openMenu();
-    fake::pressMenuKeyEquivalent("q");
-    EXPECT_TRUE(fake::terminated());
+    EXPECT_TRUE(fake::quitRequested());
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ TEST(ModifierNames, FollowTheFixedOrderWithTheDesktopsSeparator) {
     EXPECT_EQ(missingModifierHint(), "Add m, o, or c");
 
     fake::useModifierNames(spelledOut);
-    EXPECT_EQ((HotKey{2, Modifier::required}.desktopDisplayString()), "Ctrl+Alt+Super+D");
-    EXPECT_EQ((HotKey{2, Modifier::required}.displayString()), "⌃⌥⌘D");
+    EXPECT_EQ(controlOptionCommandD.desktopDisplayString(), "Ctrl+Alt+Super+D");
+    EXPECT_EQ(controlOptionCommandD.displayString(), "⌃⌥⌘D");
     EXPECT_EQ((HotKey{122, 0}.desktopDisplayString()), "F1");
 }
 
@@ -37,29 +37,25 @@ TEST(ModifierNames, OnAMacTheSymbolsAreTheWords) {
 
 TEST(ModifierNames, ReachTheMenuTheRecorderAndTheAlertButNotTheLogOrTheStore) {
     fake::useModifierNames(spelledOut);
-    const auto app = launchDusk();
-    EXPECT_EQ(menuTitle(1), "Hotkey: Ctrl+Alt+Super+D…");
+    const auto dusk = launchDusk();
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: Ctrl+Alt+Super+D…");
     EXPECT_TRUE(logged("RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0"));
 
-    fake::chooseMenuItem("Hotkey: Ctrl+Alt+Super+D…");
-    const auto window = fake::openWindows().back();
-    EXPECT_TRUE(fake::findLabel(*window, "Current: Ctrl+Alt+Super+D"));
+    openRecorder();
+    EXPECT_EQ(fake::recorderWindow()->content.current, "Current: Ctrl+Alt+Super+D");
     fake::changeModifiers(Modifier::shift | Modifier::control);
-    EXPECT_TRUE(fake::findLabel(*window, "Ctrl+Shift+…"));
+    EXPECT_EQ(recorderText(), "Ctrl+Shift+…");
     fake::changeModifiers(0);
-    fake::typeKey(40);  // K alone
-    EXPECT_TRUE(fake::findLabel(*window, "Add Super, Alt, or Ctrl"));
+    fake::typeKey(shiftCommandK.keyCode);
+    EXPECT_EQ(recorderText(), "Add Super, Alt, or Ctrl");
 
-    // Shift-Command-K is held by another application: the refusal names it
-    // in the desktop's words.
-    fake::holdInOtherApp(40, 0x300);
-    fake::typeKey(40, Modifier::shift | Modifier::command);
+    fake::holdInOtherApp(shiftCommandK);
+    press(shiftCommandK);
     ASSERT_EQ(fake::alerts().size(), 1u);
     EXPECT_EQ(fake::alerts()[0].alert.messageText, "Couldn't register Shift+Super+K");
     EXPECT_TRUE(logged("RegisterEventHotKey ⇧⌘K code=40 mods=768 status=-9878"));
-    EXPECT_EQ(platform::UserDefaults::standardUserDefaults().integerForKey("hotKeyCode"), 40);
-    EXPECT_EQ(platform::UserDefaults::standardUserDefaults().integerForKey("hotKeyModifiers"), 0x120000);
-    EXPECT_EQ(menuTitle(1), "Hotkey: Shift+Super+K (not registered)…");
+    EXPECT_EQ(fake::storedSettings().at("hotKeyModifiers"), 0x120000);
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: Shift+Super+K (not registered)…");
 }
 
 }  // namespace

@@ -30,11 +30,12 @@ bool sameKeys(const platform::Shortcut& a, const platform::Shortcut& b) {
 }
 
 void settleBind(const PendingBind& bind) {
-    const bool held = std::any_of(desktop().heldByOthers.begin(), desktop().heldByOthers.end(),
-                                  [&](const auto& keys) { return sameKeys(keys, bind.keys); });
+    const auto& others = desktop().heldByOthers;
+    const auto held = std::find_if(others.begin(), others.end(),
+                                   [&](const HeldKeys& other) { return sameKeys(other.keys, bind.keys); });
     // The Mac's words for it: the fake's outcomes read as the event manager's.
-    if (held) {
-        bind.done({"RegisterEventHotKey", -9878, std::nullopt, {}});
+    if (held != others.end()) {
+        bind.done({"RegisterEventHotKey", -9878, std::nullopt, held->reason});
         return;
     }
     desktop().bound = std::exchange(desktop().otherKeys, std::nullopt).value_or(bind.keys);
@@ -77,7 +78,9 @@ bool answerToggle() {
 int toggleRequests() { return desktop().toggleRequests; }
 int permissionSettingsOpened() { return desktop().permissionSettingsOpened; }
 
-void holdInOtherApp(platform::Shortcut keys) { desktop().heldByOthers.push_back(keys); }
+void holdInOtherApp(platform::Shortcut keys, std::string reason) {
+    desktop().heldByOthers.push_back({keys, std::move(reason)});
+}
 void answerBindsLater(bool later) { desktop().bindsLater = later; }
 
 bool answerBind() {

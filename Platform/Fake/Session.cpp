@@ -150,8 +150,11 @@ void SettingsStore::setInteger(std::string_view key, std::int64_t value) {
         desktop().savedSettings[std::string(key)] = value;
         return;
     }
-    // As a store that saves in the background: the failure comes later.
+    // As a store that saves in the background: what changed until the save
+    // is written, and fails, in one go, and the failure comes later.
+    if (std::exchange(desktop().saveFailurePending, true)) return;
     Session::post([reason = *desktop().saveFailure] {
+        desktop().saveFailurePending = false;
         if (desktop().saveFailed) desktop().saveFailed("settings.conf", reason);
     });
 }

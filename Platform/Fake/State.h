@@ -21,6 +21,11 @@ struct PendingBind {
     platform::GlobalShortcut::Done done;
 };
 
+struct HeldKeys {
+    platform::Shortcut keys;
+    std::string reason;
+};
+
 struct PendingAlert {
     std::size_t index;
     std::function<void(std::size_t)> answered;
@@ -42,7 +47,7 @@ struct Desktop {
     bool anotherCopyRunning = false;
     std::optional<platform::AppearanceFailure> toggleFailure;
     bool togglesLater = false;
-    std::vector<platform::Shortcut> heldByOthers;
+    std::vector<HeldKeys> heldByOthers;
     bool bindsLater = false;
     std::optional<platform::Shortcut> otherKeys;
     std::optional<std::map<std::uint16_t, std::string>> layout = usLayout();
@@ -57,6 +62,7 @@ struct Desktop {
     std::vector<LogLine> logLines;
     std::map<std::string, std::int64_t> settings;
     std::function<void(const std::string&, const std::string&)> saveFailed;
+    bool saveFailurePending = false;
     std::vector<std::function<void()>> appearanceObservers;
     std::deque<PendingToggle> pendingToggles;
     int toggleRequests = 0;

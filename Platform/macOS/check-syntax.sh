@@ -145,17 +145,27 @@ while IFS= read -r source; do
 done < <(find "$here" "$root/Sources" -type f \( -name '*.mm' -o -name '*.cpp' \) | LC_ALL=C sort)
 [[ $status -eq 0 ]] || exit 1
 
-# must_fail NAME FILE SED-SCRIPT DIAGNOSTIC: the copy of FILE that SED-SCRIPT
-# makes must differ from FILE, and compiling it must fail with an error that
-# matches DIAGNOSTIC (an extended regular expression), not merely fail.
+# must_fail NAME FILE SED-SCRIPT DIAGNOSTIC [SOURCE]: the copy of FILE that
+# SED-SCRIPT makes must differ from FILE, and compiling it must fail with an
+# error that matches DIAGNOSTIC (an extended regular expression), not merely
+# fail. A doctored header is compiled through SOURCE, which includes it: the
+# two sit side by side in a directory of their own, where SOURCE finds the
+# doctored copy before the original.
 must_fail() {
-  local name="$1" file="$root/$2" script="$3" diagnostic="$4"
-  local copy="$scratch/doctored-${file##*/}"
+  local name="$1" file="$root/$2" script="$3" diagnostic="$4" source="${5:+$root/$5}"
+  local doctored="$scratch/doctored"
+  rm -rf "$doctored" && mkdir "$doctored"
+  local copy="$doctored/${file##*/}" compiled="$doctored/${file##*/}" as="$file"
   sed -e "$script" "$file" >"$copy"
+  if [[ -n "$source" ]]; then
+    compiled="$doctored/${source##*/}"
+    as="$source"
+    cp "$source" "$compiled"
+  fi
   if cmp -s "$file" "$copy"; then
     echo "FAIL  fault not injected: $name" >&2
     status=1
-  elif compile "$copy" arm64 "$scratch/doctored.o" "$file" >"$scratch/log" 2>&1; then
+  elif compile "$compiled" arm64 "$scratch/doctored.o" "$as" >"$scratch/log" 2>&1; then
     echo "FAIL  check passed despite $name" >&2
     status=1
   elif ! grep -E "error: .*($diagnostic)" "$scratch/log" >"$scratch/match"; then
@@ -167,32 +177,38 @@ must_fail() {
   fi
 }
 
-must_fail "a misspelled selector" Platform/macOS/AppKit.mm \
-  's/setTemplate:isTemplate/setTempalte:isTemplate/' "setTempalte"
-must_fail "an undeclared action selector" Platform/macOS/Views.mm \
-  's/@selector(performAction:)/@selector(performActoin:)/' "undeclared selector 'performActoin:'"
-must_fail "a wrong argument type" Platform/macOS/Foundation.mm \
-  's/openURL:nsURL\]/openURL:toNSString(url.absoluteString())]/' "NSString"
-must_fail "a missing import" Platform/macOS/ServiceManagement.mm \
+must_fail "a misspelled selector" Platform/macOS/StatusItem.mm \
+  's/setTemplate:YES/setTempalte:YES/' "setTempalte"
+must_fail "an undeclared action selector" Platform/macOS/StatusItem.mm \
+  's/@selector(perform:)/@selector(perfrom:)/' "undeclared selector 'perfrom:'"
+must_fail "a wrong argument type" Platform/macOS/Appearance.mm \
+  's/openURL:automation\]/openURL:automation.absoluteString]/' "NSString"
+must_fail "a missing import" Platform/macOS/LoginItem.mm \
   '/#import <ServiceManagement\/ServiceManagement.h>/d' "SMAppService"
-must_fail "a misspelled Carbon call" Platform/macOS/HotKeyEvents.cpp \
-  's/::UnregisterEventHotKey(/::UnregisterEventHotkey(/' "UnregisterEventHotkey"
-must_fail "a log argument that does not match its placeholder" Platform/macOS/Foundation.mm \
-  's/std::string(text).c_str());/text.size());/' "format specifies type"
-must_fail "a URL that may be nil handed to a parameter that takes none" Platform/macOS/Foundation.mm \
-  's/return nsURL != nil && \[\[NSWorkspace sharedWorkspace\] openURL:nsURL\];/return [[NSWorkspace sharedWorkspace] openURL:[NSURL URLWithString:toNSString(url.absoluteString())]];/' \
+must_fail "a misspelled Carbon call" Platform/macOS/EventManager.cpp \
+  's/{ UnregisterEventHotKey(/{ UnregisterEventHotkey(/' "UnregisterEventHotkey"
+must_fail "a log argument that does not match its placeholder" Platform/macOS/Log.mm \
+  's/text.c_str());/text.size());/' "format specifies type"
+must_fail "a URL that may be nil handed to a parameter that takes none" Platform/macOS/Appearance.mm \
+  's/if (automation != nil) \[\[NSWorkspace sharedWorkspace\] openURL:automation\];/[[NSWorkspace sharedWorkspace] openURL:[NSURL URLWithString:automation.absoluteString]];/' \
   "nullable pointer"
-must_fail "a call that needs a newer macOS than Dusk runs on" Platform/macOS/AppKit.mm \
+must_fail "a call that needs a newer macOS than Dusk runs on" Platform/macOS/StatusItem.mm \
   's/\[NSMenuItem separatorItem\]/[NSMenuItem sectionHeaderWithTitle:@""]/' "only available on macOS 14"
-must_fail "a call deprecated before that macOS" Platform/macOS/AppKit.mm \
+must_fail "a call deprecated before that macOS" Platform/macOS/StatusItem.mm \
   's/? NSControlStateValueOn/? NSOnState/' "NSOnState.*deprecated"
-must_fail "a Core Foundation cast without a bridge" Platform/macOS/Foundation.mm \
+must_fail "a Core Foundation cast without a bridge" Platform/macOS/Appearance.mm \
   's/(__bridge CFNumberRef)number/(CFNumberRef)number/' "bridged cast"
-must_fail "a 32-bit size where Carbon takes a ByteCount" Platform/macOS/HotKeyEvents.cpp \
-  's/::ByteCount actualSize = 0;/std::uint32_t actualSize = 0;/' "ByteCount|GetEventParameter"
-must_fail "a login-item status numbered unlike ServiceManagement's" Platform/macOS/ServiceManagement.mm \
+must_fail "a 32-bit size where Carbon takes a ByteCount" Platform/macOS/EventManager.cpp \
+  's/EventHotKeyID pressed{};/EventHotKeyID pressed{}; std::uint32_t size = 0;/; s/sizeof pressed, nullptr, &pressed/sizeof pressed, \&size, \&pressed/' \
+  "ByteCount|GetEventParameter"
+must_fail "a login-item status numbered unlike ServiceManagement's" Platform/macOS/LoginItem.mm \
   's/Enabled) == SMAppServiceStatusEnabled/Enabled) == SMAppServiceStatusRequiresApproval/' "static_assert failed|static assertion failed"
+must_fail "a Carbon modifier mask unlike the event manager's" Platform/macOS/EventManager.h \
+  's/option = 0x800;/option = 0x400;/' "static_assert failed|static assertion failed" Platform/macOS/EventManager.cpp
+must_fail "a modifier flag unlike AppKit's" Platform/macOS/RecorderWindow.mm \
+  's/Modifier::option == NSEventModifierFlagOption/Modifier::option == NSEventModifierFlagControl/' \
+  "static_assert failed|static assertion failed"
 must_fail "a core library call newer than that macOS" Sources/Log.cpp \
-  's/#include <type_traits>/#include <charconv>/; s/return quoted(std::to_string(v));/char digits[64]; return quoted(std::string(digits, std::to_chars(digits, digits + 64, v).ptr));/' \
+  's/#include <type_traits>/#include <charconv>/; s/return std::to_string(v);/char digits[64]; return std::string(digits, std::to_chars(digits, digits + 64, static_cast<double>(v)).ptr);/' \
   "unavailable: introduced in macOS 13.3"
 exit $status

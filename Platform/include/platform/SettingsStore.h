@@ -17,8 +17,9 @@ public:
     static std::optional<std::int64_t> integer(std::string_view key);
     static void setInteger(std::string_view key, std::int64_t value);
 
-    // A change could not be kept across a restart: where it was to go and
-    // why it did not, in the platform's words. Called on the main thread.
+    // Changes could not be kept across a restart: where they were to go and
+    // why they did not, in the platform's words. Called on the main thread,
+    // once for each save that failed, however many values it held.
     static void onSaveFailed(std::function<void(const std::string& where, const std::string& reason)> failed);
 };
 

@@ -125,8 +125,9 @@ void pressCloseButton();
 
 // --- Global shortcut ------------------------------------------------------------------------------
 
-// Another application holds these keys: binding them is refused.
-void holdInOtherApp(platform::Shortcut keys);
+// Another application holds these keys: binding them is refused, with
+// `reason` as the desktop's words for why where it gives any.
+void holdInOtherApp(platform::Shortcut keys, std::string reason = {});
 // Binds wait in the desktop until answerBind, as a portal keeps them.
 void answerBindsLater(bool later);
 bool answerBind();

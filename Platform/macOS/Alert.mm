@@ -1,0 +1,30 @@
+// Alerts as NSAlert runs them: modal, in front of every other application.
+#include "platform/Alert.h"
+
+#import <AppKit/AppKit.h>
+
+#include "ModalResponse.h"
+#import "Text.h"
+
+using platform::mac::toNSString;
+
+static_assert(platform::mac::firstButtonResponse == NSAlertFirstButtonReturn);
+
+namespace platform {
+
+// NOLINTNEXTLINE(performance-unnecessary-value-param): the port's signature.
+void showAlert(const Alert& alert, std::function<void(std::size_t button)> answered) {
+    NSAlert* panel = [[NSAlert alloc] init];
+    panel.alertStyle = NSAlertStyleWarning;
+    panel.messageText = toNSString(alert.messageText);
+    panel.informativeText = toNSString(alert.informativeText);
+    for (const auto& title : alert.buttons) [panel addButtonWithTitle:toNSString(title)];
+    // Dusk has no window of its own that the alert could come up in front of.
+    [NSApp activateIgnoringOtherApps:YES];
+    const NSModalResponse response = [panel runModal];
+    if (answered) answered(mac::buttonChosen(response, alert.buttons.size()));
+}
+
+void beep() { NSBeep(); }
+
+}  // namespace platform
