@@ -19,10 +19,11 @@ and printed as "violation ...".
 The desktop's side is driven over org.dusk.Test on the same object: how the
 next bind is answered (bind the preferred trigger, bind other keys, bind
 nothing, refuse, cancel), Activated and Deactivated for a shortcut, a change
-of trigger (ShortcutsChanged), and silence: a method made silent is not
-answered, as by a portal that hangs (Register and Close get no reply;
-CreateSession and BindShortcuts return their Request, which does not respond),
-until the test lets it speak. Each event is printed as one line.
+of trigger (ShortcutsChanged), sessions the desktop ends itself (Closed), and
+silence: a method made silent is not answered, as by a portal that hangs
+(Register and Close get no reply; CreateSession and BindShortcuts return their
+Request, which does not respond), until the test lets it speak. Each event is
+printed as one line.
 """
 
 import re
@@ -306,6 +307,17 @@ class Portal(dbus.service.Object):
             self.ShortcutsChanged(session.path, self.listed(session))
         say("changed", shortcut_id, shown_trigger or "-", len(changed))
         return len(changed)
+
+    @dbus.service.method(TEST, in_signature="", out_signature="u")
+    def EndSessions(self):
+        """The desktop ends every session itself, with Closed; answers how
+        many there were."""
+        ended = list(self.sessions.values())
+        for session in ended:
+            session.Closed(dbus.Dictionary({}, signature="sv"))
+            session.end()
+        say("ended", len(ended))
+        return len(ended)
 
     @dbus.service.method(TEST, in_signature="", out_signature="u")
     def OpenSessions(self):

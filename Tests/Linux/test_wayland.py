@@ -212,6 +212,15 @@ class PortalShortcut(WithPortal):
         self.assertIn("hot key binding changed by the desktop: no keys", dusk.log())
         self.assertEqual(self.portal.test.Press(SHORTCUT), 0)
 
+    def test_a_session_the_desktop_ends_leaves_the_shortcut_unbound(self):
+        dusk = self.start()
+        self.wait_bound(dusk)
+        self.assertEqual(self.portal.test.EndSessions(), 1)
+        wait_until(lambda: dusk.titles()[1] == "Hotkey: Ctrl+Alt+Super+D (not registered)…",
+                   what=lambda: f"the ended session in {dusk.titles()}")
+        self.assertIn("the desktop closed Dusk's shortcuts session", dusk.log())
+        self.assertIn("hot key binding changed by the desktop: no keys", dusk.log())
+
     def test_keys_other_than_asked_for_are_the_ones_the_menu_shows(self):
         self.portal.test.AnswerBindsWith("other", "Shift+Ctrl+F5")
         dusk = self.start()

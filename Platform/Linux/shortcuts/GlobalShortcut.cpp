@@ -40,6 +40,9 @@ public:
             if (!whyNot) {
                 listenToPortal().bind(shortcut, done);
             } else if (KeyGrab::available()) {
+                logNotice(*whyNot +
+                          "; the keys are grabbed on the X display instead, which sees them only while an "
+                          "X11 window has the keyboard");
                 grab(shortcut, done);
             } else {
                 logError("the global shortcut cannot be bound: " + *whyNot +
@@ -100,7 +103,7 @@ private:
         });
     }
 
-    void press(const char* line) {
+    void press(const char* line) const {
         logNotice(line);
         if (activated) activated();
     }

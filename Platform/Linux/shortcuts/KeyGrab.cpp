@@ -145,18 +145,19 @@ void KeyGrab::request(Done done) {
     display_->whenAnswered(modifierCookie.sequence, [modifiers](XcbReply<void> reply, XcbReply<xcb_generic_error_t>) {
         *modifiers = std::move(reply);
     });
-    display_->whenAnswered(keyboardCookie.sequence, [this, modifiers, first, generation = generation_, done](
-                                                        XcbReply<void> keyboard, XcbReply<xcb_generic_error_t>) {
-        if (generation != generation_) return;
-        ModifierMasks masks;
-        if (*modifiers && keyboard) {
-            const Mapping mapping{*static_cast<const xcb_get_modifier_mapping_reply_t*>(modifiers->get()),
-                                  *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboard.get()), first};
-            masks = {mapping.maskOf({altLeft, altRight}), mapping.maskOf({superLeft, superRight}),
-                     mapping.maskOf({numLock})};
-        }
-        send(masks, generation, done);
-    });
+    display_->whenAnswered(
+        keyboardCookie.sequence, [this, modifiers, first, generation = generation_, done = std::move(done)](
+                                     XcbReply<void> keyboard, XcbReply<xcb_generic_error_t>) {
+            if (generation != generation_) return;
+            ModifierMasks masks;
+            if (*modifiers && keyboard) {
+                const Mapping mapping{*static_cast<const xcb_get_modifier_mapping_reply_t*>(modifiers->get()),
+                                      *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboard.get()), first};
+                masks = {mapping.maskOf({altLeft, altRight}), mapping.maskOf({superLeft, superRight}),
+                         mapping.maskOf({numLock})};
+            }
+            send(masks, generation, done);
+        });
     xcb_flush(c);
 }
 

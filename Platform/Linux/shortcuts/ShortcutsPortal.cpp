@@ -45,7 +45,7 @@ std::optional<QString> triggerIn(const QVariant& list) {
 QString sessionHandleIn(const QVariantMap& results) {
     const QVariant handle = results.value(QStringLiteral("session_handle"));
     return handle.metaType() == QMetaType::fromType<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
-                                                                         : handle.toString();
+                                                                       : handle.toString();
 }
 
 }  // namespace
@@ -134,8 +134,7 @@ void ShortcutsPortal::settled(const QString& token) {
 }
 
 void ShortcutsPortal::request(const std::shared_ptr<Binding>& binding, const QString& method, QVariantList arguments,
-                              QVariantMap options, std::chrono::seconds deadline, Answered answered,
-                              Refused refused) {
+                              QVariantMap options, std::chrono::seconds deadline, Answered answered, Refused refused) {
     const QString token = QStringLiteral("dusk_%1").arg(++requests_);
     const QString sender = bus().baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
     const QString path = portalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
@@ -216,7 +215,8 @@ void ShortcutsPortal::createSession(const std::shared_ptr<Binding>& binding, con
                 settled(binding->token);
                 if (binding->abandoned) return;
                 fail(binding, code == 0 ? bindStatus::callFailed : static_cast<std::int32_t>(code),
-                     code == 1 ? "the desktop cancelled a shortcuts session" : "the desktop refused a shortcuts session");
+                     code == 1 ? "the desktop cancelled a shortcuts session"
+                               : "the desktop refused a shortcuts session");
                 return;
             }
             if (binding->abandoned) {

@@ -50,7 +50,7 @@ private Q_SLOTS:
     void shortcutsChanged(const QDBusMessage& signal);
     void sessionClosed(const QDBusMessage& signal);
 
-private:
+private:  // NOLINT(readability-redundant-access-specifiers): slots need their own section
     struct Binding;
     using Answered = std::function<void(std::uint32_t code, const QVariantMap& results)>;
     using Refused = std::function<void(const QDBusMessage& error)>;
