@@ -383,7 +383,7 @@ class SilentPortal(WithRecorder):
         self.record(dusk, "Hotkey: Ctrl+Alt+Super+D (not registered)…", "ctrl+alt+super+k",
                     lambda: "hotKeyCode=40\n" in self.stored())
         wait_until(lambda: "Couldn't register Ctrl+Alt+Super+K" in dusk.window_texts(), timeout=30,
-                   what="the alert for the unanswered bind")
+                   interval=0.25, what="the alert for the unanswered bind")
         self.assert_menu_answered_throughout(watch, time.monotonic() - started)
         self.assertIn("The desktop has not answered Dusk's request for the shortcut.", dusk.window_texts())
         log = dusk.log()
@@ -424,7 +424,7 @@ class SilentPortal(WithRecorder):
                     self.portal.lines())
         self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+K (not registered)…")
         wait_until(lambda: "Couldn't register Ctrl+Alt+Super+K" in dusk.window_texts(), timeout=40,
-                   what="the alert for the unanswered bind")
+                   interval=0.25, what="the alert for the unanswered bind")
         self.assert_menu_answered_throughout(watch, time.monotonic() - started)
         self.assertIn("the desktop has not answered BindShortcuts within 30 s", dusk.log())
         dusk.press_button("OK")
