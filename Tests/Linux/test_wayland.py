@@ -370,7 +370,7 @@ class SilentPortal(WithRecorder):
 
     def terminate_at_once(self, dusk):
         dusk.process.send_signal(signal.SIGTERM)
-        self.assertEqual(dusk.process.wait(timeout=1), 0)
+        self.assertEqual(dusk.process.wait(timeout=1), 0, dusk.log()[-2000:])
 
     def test_unanswered_register_create_session_and_close_cost_only_the_binding(self):
         self.portal.test.Silence("Register")
