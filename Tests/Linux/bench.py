@@ -423,7 +423,7 @@ def portal_activation():
         session.set_color_scheme("default")
         portal = ShortcutsPortal(session)
         dusk = session.start_dusk(executable)
-        wait_until(lambda: re.search(r"RegisterEventHotKey .* status=0", dusk.log()), what="the portal binding")
+        wait_until(lambda: re.search(r"BindShortcuts .* status=0", dusk.log()), what="the portal binding")
         watch = DconfWatch(session.env["DBUS_SESSION_BUS_ADDRESS"])
         activations, calls_alone = [], []
         for _ in range(rounds):

@@ -18,8 +18,12 @@ and printed as "violation ...".
 
 The desktop's side is driven over org.dusk.Test on the same object: how the
 next bind is answered (bind the preferred trigger, bind other keys, bind
-nothing, refuse, cancel), Activated and Deactivated for a shortcut, and a
-change of trigger (ShortcutsChanged). Each event is printed as one line.
+nothing, refuse, cancel), Activated and Deactivated for a shortcut, a change
+of trigger (ShortcutsChanged), sessions the desktop ends itself (Closed), and
+silence: a method made silent is not answered, as by a portal that hangs
+(Register and Close get no reply; CreateSession and BindShortcuts return their
+Request, which does not respond), until the test lets it speak. Each event is
+printed as one line.
 """
 
 import re
@@ -83,10 +87,14 @@ class Session(dbus.service.Object):
         self.descriptions = {}
         self.bound = False
 
-    @dbus.service.method(SESSION, in_signature="", out_signature="")
-    def Close(self):
+    @dbus.service.method(SESSION, in_signature="", out_signature="", async_callbacks=("reply", "error"))
+    def Close(self, reply, error):
         say("close", self.path)
-        self.end()
+
+        def answer():
+            self.end()
+            reply()
+        self.portal.unless_silent("Close", answer)
 
     @dbus.service.signal(SESSION, signature="a{sv}")
     def Closed(self, details):
@@ -105,6 +113,8 @@ class Portal(dbus.service.Object):
         self.registered = {}  # sender -> app id
         self.next_answer = "bind"
         self.other_keys = None
+        self.silent = set()
+        self.held = []  # (method, answer) of the calls a silent method got
 
     # --- the rules the signatures cannot check ---------------------------------
 
@@ -123,6 +133,12 @@ class Portal(dbus.service.Object):
         if session is None or session.owner != sender:
             self.violation(f"{handle} is no session of {sender}")
         return session
+
+    def unless_silent(self, method, answer):
+        if method in self.silent:
+            self.held.append((method, answer))
+        else:
+            answer()
 
     def answer(self, request, response, results):
         # After the method has returned, as a real portal answers.
@@ -145,14 +161,16 @@ class Portal(dbus.service.Object):
 
     # --- org.freedesktop.host.portal.Registry ------------------------------------
 
-    @dbus.service.method(REGISTRY, in_signature="sa{sv}", out_signature="", sender_keyword="sender")
-    def Register(self, app_id, options, sender):
+    @dbus.service.method(REGISTRY, in_signature="sa{sv}", out_signature="", sender_keyword="sender",
+                         async_callbacks=("reply", "error"))
+    def Register(self, app_id, options, sender, reply, error):
         if sender in self.registered:
             self.violation(f"{sender} registered twice")
         if sender in self.called:
             self.violation(f"{sender} registered after a portal call")
         self.registered[sender] = str(app_id)
         say("register", app_id)
+        self.unless_silent("Register", reply)
 
     # --- org.freedesktop.portal.GlobalShortcuts ------------------------------------
 
@@ -164,10 +182,15 @@ class Portal(dbus.service.Object):
         if not TOKEN.match(token):
             self.violation(f"session_handle_token {token!r} is no object path element")
         path = f"{PATH}/session/{sender_part(sender)}/{token}"
-        self.sessions[path] = Session(self, path, sender)
+        if path in self.sessions:
+            self.violation(f"{path} is still open")
         say("session", path, self.registered.get(sender, "-"))
-        # The handle is an object path sent as a string, as the interface says.
-        self.answer(request, 0, {"session_handle": dbus.String(path)})
+
+        def answer():
+            self.sessions[path] = Session(self, path, sender)
+            # The handle is an object path sent as a string, as the interface says.
+            self.answer(request, 0, {"session_handle": dbus.String(path)})
+        self.unless_silent("CreateSession", answer)
         return request.__dbus_object_path__
 
     @dbus.service.method(SHORTCUTS, in_signature="oa(sa{sv})sa{sv}", out_signature="o", sender_keyword="sender")
@@ -179,17 +202,22 @@ class Portal(dbus.service.Object):
             self.violation(f"{session_handle} bound twice")
         session.bound = True
         for shortcut_id, info in shortcuts:
-            preferred = str(info.get("preferred_trigger", ""))
-            say("bind", str(shortcut_id), preferred, "|", str(info.get("description", "")))
-            session.descriptions[str(shortcut_id)] = str(info.get("description", ""))
-            if self.next_answer == "bind":
-                session.shortcuts[str(shortcut_id)] = shown(preferred) if preferred else None
-            elif self.next_answer == "other":
-                session.shortcuts[str(shortcut_id)] = self.other_keys
-            else:
-                session.shortcuts[str(shortcut_id)] = None
-        response = {"refuse": 2, "cancel": 1}.get(self.next_answer, 0)
-        self.answer(request, response, {"shortcuts": self.listed(session)} if response == 0 else {})
+            say("bind", str(shortcut_id), str(info.get("preferred_trigger", "")), "|",
+                str(info.get("description", "")))
+
+        def answer():
+            for shortcut_id, info in shortcuts:
+                preferred = str(info.get("preferred_trigger", ""))
+                session.descriptions[str(shortcut_id)] = str(info.get("description", ""))
+                if self.next_answer == "bind":
+                    session.shortcuts[str(shortcut_id)] = shown(preferred) if preferred else None
+                elif self.next_answer == "other":
+                    session.shortcuts[str(shortcut_id)] = self.other_keys
+                else:
+                    session.shortcuts[str(shortcut_id)] = None
+            response = {"refuse": 2, "cancel": 1}.get(self.next_answer, 0)
+            self.answer(request, response, {"shortcuts": self.listed(session)} if response == 0 else {})
+        self.unless_silent("BindShortcuts", answer)
         return request.__dbus_object_path__
 
     @dbus.service.method(SHORTCUTS, in_signature="oa{sv}", out_signature="o", sender_keyword="sender")
@@ -235,6 +263,22 @@ class Portal(dbus.service.Object):
     def AnswerBindsWith(self, answer, other_keys):
         self.next_answer, self.other_keys = str(answer), str(other_keys) or None
 
+    @dbus.service.method(TEST, in_signature="s", out_signature="")
+    def Silence(self, method):
+        """From now on `method` is not answered."""
+        self.silent.add(str(method))
+
+    @dbus.service.method(TEST, in_signature="s", out_signature="u")
+    def Speak(self, method):
+        """`method` is answered again, its held calls first; answers how
+        many were held."""
+        self.silent.discard(str(method))
+        held = [answer for name, answer in self.held if name == method]
+        self.held = [(name, answer) for name, answer in self.held if name != method]
+        for answer in held:
+            answer()
+        return len(held)
+
     @dbus.service.method(TEST, in_signature="s", out_signature="u")
     def Press(self, shortcut_id):
         """Activated for every session that binds the shortcut to keys;
@@ -263,6 +307,17 @@ class Portal(dbus.service.Object):
             self.ShortcutsChanged(session.path, self.listed(session))
         say("changed", shortcut_id, shown_trigger or "-", len(changed))
         return len(changed)
+
+    @dbus.service.method(TEST, in_signature="", out_signature="u")
+    def EndSessions(self):
+        """The desktop ends every session itself, with Closed; answers how
+        many there were."""
+        ended = list(self.sessions.values())
+        for session in ended:
+            session.Closed(dbus.Dictionary({}, signature="sv"))
+            session.end()
+        say("ended", len(ended))
+        return len(ended)
 
     @dbus.service.method(TEST, in_signature="", out_signature="u")
     def OpenSessions(self):

@@ -5,18 +5,24 @@ an Xvfb screen, which carries XTEST keys into the compositor), Dusk on Qt's
 wayland platform with no X display, its tray item on tray_host.py.
 
 The global shortcut goes through shortcuts_portal.py, a GlobalShortcuts
-portal written from the published interface: Debian's xdg-desktop-portal has
-no GlobalShortcuts backend. Without that peer, the session bus starts Debian's
-own xdg-desktop-portal, which then really offers no global shortcuts.
+portal written from the published interface, which plays the desktop's side
+as each test directs: answers, refusals, other keys, keys changed later, and
+silence, which no real portal does on demand. Without that peer, the session
+bus starts Debian's own xdg-desktop-portal, whose backends here offer no
+global shortcuts.
 
 DUSK_EXECUTABLE names the built program."""
 
 import os
+import re
 import shutil
+import signal
 import socket
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 
 import dbus
@@ -28,6 +34,8 @@ from session import HERE, PYTHON, Session, SessionTestCase, wait_until  # noqa: 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 SHORTCUT = "toggle-appearance"
 TOGGLED = "toggle requested"
+# The core's line for the outcome of a bind through the portal.
+PORTAL_BIND = re.compile(r"BindShortcuts \S+ code=\d+ mods=\d+ status=-?\d+")
 
 
 class WaylandSession(Session):
@@ -153,7 +161,7 @@ class WithPortal(WaylandTestCase):
     def wait_bound(self, dusk, count=1):
         wait_until(lambda: len(self.portal.lines_starting("bind")) >= count,
                    what=lambda: f"a bind (portal: {self.portal.lines()}, Dusk: {dusk.log()!r})")
-        wait_until(lambda: "RegisterEventHotKey" in dusk.log(), what="the registration")
+        wait_until(lambda: PORTAL_BIND.search(dusk.log()), what="the registration")
 
 
 class PortalShortcut(WithPortal):
@@ -167,7 +175,7 @@ class PortalShortcut(WithPortal):
         self.assertTrue(session.endswith(" app.dusk.Dusk"), session)
         self.assertEqual(self.portal.lines_starting("bind"),
                          ["bind toggle-appearance CTRL+ALT+LOGO+d | Switch between Light and Dark"])
-        self.assertRegex(dusk.log(), r"RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0\b")
+        self.assertRegex(dusk.log(), r"BindShortcuts ⌃⌥⌘D code=2 mods=6400 status=0\b")
         self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D…")
 
     def test_each_activation_toggles_once_and_deactivation_does_nothing(self):
@@ -204,6 +212,15 @@ class PortalShortcut(WithPortal):
         self.assertIn("hot key binding changed by the desktop: no keys", dusk.log())
         self.assertEqual(self.portal.test.Press(SHORTCUT), 0)
 
+    def test_a_session_the_desktop_ends_leaves_the_shortcut_unbound(self):
+        dusk = self.start()
+        self.wait_bound(dusk)
+        self.assertEqual(self.portal.test.EndSessions(), 1)
+        wait_until(lambda: dusk.titles()[1] == "Hotkey: Ctrl+Alt+Super+D (not registered)…",
+                   what=lambda: f"the ended session in {dusk.titles()}")
+        self.assertIn("the desktop closed Dusk's shortcuts session", dusk.log())
+        self.assertIn("hot key binding changed by the desktop: no keys", dusk.log())
+
     def test_keys_other_than_asked_for_are_the_ones_the_menu_shows(self):
         self.portal.test.AnswerBindsWith("other", "Shift+Ctrl+F5")
         dusk = self.start()
@@ -224,14 +241,15 @@ class PortalShortcut(WithPortal):
         self.assertEqual(self.stored(), "")
 
     def test_refused_cancelled_or_unbound_reads_not_registered(self):
-        for answer, problem in (("refuse", "the desktop refused the shortcut"),
-                                ("cancel", "the desktop cancelled the shortcut"),
-                                ("none", "the desktop bound no keys to the shortcut")):
+        # The status is the portal's response code, or Dusk's own 3 for no keys.
+        for answer, problem, status in (("refuse", "the desktop refused the shortcut", 2),
+                                        ("cancel", "the desktop cancelled the shortcut", 1),
+                                        ("none", "the desktop bound no keys to the shortcut", 3)):
             with self.subTest(answer):
                 self.portal.test.AnswerBindsWith(answer, "")
                 dusk = self.start()
                 self.wait_bound(dusk, count=len(self.portal.lines_starting("bind")) or 1)
-                self.assertRegex(dusk.log(), r"RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=-9878")
+                self.assertIn(f"BindShortcuts ⌃⌥⌘D code=2 mods=6400 status={status}\n", dusk.log())
                 self.assertIn(problem, dusk.log())
                 self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
                 # Nothing is left bound behind the refusal.
@@ -242,8 +260,8 @@ class PortalShortcut(WithPortal):
 class WithoutPortal(WaylandTestCase):
     def test_runs_on_wayland_and_says_why_the_shortcut_is_not_registered(self):
         dusk = self.start()
-        wait_until(lambda: "RegisterEventHotKey" in dusk.log(), what="the registration")
-        self.assertRegex(dusk.log(), r"RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=-9868")
+        wait_until(lambda: PORTAL_BIND.search(dusk.log()), what="the registration")
+        self.assertIn("BindShortcuts ⌃⌥⌘D code=2 mods=6400 status=-1\n", dusk.log())
         self.assertIn("this session's portal offers no global shortcuts", dusk.log())
         self.assertIn("bind `dusk toggle`", dusk.log())
         self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
@@ -260,7 +278,9 @@ class WithoutPortal(WaylandTestCase):
                     dusk.stop()
 
 
-class RecorderOnWayland(WithPortal):
+class WithRecorder(WithPortal):
+    """Keys typed into Dusk's recorder, through weston on an Xvfb screen."""
+
     session_kind = KeyboardSession
 
     PROMPT = "Press the shortcut you want to use to toggle Light/Dark mode."
@@ -281,6 +301,8 @@ class RecorderOnWayland(WithPortal):
             return wait_until(recorded, what=f"{keys} to be recorded")
         raise AssertionError(f"{keys} never reached the recorder")
 
+
+class RecorderOnWayland(WithRecorder):
     def test_a_recorded_shortcut_is_bound_anew_and_a_refusal_is_shown(self):
         dusk = self.start(accessible=True)
         self.wait_bound(dusk)
@@ -297,6 +319,118 @@ class RecorderOnWayland(WithPortal):
         dusk.press_button("OK")
         wait_until(lambda: dusk.titles()[1] == "Hotkey: Ctrl+Alt+Super+J (not registered)…",
                    what=lambda: f"the refusal in {dusk.titles()}")
+
+
+class MenuWatch(threading.Thread):
+    """Asks Dusk's menu for its layout every 50 ms, on a connection of its
+    own, until stopped: each answer is due within 100 ms (a deadline, not a
+    measurement), and a late one is kept as a failure."""
+
+    def __init__(self, session, dusk):
+        super().__init__(daemon=True)
+        self.address, self.service = session.env["DBUS_SESSION_BUS_ADDRESS"], dusk.service
+        self.path = dusk.item_property("Menu")
+        self.stopping = threading.Event()
+        self.answers, self.failures = 0, []
+        self.start()
+
+    def run(self):
+        bus = dbus.bus.BusConnection(self.address)
+        menu = dbus.Interface(bus.get_object(self.service, self.path), "com.canonical.dbusmenu")
+        while not self.stopping.wait(0.05):
+            try:
+                menu.GetLayout(0, -1, [], timeout=0.1)
+                self.answers += 1
+            except dbus.DBusException as error:
+                self.failures.append(f"{time.strftime('%H:%M:%S')} {error.get_dbus_name()}")
+
+    def stop(self):
+        self.stopping.set()
+        self.join()
+        return self.answers, self.failures
+
+
+class SilentPortal(WithRecorder):
+    """A portal that hangs: nothing Dusk asks of it waits on it. The menu
+    answers each GetLayout within 100 ms throughout, the recorder records,
+    each unanswered call is logged once its deadline has passed, an answer
+    that comes late still binds, and SIGTERM ends Dusk at once."""
+
+    def watch_menu(self, dusk):
+        watch = MenuWatch(self.session, dusk)
+        self.addCleanup(watch.stop)
+        return watch
+
+    def assert_menu_answered_throughout(self, watch, seconds):
+        answers, failures = watch.stop()
+        self.assertEqual(failures, [], "GetLayout calls that took more than 100 ms")
+        # One every 50 ms when it answers at once, 20 a second; half that
+        # is still "throughout".
+        self.assertGreater(answers, seconds * 10)
+
+    def terminate_at_once(self, dusk):
+        dusk.process.send_signal(signal.SIGTERM)
+        self.assertEqual(dusk.process.wait(timeout=1), 0, dusk.log()[-2000:])
+
+    def test_unanswered_register_create_session_and_close_cost_only_the_binding(self):
+        self.portal.test.Silence("Register")
+        self.portal.test.Silence("CreateSession")
+        dusk = self.start(accessible=True)
+        watch = self.watch_menu(dusk)
+        started = time.monotonic()
+        wait_until(lambda: "register app.dusk.Dusk" in self.portal.lines(), what="Register")
+        self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
+        self.record(dusk, "Hotkey: Ctrl+Alt+Super+D (not registered)…", "ctrl+alt+super+k",
+                    lambda: "hotKeyCode=40\n" in self.stored())
+        wait_until(lambda: "Couldn't register Ctrl+Alt+Super+K" in dusk.window_texts(), timeout=30,
+                   interval=0.25, what="the alert for the unanswered bind")
+        self.assert_menu_answered_throughout(watch, time.monotonic() - started)
+        self.assertIn("The desktop has not answered Dusk's request for the shortcut.", dusk.window_texts())
+        log = dusk.log()
+        self.assertIn("the portal has not answered Register within 10 s", log)
+        self.assertIn("the desktop has not answered CreateSession within 10 s", log)
+        self.assertIn("BindShortcuts ⌃⌥⌘K code=40 mods=6400 status=6\n", log)
+        # The shortcut Dusk started with was replaced before the portal
+        # could be asked for it: one session was asked for, K's.
+        self.assertEqual(len(self.portal.lines_starting("session")), 1)
+        dusk.press_button("OK")
+
+        # The desktop answers after all: the shortcut is bound then.
+        self.assertEqual(self.portal.test.Speak("CreateSession"), 1)
+        wait_until(lambda: dusk.titles()[1] == "Hotkey: Ctrl+Alt+Super+K…", what="the late binding in the menu")
+        self.assertEqual(self.portal.test.Press(SHORTCUT), 1)
+        wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the late-bound shortcut to toggle")
+
+        # Opening the recorder closes the session, which the desktop never
+        # confirms; Dusk quits at once all the same, the window open.
+        self.portal.test.Silence("Close")
+        watch = self.watch_menu(dusk)
+        started = time.monotonic()
+        dusk.click("Hotkey: Ctrl+Alt+Super+K…")
+        wait_until(lambda: self.portal.lines_starting("close"), what="Close")
+        wait_until(lambda: self.PROMPT in dusk.window_texts(), what="the recorder")
+        time.sleep(1)
+        self.assert_menu_answered_throughout(watch, time.monotonic() - started)
+        self.terminate_at_once(dusk)
+
+    def test_an_unanswered_bind_costs_only_the_binding(self):
+        self.portal.test.Silence("BindShortcuts")
+        dusk = self.start(accessible=True)
+        watch = self.watch_menu(dusk)
+        started = time.monotonic()
+        wait_until(lambda: self.portal.lines_starting("bind"), what="BindShortcuts")
+        self.record(dusk, "Hotkey: Ctrl+Alt+Super+D (not registered)…", "ctrl+alt+super+k",
+                    lambda: "bind toggle-appearance CTRL+ALT+LOGO+k | Switch between Light and Dark" in
+                    self.portal.lines())
+        self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+K (not registered)…")
+        wait_until(lambda: "Couldn't register Ctrl+Alt+Super+K" in dusk.window_texts(), timeout=40,
+                   interval=0.25, what="the alert for the unanswered bind")
+        self.assert_menu_answered_throughout(watch, time.monotonic() - started)
+        self.assertIn("the desktop has not answered BindShortcuts within 30 s", dusk.log())
+        dusk.press_button("OK")
+        # The first session was closed before the second was made.
+        self.assertEqual(self.portal.test.OpenSessions(), 1)
+        self.terminate_at_once(dusk)
 
 
 class BesideXWayland(WaylandTestCase):
@@ -316,8 +450,8 @@ class BesideXWayland(WaylandTestCase):
         finally:
             portal.stop()
         dusk = self.start(env={"DISPLAY": self.session.screen})
-        wait_until(lambda: "RegisterEventHotKey" in dusk.log(), what="the registration")
-        self.assertRegex(dusk.log(), r"RegisterEventHotKey ⌃⌥⌘D code=2 mods=6400 status=0\b")
+        wait_until(lambda: "XGrabKey" in dusk.log(), what="the registration")
+        self.assertRegex(dusk.log(), r"XGrabKey ⌃⌥⌘D code=2 mods=6400 status=0\b")
         # The grab is X11's: a key typed on the X display toggles.
         self.session.xdotool("key", "ctrl+alt+super+d")
         wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the X11 press to toggle")
