@@ -1,6 +1,7 @@
 // The process's loop: QApplication for Dusk in the tray, QCoreApplication
 // for a command, which needs no display.
 #include <QApplication>
+#include <QWidget>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -65,8 +66,14 @@ int Session::run(std::function<void()> launched) {
     });
     const int status = loop().quitRequested ? 0 : QApplication::exec();
     dusk::backend::endLoop();
-    // Dusk's windows and tray item go while the application still stands.
+    // Dusk's windows and tray item go while the application still stands:
+    // Qt's Wayland platform cannot tear down a window the application's own
+    // destructor finds still there. Alerts still up own themselves.
     launched = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->testAttribute(Qt::WA_DeleteOnClose)) delete window;
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return status;
 }
 
