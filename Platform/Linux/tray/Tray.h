@@ -6,6 +6,8 @@
 
 #include <QColor>
 #include <QDBusServiceWatcher>
+#include <QIcon>
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -13,13 +15,25 @@
 #include <memory>
 #include <optional>
 
+#include "platform/StatusItem.h"
 #include "tray/StatusNotifierItem.h"
-#include "tray/Symbol.h"
 #include "tray/TrayNotice.h"
 
 class QSystemTrayIcon;
 
 namespace dusk::backend {
+
+// Dusk's sun and moon, drawn for it and shipped inside it as symbolic SVGs;
+// their theme names let a tray host pick the installed copies by name.
+struct SymbolImage {
+    QString resource;
+    QString iconName;
+
+    explicit SymbolImage(platform::Symbol symbol);
+    // The symbol in one colour: the given one, else the palette's text.
+    QImage render(QSize size, std::optional<QColor> colour = std::nullopt) const;
+    QIcon icon(std::optional<QColor> colour = std::nullopt) const;
+};
 
 class MenuModel;
 

@@ -19,40 +19,17 @@
 namespace dusk::backend {
 namespace {
 
-// A label's text in the window's text colour, faded by `opacity`, which
-// follows the palette between Light and Dark.
-class FadedLabel final : public QLabel {
-public:
-    FadedLabel(const QString& text, int pointSize, double opacity, QWidget* parent)
-        : QLabel(text, parent), opacity_(opacity) {
-        QFont font = this->font();
-        font.setPointSize(pointSize);
-        setFont(font);
-        setAlignment(Qt::AlignCenter);
-        fade();
-    }
-
-protected:
-    void changeEvent(QEvent* event) override {
-        QLabel::changeEvent(event);
-        // Setting its own palette announces a change to this label only once.
-        if (event->type() == QEvent::PaletteChange && !fading_) fade();
-    }
-
-private:
-    void fade() {
-        fading_ = true;
-        QPalette palette = QApplication::palette(this);
-        QColor text = palette.color(QPalette::WindowText);
-        text.setAlphaF(static_cast<float>(opacity_));
-        palette.setColor(QPalette::WindowText, text);
-        setPalette(palette);
-        fading_ = false;
-    }
-
-    double opacity_;
-    bool fading_ = false;
-};
+// The prompt and the shortcut in effect are secondary texts: drawn in the
+// palette's faded text colour, which follows Light and Dark by itself.
+QLabel* secondaryLabel(const QString& text, int pointSize, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setPointSize(pointSize);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignCenter);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
 
 }  // namespace
 
@@ -140,13 +117,13 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(20, 16, 20, 16);
         layout->setSpacing(10);
-        auto* prompt = new FadedLabel(qt(content.prompt), 12, 0.62, this);
+        auto* prompt = secondaryLabel(qt(content.prompt), 12, this);
         prompt->setWordWrap(true);
         prompt->setMaximumWidth(300);
         layout->addWidget(prompt, 0, Qt::AlignHCenter);
         box_ = new RecorderBox(owner_, qt(content.recorderText), this);
         layout->addWidget(box_, 0, Qt::AlignHCenter);
-        layout->addWidget(new FadedLabel(qt(content.current), 11, 0.42, this), 0, Qt::AlignHCenter);
+        layout->addWidget(secondaryLabel(qt(content.current), 11, this), 0, Qt::AlignHCenter);
         auto* buttons = new QHBoxLayout;
         buttons->setSpacing(8);
         buttons->addWidget(button(content.clearButton, &platform::RecorderWindow::onClear));
