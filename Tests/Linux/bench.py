@@ -12,14 +12,14 @@ prints figures and never fails on them.
                        QSystemTrayIcon with an icon and a tooltip, built with
                        the compiler and flags of Dusk's build tree; and the
                        ratio of the medians. Twice: where a portal answers
-                       (the peer portal.py), and where Debian's own portal
-                       has no appearance setting, so that Dusk reads GNOME's
-                       from dconf's files. Also with a portal (portal.py
+                       (the peer portal.py), and where no portal answers,
+                       so that Dusk reads GNOME's setting through GSettings.
+                       Also with a portal (portal.py
                        --silent) that never answers
   first toggle         where a portal answers, a menu click to dconf's
                        announcement for the first toggle after a start (GIO
                        is loaded then) and the second (median of ROUNDS)
-  memory at start      VmRSS and Private_Dirty one second after each start of
+  memory at start      VmRSS and private memory one second after each start of
                        those rounds, Dusk's and the floor's (medians), and
                        their ratio. With --start only these two lines (and the
                        load average before and after them) are measured
@@ -30,7 +30,8 @@ prints figures and never fails on them.
                        session (opened from the menu, closed with Escape) and
                        an alert (the build tree's Launch at Login, dismissed)
                        before any toggle, and after the toggles below;
-                       beside each, Private_Dirty (smaps_rollup): what is not
+                       beside each, private memory (Private_Clean and
+                       Private_Dirty of smaps_rollup): what is not
                        shared library, font or cache pages. With --memory
                        only this, over ROUNDS starts (medians), with the
                        growth per mapping (/proc/PID/smaps)
@@ -66,6 +67,7 @@ sys.path.insert(0, HERE)
 import dbus  # noqa: E402
 from dbus.mainloop.glib import DBusGMainLoop  # noqa: E402
 from gi.repository import GLib  # noqa: E402
+from portal import no_portal  # noqa: E402
 from session import Session, wait_until  # noqa: E402
 
 PYTHON = "/usr/bin/python3"
@@ -117,13 +119,15 @@ def rss_mib(pid):
     return 0.0
 
 
-def private_dirty_mib(pid):
-    """Memory that is Dusk's alone: not library or font pages it shares."""
+def private_mib(pid):
+    """Memory that is Dusk's alone (Private_Clean + Private_Dirty): not the
+    library or font pages it shares with other programs."""
+    total = 0
     with open(f"/proc/{pid}/smaps_rollup") as rollup:
         for line in rollup:
-            if line.startswith("Private_Dirty:"):
-                return int(line.split()[1]) / 1024
-    return 0.0
+            if line.startswith(("Private_Clean:", "Private_Dirty:")):
+                total += int(line.split()[1])
+    return total / 1024
 
 
 def xdotool(session, *args):
@@ -162,7 +166,7 @@ def bare_tray(executable, directory):
 
 def start_times(session, executables, rounds, memory=False):
     """Starts each program in turn, ROUNDS times; answers, per program, the
-    times to its item's registration and, with memory, (VmRSS, Private_Dirty)
+    times to its item's registration and, with memory, (VmRSS, private memory)
     one second after each start."""
     starts = [[] for _ in executables]
     memories = [[] for _ in executables]
@@ -176,7 +180,7 @@ def start_times(session, executables, rounds, memory=False):
             starts[index].append(int(line.split()[3]) - t0)
             if memory:
                 time.sleep(max(0.0, 1.0 - (time.monotonic_ns() - t0) / 1e9))
-                memories[index].append((rss_mib(program.process.pid), private_dirty_mib(program.process.pid)))
+                memories[index].append((rss_mib(program.process.pid), private_mib(program.process.pid)))
             program.stop()
     return starts, memories
 
@@ -191,9 +195,9 @@ def print_start_up(starts, memories, load_before):
           f"max {ms(max(bare)):.1f}); ratio {statistics.median(dusk) / statistics.median(bare):.2f}")
     dusk_rss, dusk_private = (statistics.median(sample[i] for sample in dusk_memory) for i in (0, 1))
     bare_rss, bare_private = (statistics.median(sample[i] for sample in bare_memory) for i in (0, 1))
-    print(f"resident memory 1 s after start: Dusk median {dusk_rss:.1f} MiB (private dirty {dusk_private:.1f}); "
-          f"floor median {bare_rss:.1f} MiB (private dirty {bare_private:.1f}); ratio {dusk_rss / bare_rss:.2f} "
-          f"(private dirty {dusk_private / bare_private:.2f})", flush=True)
+    print(f"resident memory 1 s after start: Dusk median {dusk_rss:.1f} MiB (private {dusk_private:.1f}); "
+          f"floor median {bare_rss:.1f} MiB (private {bare_private:.1f}); ratio {dusk_rss / bare_rss:.2f} "
+          f"(private {dusk_private / bare_private:.2f})", flush=True)
 
 
 def first_toggle_times(session, executable, rounds):
@@ -263,16 +267,16 @@ def memory_after_windows(executable, rounds):
             dusk = session.start_dusk(executable)
             time.sleep(1)
             before = mappings(dusk.process.pid)
-            figures_before = (rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid))
+            figures_before = (rss_mib(dusk.process.pid), private_mib(dusk.process.pid))
             open_and_close_windows(session, dusk)
             time.sleep(1)
             after = mappings(dusk.process.pid)
-            figures.append((*figures_before, rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)))
+            figures.append((*figures_before, rss_mib(dusk.process.pid), private_mib(dusk.process.pid)))
             growths.append({name: [after[name][i] - before.get(name, [0, 0])[i] for i in (0, 1)] for name in after})
             dusk.stop()
         rss, private, rss_after, private_after = (statistics.median(figure[i] for figure in figures) for i in range(4))
-        print(f"resident memory after start:   {rss:.1f} MiB (private dirty {private:.1f}); after a recorder "
-              f"session and an alert: {rss_after:.1f} MiB ({rss_after - rss:+.1f}; private dirty {private_after:.1f}, "
+        print(f"resident memory after start:   {rss:.1f} MiB (private {private:.1f}); after a recorder "
+              f"session and an alert: {rss_after:.1f} MiB ({rss_after - rss:+.1f}; private {private_after:.1f}, "
               f"{private_after - private:+.1f}); medians of {rounds}")
         grown = [figure[2] - figure[0] for figure in figures]
         print(f"growth: median {statistics.median(grown):+.2f} MiB (min {min(grown):+.2f}, max {max(grown):+.2f}); "
@@ -318,8 +322,7 @@ def main(start_only):
 
         print(f"Dusk {executable}, {rounds} rounds, {os.cpu_count()} cores")
         # First where a portal answers, as in GNOME and KDE sessions; then
-        # where Debian's own portal runs without a backend that has the
-        # setting, and Dusk reads GNOME's setting from dconf's files.
+        # where none does, and Dusk reads GNOME's setting through GSettings.
         answering = spawn_ready(session, [PYTHON, os.path.join(HERE, "portal.py"), "2"])
         load_before = ", ".join(f"{value:.1f}" for value in os.getloadavg())
         starts, memories = start_times(session, [executable, floor_program], rounds, memory=True)
@@ -332,9 +335,10 @@ def main(start_only):
             firsts, seconds = zip(*first_toggles)
             print(f"first toggle, GIO loaded then: median {median_ms(firsts):.2f} ms (max {ms(max(firsts)):.2f}); "
                   f"the second: median {median_ms(seconds):.2f} ms", flush=True)
+        no_portal(session)
         load_before = ", ".join(f"{value:.1f}" for value in os.getloadavg())
         starts, memories = start_times(session, [executable, floor_program], rounds, memory=True)
-        print("without one (GNOME's setting read from dconf's files):")
+        print("where no portal answers (GNOME's setting read through GSettings):")
         print_start_up(starts, memories, load_before)
         if start_only:
             return
@@ -344,14 +348,14 @@ def main(start_only):
 
         dusk = session.start_dusk(executable)
         time.sleep(1)
-        rss, private = rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)
+        rss, private = rss_mib(dusk.process.pid), private_mib(dusk.process.pid)
         switches = threads_switches(dusk.process.pid)
         time.sleep(10)
         wakeups = (threads_switches(dusk.process.pid) - switches) / 10
         # Before any toggle, which loads GIO for its write.
         open_and_close_windows(session, dusk)
         time.sleep(1)
-        rss_after, private_after = rss_mib(dusk.process.pid), private_dirty_mib(dusk.process.pid)
+        rss_after, private_after = rss_mib(dusk.process.pid), private_mib(dusk.process.pid)
 
         watch = DconfWatch(session.env["DBUS_SESSION_BUS_ADDRESS"])
         spawn_ready(session, [PYTHON, os.path.join(HERE, "gsettings_floor.py")])
@@ -398,8 +402,8 @@ def main(start_only):
         print(f"menu opening:                  median {median_ms(openings):.2f} ms; "
               f"portal never answering: median {median_ms(silent_openings):.2f} ms "
               f"(max {ms(max(silent_openings)):.2f})")
-        print(f"resident memory after start:   {rss:.1f} MiB (private dirty {private:.1f}); after a recorder "
-              f"session and an alert: {rss_after:.1f} MiB ({rss_after - rss:+.1f}; private dirty {private_after:.1f}, "
+        print(f"resident memory after start:   {rss:.1f} MiB (private {private:.1f}); after a recorder "
+              f"session and an alert: {rss_after:.1f} MiB ({rss_after - rss:+.1f}; private {private_after:.1f}, "
               f"{private_after - private:+.1f}); after the toggles too (GIO loaded): {rss_toggled:.1f} MiB")
         print(f"idle wake-ups:                 {wakeups:.2f} per second (10 s)")
         print(f"menu click to dconf's Notify:  median {median_ms(clicks):.2f} ms (min {ms(min(clicks)):.2f}); "
