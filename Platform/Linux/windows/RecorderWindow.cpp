@@ -21,10 +21,11 @@ namespace {
 
 // The prompt and the shortcut in effect are secondary texts: drawn in the
 // palette's faded text colour, which follows Light and Dark by itself.
-QLabel* secondaryLabel(const QString& text, int pointSize, QWidget* parent) {
+QLabel* secondaryLabel(const QString& text, int pixelSize, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     QFont font = label->font();
-    font.setPointSize(pointSize);
+    // A Mac point is a pixel at 1x; sizes given in them keep their metrics.
+    font.setPixelSize(pixelSize);
     label->setFont(font);
     label->setAlignment(Qt::AlignCenter);
     label->setForegroundRole(QPalette::PlaceholderText);
@@ -42,7 +43,7 @@ public:
         setFixedSize(260, 44);
         setFocusPolicy(Qt::ClickFocus);
         QFont font = label_->font();
-        font.setPointSize(15);
+        font.setPixelSize(15);
         font.setWeight(QFont::Medium);
         label_->setFont(font);
         label_->setAlignment(Qt::AlignCenter);
@@ -119,7 +120,8 @@ public:
         layout->setSpacing(10);
         auto* prompt = secondaryLabel(qt(content.prompt), 12, this);
         prompt->setWordWrap(true);
-        prompt->setMaximumWidth(300);
+        // Filled to this width before it wraps, not to a narrow one of Qt's choosing.
+        prompt->setFixedWidth(300);
         layout->addWidget(prompt, 0, Qt::AlignHCenter);
         box_ = new RecorderBox(owner_, qt(content.recorderText), this);
         layout->addWidget(box_, 0, Qt::AlignHCenter);
