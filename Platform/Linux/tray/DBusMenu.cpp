@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 
+#include "common/DBusStructure.h"
 #include "tray/MenuModel.h"
 
 namespace dusk::backend {
@@ -75,45 +76,27 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayout& l
 }
 
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties& item) {
-    argument.beginStructure();
-    argument << item.id << item.properties;
-    argument.endStructure();
-    return argument;
+    return writeStructure(argument, item.id, item.properties);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item) {
-    argument.beginStructure();
-    argument >> item.id >> item.properties;
-    argument.endStructure();
-    return argument;
+    return readStructure(argument, item.id, item.properties);
 }
 
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuRemovedProperties& item) {
-    argument.beginStructure();
-    argument << item.id << item.names;
-    argument.endStructure();
-    return argument;
+    return writeStructure(argument, item.id, item.names);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuRemovedProperties& item) {
-    argument.beginStructure();
-    argument >> item.id >> item.names;
-    argument.endStructure();
-    return argument;
+    return readStructure(argument, item.id, item.names);
 }
 
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event) {
-    argument.beginStructure();
-    argument << event.id << event.eventId << event.data << event.timestamp;
-    argument.endStructure();
-    return argument;
+    return writeStructure(argument, event.id, event.eventId, event.data, event.timestamp);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event) {
-    argument.beginStructure();
-    argument >> event.id >> event.eventId >> event.data >> event.timestamp;
-    argument.endStructure();
-    return argument;
+    return readStructure(argument, event.id, event.eventId, event.data, event.timestamp);
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <QDBusPendingReply>
 #include <QMenu>
 
+#include "common/DBusStructure.h"
 #include "common/Log.h"
 #include "tray/DBusMenu.h"
 #include "tray/MenuModel.h"
@@ -24,31 +25,19 @@ const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 }  // namespace
 
 QDBusArgument& operator<<(QDBusArgument& argument, const SniPixmap& pixmap) {
-    argument.beginStructure();
-    argument << pixmap.width << pixmap.height << pixmap.data;
-    argument.endStructure();
-    return argument;
+    return writeStructure(argument, pixmap.width, pixmap.height, pixmap.data);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& argument, SniPixmap& pixmap) {
-    argument.beginStructure();
-    argument >> pixmap.width >> pixmap.height >> pixmap.data;
-    argument.endStructure();
-    return argument;
+    return readStructure(argument, pixmap.width, pixmap.height, pixmap.data);
 }
 
 QDBusArgument& operator<<(QDBusArgument& argument, const SniToolTip& toolTip) {
-    argument.beginStructure();
-    argument << toolTip.iconName << toolTip.pixmaps << toolTip.title << toolTip.text;
-    argument.endStructure();
-    return argument;
+    return writeStructure(argument, toolTip.iconName, toolTip.pixmaps, toolTip.title, toolTip.text);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& argument, SniToolTip& toolTip) {
-    argument.beginStructure();
-    argument >> toolTip.iconName >> toolTip.pixmaps >> toolTip.title >> toolTip.text;
-    argument.endStructure();
-    return argument;
+    return readStructure(argument, toolTip.iconName, toolTip.pixmaps, toolTip.title, toolTip.text);
 }
 
 StatusNotifierItem::StatusNotifierItem() {
