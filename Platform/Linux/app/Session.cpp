@@ -1,8 +1,8 @@
 // The process's loop: QApplication for Dusk in the tray, QCoreApplication
 // for a command, which needs no display.
 #include <QApplication>
-#include <QWidget>
 #include <QTimer>
+#include <QWidget>
 #include <memory>
 #include <optional>
 #include <utility>

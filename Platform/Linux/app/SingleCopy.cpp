@@ -11,6 +11,7 @@
 #include <QDBusPendingReply>
 #include <utility>
 
+#include "common/Bus.h"
 #include "common/Installation.h"
 #include "common/Log.h"
 #include "common/Text.h"
@@ -23,20 +24,12 @@ namespace {
 constexpr uint doNotQueue = 4;
 constexpr uint primaryOwner = 1;
 
-QDBusMessage busCall(const QString& method, const QVariantList& arguments) {
-    auto call =
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                       QStringLiteral("org.freedesktop.DBus"), method);
-    call.setArguments(arguments);
-    return call;
-}
-
 void releaseOnQuit(const QString& name) {
     // A copy started while this one is still shutting down must not find the
     // name taken by a process that has stopped running. Sent, not awaited:
     // the bus frees the name anyway when the process is gone.
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
-                     [name] { QDBusConnection::sessionBus().send(busCall(QStringLiteral("ReleaseName"), {name})); });
+                     [name] { QDBusConnection::sessionBus().send(busDaemonCall("ReleaseName", {name})); });
 }
 
 }  // namespace
@@ -56,8 +49,8 @@ void Session::findAnotherCopy(std::function<void(bool)> answer) {
         return answer(false);
     }
     const QString name = qt(applicationId);
-    auto* pending = new QDBusPendingCallWatcher(
-        bus.asyncCall(busCall(QStringLiteral("RequestName"), {name, doNotQueue})), QCoreApplication::instance());
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(busDaemonCall("RequestName", {name, doNotQueue})),
+                                                QCoreApplication::instance());
     QObject::connect(pending, &QDBusPendingCallWatcher::finished,
                      [answer = std::move(answer), name](QDBusPendingCallWatcher* finished) {
                          const QDBusPendingReply<uint> reply = *finished;

@@ -9,7 +9,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QMenu>
+#include <utility>
 
+#include "common/Bus.h"
 #include "common/DBusStructure.h"
 #include "common/Log.h"
 #include "tray/DBusMenu.h"
@@ -49,10 +51,20 @@ StatusNotifierItem::StatusNotifierItem() {
     // The name hosts have looked for since the protocol began; one per
     // process, since the menu and item paths are fixed.
     serviceName_ = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(::getpid());
-    published_ =
-        bus.registerObject(itemPath, this, QDBusConnection::ExportAllContents) && bus.registerService(serviceName_);
-    if (!published_)
-        logError("cannot publish the tray item on the session bus: " + bus.lastError().message().toStdString());
+    published_ = bus.registerObject(itemPath, this, QDBusConnection::ExportAllContents);
+    if (!published_) return;
+    // Asked for, not waited for: the item goes to a watcher once it has it.
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(busDaemonCall("RequestName", {serviceName_, 0U})), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        const QDBusPendingReply<uint> reply = *finished;
+        finished->deleteLater();
+        if (reply.isError()) {
+            logError("cannot publish the tray item on the session bus: " + reply.error().message().toStdString());
+            return;
+        }
+        named_ = true;
+        if (std::exchange(registerWhenNamed_, false)) registerWithWatcher();
+    });
 }
 
 StatusNotifierItem::~StatusNotifierItem() {
@@ -64,7 +76,7 @@ void StatusNotifierItem::withdraw() {
     if (!published_) return;
     published_ = false;
     auto bus = QDBusConnection::sessionBus();
-    bus.unregisterService(serviceName_);
+    if (named_) bus.send(busDaemonCall("ReleaseName", {serviceName_}));
     bus.unregisterObject(itemPath);
     bus.unregisterObject(menuObjectPath);
     dbusMenu_.reset();
@@ -85,6 +97,10 @@ QDBusObjectPath StatusNotifierItem::menuPath() const {
 
 void StatusNotifierItem::registerWithWatcher() {
     if (!published_) return;
+    if (!named_) {
+        registerWhenNamed_ = true;
+        return;
+    }
     auto call = QDBusMessage::createMethodCall(watcherService, QStringLiteral("/StatusNotifierWatcher"), watcherService,
                                                QStringLiteral("RegisterStatusNotifierItem"));
     call << serviceName_;

@@ -114,6 +114,10 @@ private:
     std::unique_ptr<DBusMenu> dbusMenu_;
     QString serviceName_;
     bool published_ = false;
+    // The well-known name is the bus's to give; until it has, registering
+    // with a watcher waits.
+    bool named_ = false;
+    bool registerWhenNamed_ = false;
     QString iconThemePath_;
     QString iconName_;
     std::function<SniPixmaps()> drawPixmaps_;
