@@ -25,13 +25,9 @@ constexpr int portalDeadlineMilliseconds = 500;
 // Where the side is read when no portal answers, and how it is written, for
 // this session's desktop.
 SideTracker::Desktop desktopHere() {
-    auto& gnome = GnomeColorScheme::shared();
     // On Plasma, Plasma's own colour scheme would be the truer reading; until
     // Dusk reads it, GNOME's setting is the one there is.
-    SideTracker::Desktop desktop{[&gnome] { return gnome.prefersDark(); }, applyPlasmaScheme};
-    if (!onPlasma())
-        desktop.write = [&gnome](bool dark, SideTracker::Landed landed) { gnome.write(dark, std::move(landed)); };
-    return desktop;
+    return {gnome::prefersDark, onPlasma() ? applyPlasmaScheme : gnome::write};
 }
 
 SideTracker& tracker() {
@@ -42,7 +38,7 @@ SideTracker& tracker() {
 }  // namespace
 
 void prepareAppearance(std::function<void()> ready) {
-    GnomeColorScheme::shared().onChange([](bool dark) { tracker().settingChanged(dark); });
+    gnome::follow([](bool dark) { tracker().settingChanged(dark); });
     const bool windows = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
     if (windows) tracker().onChange([] { applyPalette(tracker().isDark()); });
     // The portal's first word or the deadline, whichever comes first, starts
