@@ -29,17 +29,6 @@ std::optional<bool> darkFromValue(QVariant value) {
     return scheme == 1;
 }
 
-// A reply of Read or ReadOne: one value, "(v)".
-std::optional<bool> darkFromReply(const QDBusMessage& reply) {
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("v")) return std::nullopt;
-    return darkFromValue(reply.arguments().constFirst());
-}
-
-bool isUnknownMethod(const QDBusMessage& reply) {
-    return reply.type() == QDBusMessage::ErrorMessage &&
-           reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod");
-}
-
 }  // namespace
 
 SettingsPortal::SettingsPortal(Said said, QObject* parent) : QObject(parent), said_(std::move(said)) {
@@ -84,8 +73,12 @@ void SettingsPortal::read(const QString& method) {
         call->deleteLater();
         if (serial != reads_) return;
         const QDBusMessage reply = call->reply();
-        if (method == readOne && isUnknownMethod(reply)) return read(readOld);
-        said_(darkFromReply(reply));
+        if (method == readOne && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
+            return read(readOld);
+        }
+        // One value, "(v)".
+        const bool value = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("v");
+        said_(value ? darkFromValue(reply.arguments().constFirst()) : std::nullopt);
     });
 }
 
