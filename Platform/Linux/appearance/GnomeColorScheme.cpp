@@ -63,33 +63,8 @@ std::string openLibrary(const char* library, const char* package, Find find) {
 
 // Each found once interfaceSettings() has made its object.
 Gio gio;
-std::string openGio() {
-    return openLibrary("libgio-2.0.so.0", "libglib2.0-0", [](auto find) {
-        find(gio.objectUnref, "g_object_unref");
-        find(gio.typeName, "g_type_name");
-        find(gio.signalConnectData, "g_signal_connect_data");
-        find(gio.schemaSourceGetDefault, "g_settings_schema_source_get_default");
-        find(gio.schemaSourceLookup, "g_settings_schema_source_lookup");
-        find(gio.schemaHasKey, "g_settings_schema_has_key");
-        find(gio.schemaUnref, "g_settings_schema_unref");
-        find(gio.settingsNewFull, "g_settings_new_full");
-        find(gio.settingsGetString, "g_settings_get_string");
-        find(gio.settingsBackendGetDefault, "g_settings_backend_get_default");
-        find(gio.ioErrorQuark, "g_io_error_quark");
-        find(gio.dbusErrorStripRemoteError, "g_dbus_error_strip_remote_error");
-    });
-}
-
 // Each found by the first write that gets as far as dconf.
 Dconf dconf;
-std::string openDconf() {
-    return openLibrary("libdconf.so.1", "libdconf1", [](auto find) {
-        find(dconf.clientNew, "dconf_client_new");
-        find(dconf.clientIsWritable, "dconf_client_is_writable");
-        find(dconf.clientWriteSync, "dconf_client_write_sync");
-        find(dconf.errorQuark, "dconf_error_quark");
-    });
-}
 
 constexpr const char* schemaId = "org.gnome.desktop.interface";
 constexpr const char* keyName = "color-scheme";
@@ -105,7 +80,20 @@ std::string problem;
 // it cannot be had (logged once, with why).
 GSettings* interfaceSettings() {
     static GSettings* const settings = []() -> GSettings* {
-        problem = openGio();
+        problem = openLibrary("libgio-2.0.so.0", "libglib2.0-0", [](auto find) {
+            find(gio.objectUnref, "g_object_unref");
+            find(gio.typeName, "g_type_name");
+            find(gio.signalConnectData, "g_signal_connect_data");
+            find(gio.schemaSourceGetDefault, "g_settings_schema_source_get_default");
+            find(gio.schemaSourceLookup, "g_settings_schema_source_lookup");
+            find(gio.schemaHasKey, "g_settings_schema_has_key");
+            find(gio.schemaUnref, "g_settings_schema_unref");
+            find(gio.settingsNewFull, "g_settings_new_full");
+            find(gio.settingsGetString, "g_settings_get_string");
+            find(gio.settingsBackendGetDefault, "g_settings_backend_get_default");
+            find(gio.ioErrorQuark, "g_io_error_quark");
+            find(gio.dbusErrorStripRemoteError, "g_dbus_error_strip_remote_error");
+        });
         if (!problem.empty()) {
             logError(problem);
             return nullptr;
@@ -181,8 +169,7 @@ void writeInDconf(gpointer data, gpointer client) {
     for (;;) {
         g_autoptr(GError) error = nullptr;
         GVariant* value = g_variant_new_string(write->dark ? "prefer-dark" : "default");
-        if (dconf.clientWriteSync(static_cast<DConfClient*>(client), keyPath, value, nullptr, nullptr, &error) !=
-            FALSE) {
+        if (dconf.clientWriteSync(static_cast<DConfClient*>(client), keyPath, value, nullptr, nullptr, &error)) {
             return onMainThread([landed = std::move(write->landed)] { landed(std::nullopt); });
         }
         if (g_error_matches(error, gio.ioErrorQuark(), G_IO_ERROR_TIMED_OUT) != FALSE) {
@@ -214,7 +201,12 @@ void follow(std::function<void(bool dark)> changed) { follower = std::move(chang
 void write(bool dark, SideTracker::Landed landed) {
     if (interfaceSettings() == nullptr) return landed(problem);
     if (auto why = backendProblem()) return landed(why);
-    static const std::string dconfProblem = openDconf();
+    static const std::string dconfProblem = openLibrary("libdconf.so.1", "libdconf1", [](auto find) {
+        find(dconf.clientNew, "dconf_client_new");
+        find(dconf.clientIsWritable, "dconf_client_is_writable");
+        find(dconf.clientWriteSync, "dconf_client_write_sync");
+        find(dconf.errorQuark, "dconf_error_quark");
+    });
     if (!dconfProblem.empty()) return landed(dconfProblem);
     // Locks are in dconf's databases on disk: asked at once, with no process
     // to wait on.
