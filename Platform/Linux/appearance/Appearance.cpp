@@ -3,7 +3,6 @@
 #include <QProcess>
 #include <QProxyStyle>
 #include <QStandardPaths>
-#include <QStyleFactory>
 #include <QStyleOption>
 #include <QTimer>
 #include <algorithm>
@@ -174,7 +173,7 @@ void prepareAppearance(std::function<void()> ready) {
             // The proxy owns Fusion, and the application the proxy, which the
             // analyzer cannot see through Qt's library.
             // NOLINTBEGIN(clang-analyzer-cplusplus.NewDeleteLeaks)
-            QApplication::setStyle(new DarkCheckBoxStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
+            QApplication::setStyle(new DarkCheckBoxStyle(QStringLiteral("Fusion")));
             showSide();
             // NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
             tracker().onChange(showSide);

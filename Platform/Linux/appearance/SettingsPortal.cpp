@@ -57,11 +57,10 @@ SettingsPortal::SettingsPortal(Said said, QObject* parent) : QObject(parent), sa
 
 void SettingsPortal::settingChanged(const QDBusMessage& message) {
     const QVariantList arguments = message.arguments();
-    if (message.signature() != QLatin1String("ssv") || arguments.at(0).toString() != appearanceNamespace ||
-        arguments.at(1).toString() != colorSchemeKey) {
-        return;
+    if (message.signature() == QLatin1String("ssv") && arguments.at(0).toString() == appearanceNamespace &&
+        arguments.at(1).toString() == colorSchemeKey) {
+        said_(darkFromValue(arguments.at(2)));
     }
-    said_(darkFromValue(arguments.at(2)));
 }
 
 void SettingsPortal::read(const QString& method) {

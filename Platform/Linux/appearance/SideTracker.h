@@ -29,10 +29,8 @@ public:
 
     bool isDark() const { return dark_; }
 
-    // The portal's word: one of its documented values, or none when there is
-    // no portal, it failed, or it said something Dusk does not trust. While
-    // the portal has a word, it speaks for the desktop; without one, the
-    // setting does.
+    // The portal's word, or none (SettingsPortal::Said). While the portal has
+    // a word, it speaks for the desktop; without one, the setting does.
     void portalSaid(std::optional<bool> dark);
     // The setting changed, here or in another program.
     void settingChanged(bool dark);
