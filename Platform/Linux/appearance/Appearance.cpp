@@ -1,3 +1,5 @@
+// The desktop's side, on Qt's side: the port's Appearance over one SideTracker,
+// the start-up wait for the portal, Plasma's tool, and Dusk's own palette.
 #include <QApplication>
 #include <QPainter>
 #include <QProcess>
@@ -97,10 +99,8 @@ public:
 
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget) const override {
-        if (element != PE_IndicatorCheckBox || option->palette.color(QPalette::Base).lightness() >= 128) {
-            QProxyStyle::drawPrimitive(element, option, painter, widget);
-            return;
-        }
+        if (element != PE_IndicatorCheckBox || option->palette.color(QPalette::Base).lightness() >= 128)
+            return QProxyStyle::drawPrimitive(element, option, painter, widget);
         const bool checked = (option->state & State_On) != 0;
         const QColor highlight = option->palette.color(QPalette::Highlight);
         const QRectF box = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);

@@ -36,6 +36,8 @@ struct Gio {
     decltype(&::g_io_error_quark) ioErrorQuark = nullptr;
     decltype(&::g_dbus_error_strip_remote_error) dbusErrorStripRemoteError = nullptr;
 };
+// Found by the first call of interfaceSettings().
+Gio gio;
 
 struct Dconf {
     decltype(&::dconf_client_new) clientNew = nullptr;
@@ -43,6 +45,8 @@ struct Dconf {
     decltype(&::dconf_client_write_sync) clientWriteSync = nullptr;
     decltype(&::dconf_error_quark) errorQuark = nullptr;
 };
+// Found by the first write that gets as far as dconf.
+Dconf dconf;
 
 // Opens the library for good, as GLib's types cannot be unregistered, and
 // has `find` look each function up by its name; why it could not, if not.
@@ -60,11 +64,6 @@ std::string openLibrary(const char* library, const char* package, Find find) {
     });
     return missing;
 }
-
-// Each found once interfaceSettings() has made its object.
-Gio gio;
-// Each found by the first write that gets as far as dconf.
-Dconf dconf;
 
 constexpr const char* schemaId = "org.gnome.desktop.interface";
 constexpr const char* keyName = "color-scheme";
