@@ -19,9 +19,9 @@ namespace {
 
 // GIO and dconf's client library are opened by name the first time Dusk needs
 // GNOME's setting (GLib itself comes with Qt and is linked as usual). Where
-// the portal answers, Dusk needs neither until it first writes, and linked
-// as usual they put its start about 10% behind a bare Qt tray's instead of
-// 3% (bench.py --start, both builds taking turns in the same rounds).
+// the portal answers, Dusk needs neither until it first writes; linked as
+// usual, they put its start 10 to 12% behind a bare Qt tray's instead of 3 to
+// 4% (bench.py --start, both builds and the tray taking turns in each round).
 struct Gio {
     decltype(&::g_object_unref) objectUnref = nullptr;
     decltype(&::g_type_name) typeName = nullptr;

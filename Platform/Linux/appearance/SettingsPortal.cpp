@@ -75,7 +75,6 @@ void SettingsPortal::read(const QString& method) {
         if (method == readOne && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
             return read(readOld);
         }
-        // One value, "(v)".
         const bool value = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("v");
         said_(value ? darkFromValue(reply.arguments().constFirst()) : std::nullopt);
     });
