@@ -1,5 +1,3 @@
-// What the rest of the Linux backend asks of the appearance: to learn which
-// side the desktop is on before Dusk starts.
 #pragma once
 
 #include <functional>

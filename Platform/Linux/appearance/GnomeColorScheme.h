@@ -7,45 +7,20 @@
 
 #include <functional>
 #include <optional>
-#include <string>
-#include <vector>
 
-namespace dusk::backend {
+#include "appearance/SideTracker.h"
 
-class GnomeColorScheme final {
-public:
-    static GnomeColorScheme& shared();
+namespace dusk::backend::gnome {
 
-    // Through GSettings, which the first call loads; none where GSettings
-    // cannot have the setting (logged once, with why).
-    std::optional<bool> prefersDark();
-    // Each change, from any program, once prefersDark() has loaded GSettings;
-    // on the main thread.
-    void onChange(std::function<void(bool dark)> changed) { observers_.push_back(std::move(changed)); }
+// Through GSettings, which the first call sets up; none where GSettings
+// cannot have the setting (logged once, with why).
+std::optional<bool> prefersDark();
+// Each change, from any program, once prefersDark() has set GSettings up; on
+// the main thread.
+void follow(std::function<void(bool dark)> changed);
 
-    // None once dconf has saved the change, else the reason it did not; at
-    // once where the reason is known here, otherwise later on the main thread
-    // when dconf's service answers, however late that is.
-    using Landed = std::function<void(const std::optional<std::string>& failure)>;
-    void write(bool dark, Landed landed);
+// `landed` is called at once where the reason for a failure is known here,
+// otherwise on the main thread when dconf's service answers, however late.
+void write(bool dark, SideTracker::Landed landed);
 
-    GnomeColorScheme(const GnomeColorScheme&) = delete;
-    GnomeColorScheme& operator=(const GnomeColorScheme&) = delete;
-
-private:
-    GnomeColorScheme() = default;
-    ~GnomeColorScheme() = default;
-    // GSettings' object for GNOME's interface settings, loaded once; null
-    // with `problem_` saying why where it cannot be had.
-    struct Loaded;
-    const Loaded* load();
-    std::optional<std::string> backendProblem() const;
-    void changed();
-
-    bool loadTried_ = false;
-    const Loaded* loaded_ = nullptr;
-    std::string problem_;
-    std::vector<std::function<void(bool)>> observers_;
-};
-
-}  // namespace dusk::backend
+}  // namespace dusk::backend::gnome

@@ -29,17 +29,6 @@ std::optional<bool> darkFromValue(QVariant value) {
     return scheme == 1;
 }
 
-// A reply of Read or ReadOne: one value, "(v)".
-std::optional<bool> darkFromReply(const QDBusMessage& reply) {
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("v")) return std::nullopt;
-    return darkFromValue(reply.arguments().constFirst());
-}
-
-bool isUnknownMethod(const QDBusMessage& reply) {
-    return reply.type() == QDBusMessage::ErrorMessage &&
-           reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod");
-}
-
 }  // namespace
 
 SettingsPortal::SettingsPortal(Said said, QObject* parent) : QObject(parent), said_(std::move(said)) {
@@ -68,11 +57,10 @@ SettingsPortal::SettingsPortal(Said said, QObject* parent) : QObject(parent), sa
 
 void SettingsPortal::settingChanged(const QDBusMessage& message) {
     const QVariantList arguments = message.arguments();
-    if (message.signature() != QLatin1String("ssv") || arguments.at(0).toString() != appearanceNamespace ||
-        arguments.at(1).toString() != colorSchemeKey) {
-        return;
+    if (message.signature() == QLatin1String("ssv") && arguments.at(0).toString() == appearanceNamespace &&
+        arguments.at(1).toString() == colorSchemeKey) {
+        said_(darkFromValue(arguments.at(2)));
     }
-    said_(darkFromValue(arguments.at(2)));
 }
 
 void SettingsPortal::read(const QString& method) {
@@ -84,8 +72,11 @@ void SettingsPortal::read(const QString& method) {
         call->deleteLater();
         if (serial != reads_) return;
         const QDBusMessage reply = call->reply();
-        if (method == readOne && isUnknownMethod(reply)) return read(readOld);
-        said_(darkFromReply(reply));
+        if (method == readOne && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
+            return read(readOld);
+        }
+        const bool value = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == QLatin1String("v");
+        said_(value ? darkFromValue(reply.arguments().constFirst()) : std::nullopt);
     });
 }
 
