@@ -11,7 +11,7 @@
 #include "common/Log.h"
 #include "shortcuts/BindStatus.h"
 #include "shortcuts/PortalCalls.h"
-#include "shortcuts/ShortcutTrigger.h"
+#include "shortcuts/KeyCodes.h"
 
 namespace dusk::backend {
 namespace {

@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "common/Log.h"
+#include "shortcuts/KeyCodes.h"
 
 namespace dusk::backend {
 namespace {
@@ -131,6 +132,19 @@ void XDisplay::drain() {
     logError("the X server closed Dusk's connection; the global shortcut went with it");
     if (onLost) onLost();
     deleteLater();
+}
+
+std::optional<Keymap> xServerKeymap(xkb_context* context) {
+    XDisplay* display = XDisplay::shared();
+    if (display == nullptr || !display->hasXkb()) return std::nullopt;
+    xcb_connection_t* const connection = display->connection();
+    const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
+    XkbKeymap keymap(device < 0 ? nullptr
+                                : xkb_x11_keymap_new_from_device(context, connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    const XkbState state(keymap ? xkb_x11_state_new_from_device(keymap.get(), connection, device) : nullptr);
+    display->drainSoon();
+    if (!state) return std::nullopt;
+    return Keymap{std::move(keymap), xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE)};
 }
 
 }  // namespace dusk::backend
