@@ -1,244 +1,399 @@
-#include "shortcuts/KeyGrab.h"
-
+// Dusk's shortcut as passive key grabs on the X server's root window: the key
+// at each of its X keycodes, with the shortcut's modifiers, once for each
+// combination of Caps Lock and Num Lock, which are no part of a shortcut.
+// Where Alt, Super and Num Lock sit among the eight X modifiers comes from
+// the server's modifier mapping, and the grabs are made again when the
+// keymap or that mapping changes.
+//
+// Dusk keeps a connection of its own for this: Qt has one only where it
+// draws through X11, and on Wayland an X display that answers (XWayland)
+// still serves Dusk. Requests that want an answer do not wait for it: the
+// answer is handed on from the connection's queue once the server has sent
+// it, so the main loop never stands still for the server.
+#include <xcb/xcbext.h>
 // The XKB header names a field "explicit", which C++ reserves.
 #define explicit explicit_
 #include <xcb/xkb.h>
 #undef explicit
+#include <xkbcommon/xkbcommon-x11.h>
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
-#include <array>
+#include <cstdlib>
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/Log.h"
-#include "shortcuts/BindStatus.h"
+#include "common/Xcb.h"
 #include "shortcuts/KeyCodes.h"
+#include "shortcuts/Shortcuts.h"
 
 namespace dusk::backend {
-
-struct KeyGrab::ModifierMasks {
-    std::uint16_t alt = XCB_MOD_MASK_1;
-    std::uint16_t super = XCB_MOD_MASK_4;
-    std::uint16_t numLock = XCB_MOD_MASK_2;
-};
-
 namespace {
 
 constexpr xcb_keysym_t altLeft = 0xffe9, altRight = 0xffea, superLeft = 0xffeb, superRight = 0xffec, numLock = 0xff7f;
 
-// The modifiers (Mod1 to Mod5) that the keys typing these keysyms set.
-struct Mapping {
-    const xcb_get_modifier_mapping_reply_t& modifiers;
-    const xcb_get_keyboard_mapping_reply_t& keyboard;
-    xcb_keycode_t firstKeycode;
-
-    std::uint16_t maskOf(std::initializer_list<xcb_keysym_t> wanted) const {
-        const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(&modifiers);
-        const int width = modifiers.keycodes_per_modifier;
-        // Shift, Lock and Control are fixed; the rest may be anywhere.
-        for (int modifier = 3; modifier < 8; ++modifier) {
-            for (int i = 0; i < width; ++i) {
-                const xcb_keycode_t keycode = keycodes[modifier * width + i];
-                if (keycode != 0 && types(keycode, wanted)) return static_cast<std::uint16_t>(1U << modifier);
+// The modifier (Mod1 to Mod5) that a key typing one of `wanted` sets; none
+// where no such key sets one.
+std::uint16_t modifierTyping(const xcb_get_modifier_mapping_reply_t& modifiers,
+                             const xcb_get_keyboard_mapping_reply_t& keyboard, xcb_keycode_t firstKeycode,
+                             std::initializer_list<xcb_keysym_t> wanted) {
+    const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(&modifiers);
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(&keyboard);
+    const int length = xcb_get_keyboard_mapping_keysyms_length(&keyboard);
+    const int width = modifiers.keycodes_per_modifier, perKeycode = keyboard.keysyms_per_keycode;
+    // Shift, Lock and Control are fixed; the rest may be anywhere.
+    for (int modifier = 3; modifier < 8; ++modifier) {
+        for (int i = 0; i < width; ++i) {
+            const int keycode = keycodes[modifier * width + i];
+            if (keycode == 0 || keycode < firstKeycode) continue;
+            const int first = (keycode - firstKeycode) * perKeycode;
+            for (int index = first; index < std::min(length, first + perKeycode); ++index) {
+                if (std::find(wanted.begin(), wanted.end(), keysyms[index]) != wanted.end()) {
+                    return static_cast<std::uint16_t>(1U << modifier);
+                }
             }
         }
-        return 0;
+    }
+    return 0;
+}
+
+class XKeys final : public QObject {
+public:
+    // The connection to $DISPLAY, made on first use and kept until the
+    // application goes or the server drops it; none where no X display
+    // answers, or before there is an application whose loop can serve it.
+    static XKeys* shared() {
+        if (current()) return current();
+        auto* application = QCoreApplication::instance();
+        const char* name = std::getenv("DISPLAY");
+        if (application == nullptr || name == nullptr || *name == '\0') return nullptr;
+        int screenNumber = 0;
+        XcbConnection connection(xcb_connect(name, &screenNumber));
+        if (xcb_connection_has_error(connection.get()) != 0) return nullptr;
+        auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection.get()));
+        for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
+        if (screens.rem == 0) return nullptr;
+        // The application owns it: it closes before the loop that serves it goes.
+        current() = new XKeys(std::move(connection), screens.data->root, application);
+        return current();
     }
 
-    bool types(xcb_keycode_t keycode, std::initializer_list<xcb_keysym_t> wanted) const {
-        if (keycode < firstKeycode) return false;
-        const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(&keyboard);
-        const int length = xcb_get_keyboard_mapping_keysyms_length(&keyboard);
-        const int perKeycode = keyboard.keysyms_per_keycode;
-        for (int level = 0; level < perKeycode; ++level) {
-            const int index = (keycode - firstKeycode) * perKeycode + level;
-            if (index >= length) return false;
-            if (std::find(wanted.begin(), wanted.end(), keysyms[index]) != wanted.end()) return true;
+    // The connection in use: cleared when the server drops it, so that the
+    // next use connects afresh.
+    static QPointer<XKeys>& current() {
+        static QPointer<XKeys> keys;
+        return keys;
+    }
+
+    void grab(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
+        release();
+        if (keycodesOf(shortcut.keyCode).empty()) {
+            logError("the global shortcut is not bound: no key of this keyboard has code " +
+                     std::to_string(shortcut.keyCode));
+            done({"XGrabKey", bindStatus::noSuchKey, std::nullopt, "This keyboard has no such key."});
+            return;
         }
-        return false;
+        wanted_ = shortcut;
+        requestGrabs([shortcut, done = std::move(done)](std::int32_t status) {
+            // Another client holds the keys (BadAccess): the core's own words say so.
+            constexpr std::int32_t badAccess = 10;
+            if (status != bindStatus::bound && status != badAccess) {
+                logError("the X server refused the global shortcut's keys (X error " + std::to_string(status) + ")");
+            }
+            done({"XGrabKey", status, status == bindStatus::bound ? std::optional(shortcut) : std::nullopt, {}});
+        });
     }
-};
 
-// The X keycodes of the key that this server's keyboard has.
-std::vector<std::uint8_t> keycodesOn(const XDisplay& display, std::uint32_t virtualKey) {
-    const xcb_setup_t* setup = xcb_get_setup(display.connection());
-    auto keycodes = xKeycodesForVirtualKey(virtualKey);
-    std::erase_if(keycodes, [setup](auto code) { return code < setup->min_keycode || code > setup->max_keycode; });
-    return keycodes;
-}
-
-std::uint16_t xModifiers(platform::ModifierFlags flags, std::uint16_t alt, std::uint16_t super) {
-    std::uint16_t modifiers = 0;
-    if ((flags & platform::Modifier::control) != 0) modifiers |= XCB_MOD_MASK_CONTROL;
-    if ((flags & platform::Modifier::shift) != 0) modifiers |= XCB_MOD_MASK_SHIFT;
-    if ((flags & platform::Modifier::option) != 0) modifiers |= alt;
-    if ((flags & platform::Modifier::command) != 0) modifiers |= super;
-    return modifiers;
-}
-
-}  // namespace
-
-KeyGrab& KeyGrab::shared() {
-    static KeyGrab instance;
-    return instance;
-}
-
-bool KeyGrab::available() { return XDisplay::shared() != nullptr; }
-
-void KeyGrab::grab(const platform::Shortcut& shortcut, Done done) {
-    release();
-    XDisplay* const display = XDisplay::shared();
-    if (display == nullptr) {
-        done(bindStatus::noWayToBind);
-        return;
+    void release() {
+        ++generation_;
+        wanted_.reset();
+        keyDown_ = false;
+        ungrab(std::exchange(held_, {}));
     }
-    listen(*display);
-    if (keycodesOn(*display, shortcut.keyCode).empty()) {
-        done(bindStatus::noSuchKey);
-        return;
+
+    // The server's keymap, where it speaks XKB with Dusk.
+    std::optional<Keymap> keymap(xkb_context* context) {
+        if (xkbEventBase_ == 0) return std::nullopt;
+        xcb_connection_t* const c = connection_.get();
+        const std::int32_t device = xkb_x11_get_core_keyboard_device_id(c);
+        XkbKeymap keymap(device < 0 ? nullptr
+                                    : xkb_x11_keymap_new_from_device(context, c, device, XKB_KEYMAP_COMPILE_NO_FLAGS));
+        const XkbState state(keymap ? xkb_x11_state_new_from_device(keymap.get(), c, device) : nullptr);
+        // Reading it synchronously may have read events and answers into
+        // xcb's queue, which the socket will not announce again.
+        drainSoon();
+        if (!state) return std::nullopt;
+        return Keymap{std::move(keymap), xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE)};
     }
-    wanted_ = shortcut;
-    request(std::move(done));
-}
 
-void KeyGrab::release() {
-    ++generation_;
-    wanted_.reset();
-    keyDown_ = false;
-    ungrab(std::exchange(held_, {}));
-}
+private:
+    struct Grab {
+        std::uint8_t keycode;
+        std::uint16_t modifiers;
+    };
+    // Gets the reply to a request, or its error, once the server has sent
+    // it; answers come in request order. A checked request without a reply
+    // is answered once a later request's reply arrives.
+    using Answer = std::function<void(XcbReply<void> reply, XcbReply<xcb_generic_error_t> error)>;
+    using Status = std::function<void(std::int32_t status)>;
 
-void KeyGrab::listen(XDisplay& display) {
-    if (display_ == &display) return;
-    display_ = &display;
-    display.onEvent = [this](const xcb_generic_event_t& event) {
+    XKeys(XcbConnection connection, xcb_window_t root, QObject* parent)
+        : QObject(parent),
+          connection_(std::move(connection)),
+          root_(root),
+          notifier_(
+              std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_.get()), QSocketNotifier::Read)) {
+        connect(notifier_.get(), &QSocketNotifier::activated, this, &XKeys::drain);
+        setUpXkb();
+        drainSoon();
+    }
+
+    void setUpXkb() {
+        xcb_connection_t* const c = connection_.get();
+        std::uint8_t eventBase = 0;
+        // Two round trips, once per connection, as much a part of connecting
+        // as the connection's own setup.
+        if (xkb_x11_setup_xkb_extension(c, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                        XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &eventBase,
+                                        nullptr) == 0) {
+            logError("the X server offers no XKB: keys are named from the system's keyboard configuration");
+            return;
+        }
+        xkbEventBase_ = eventBase;
+        // An XKB client hears of a new keymap (setxkbmap) or modifier mapping
+        // (xmodmap) through XKB alone.
+        constexpr std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+        constexpr std::uint16_t mapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
+                                           XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_VIRTUAL_MODS |
+                                           XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+        xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, mapParts, mapParts, nullptr);
+        // A held key then repeats as presses alone, without the releases the
+        // core protocol puts between them: the real release ends a press.
+        constexpr auto detectable = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
+        const auto cookie = xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, detectable, detectable, 0, 0, 0);
+        whenAnswered(cookie.sequence, [](XcbReply<void> reply, XcbReply<xcb_generic_error_t>) {
+            const auto* flags = static_cast<const xcb_xkb_per_client_flags_reply_t*>(reply.get());
+            if (flags == nullptr || (flags->value & detectable) == 0) {
+                logError("the X server cannot tell key repeat from presses; holding the shortcut may toggle again");
+            }
+        });
+        xcb_flush(c);
+    }
+
+    void whenAnswered(unsigned int sequence, Answer answered) { waiting_.emplace_back(sequence, std::move(answered)); }
+
+    void drainSoon() {
+        QTimer::singleShot(0, this, [this] { drain(); });
+    }
+
+    void drain() {
+        xcb_connection_t* const c = connection_.get();
+        // Reading an answer may read events behind it, and the other way
+        // round: go on until neither brings anything.
+        for (bool progressed = true; progressed;) {
+            progressed = false;
+            while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+                progressed = true;
+                // Type 0 is the error of a request sent unchecked, whose
+                // outcome nothing waits for.
+                if (event->response_type != 0) handle(*event);
+            }
+            while (!waiting_.empty()) {
+                void* reply = nullptr;
+                xcb_generic_error_t* error = nullptr;
+                if (xcb_poll_for_reply(c, waiting_.front().first, &reply, &error) == 0) break;
+                progressed = true;
+                const Answer answered = std::move(waiting_.front().second);
+                waiting_.pop_front();
+                answered(XcbReply<void>(reply), XcbReply<xcb_generic_error_t>(error));
+            }
+        }
+        if (xcb_connection_has_error(c) == 0) return;
+        notifier_->setEnabled(false);
+        current() = nullptr;
+        waiting_.clear();
+        logError("the X server closed Dusk's connection; the global shortcut went with it");
+        if (wanted_) shortcutRebound(std::nullopt);
+        deleteLater();
+    }
+
+    void handle(const xcb_generic_event_t& event) {
         const auto type = event.response_type & 0x7f;
         if (type == XCB_KEY_PRESS) {
             const auto& press = reinterpret_cast<const xcb_key_press_event_t&>(event);
-            pressed(press.detail, press.state);
+            // Lock modifiers and mouse buttons are no part of the
+            // combination; a key held down is one press, however long it
+            // repeats.
+            const auto modifiers = static_cast<std::uint16_t>(press.state & 0xff & ~lockModifiers_);
+            if (holds(press.detail) && modifiers == modifiers_ && !std::exchange(keyDown_, true)) {
+                shortcutPressed("hotkey event received from the X server");
+            }
         } else if (type == XCB_KEY_RELEASE) {
             if (holds(reinterpret_cast<const xcb_key_release_event_t&>(event).detail)) keyDown_ = false;
-        } else if (type == XCB_MAPPING_NOTIFY || (display_ && display_->hasXkb() && type == display_->xkbEventBase())) {
+        } else if (type == XCB_MAPPING_NOTIFY || (xkbEventBase_ != 0 && type == xkbEventBase_)) {
             mappingChanged();
         }
-    };
-    display.onLost = [this] {
-        held_.clear();
-        keyDown_ = false;
-        ++generation_;
-        if (std::exchange(wanted_, std::nullopt) && onLost) onLost();
-    };
-}
-
-// The modifier mapping first, and the keysyms it points at: which modifiers
-// Alt, Super and Num Lock are decides what to grab.
-void KeyGrab::request(Done done) {
-    xcb_connection_t* const c = display_->connection();
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    const auto first = setup->min_keycode;
-    const auto count = static_cast<std::uint8_t>(setup->max_keycode - first + 1);
-    const auto modifierCookie = xcb_get_modifier_mapping(c);
-    const auto keyboardCookie = xcb_get_keyboard_mapping(c, first, count);
-    auto modifiers = std::make_shared<XcbReply<void>>();
-    display_->whenAnswered(modifierCookie.sequence, [modifiers](XcbReply<void> reply, XcbReply<xcb_generic_error_t>) {
-        *modifiers = std::move(reply);
-    });
-    display_->whenAnswered(
-        keyboardCookie.sequence, [this, modifiers, first, generation = generation_, done = std::move(done)](
-                                     XcbReply<void> keyboard, XcbReply<xcb_generic_error_t>) {
-            if (generation != generation_) return;
-            ModifierMasks masks;
-            if (*modifiers && keyboard) {
-                const Mapping mapping{*static_cast<const xcb_get_modifier_mapping_reply_t*>(modifiers->get()),
-                                      *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboard.get()), first};
-                masks = {mapping.maskOf({altLeft, altRight}), mapping.maskOf({superLeft, superRight}),
-                         mapping.maskOf({numLock})};
-            }
-            send(masks, generation, done);
-        });
-    xcb_flush(c);
-}
-
-void KeyGrab::send(const ModifierMasks& masks, unsigned generation, Done done) {
-    modifiers_ = xModifiers(wanted_->modifiers, masks.alt, masks.super);
-    lockModifiers_ = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | masks.numLock);
-    std::vector<std::uint16_t> variants{modifiers_, static_cast<std::uint16_t>(modifiers_ | XCB_MOD_MASK_LOCK)};
-    if (masks.numLock != 0) {
-        variants.push_back(static_cast<std::uint16_t>(modifiers_ | masks.numLock));
-        variants.push_back(static_cast<std::uint16_t>(modifiers_ | masks.numLock | XCB_MOD_MASK_LOCK));
     }
-    struct Answers {
-        std::vector<Grab> granted;
-        std::int32_t refusal = 0;
-    };
-    auto answers = std::make_shared<Answers>();
-    xcb_connection_t* const c = display_->connection();
-    for (const auto keycode : keycodesOn(*display_, wanted_->keyCode)) {
-        for (const auto variant : variants) {
-            const auto cookie = xcb_grab_key_checked(c, 1, display_->root(), variant, keycode, XCB_GRAB_MODE_ASYNC,
-                                                     XCB_GRAB_MODE_ASYNC);
-            display_->whenAnswered(cookie.sequence, [answers, grab = Grab{keycode, variant}](
-                                                        XcbReply<void>, XcbReply<xcb_generic_error_t> error) {
-                if (!error) {
-                    answers->granted.push_back(grab);
-                } else if (answers->refusal == 0) {
-                    answers->refusal = error->error_code;
+
+    // The X keycodes of the key that this server's keyboard has.
+    std::vector<std::uint8_t> keycodesOf(std::uint32_t virtualKey) const {
+        const xcb_setup_t* setup = xcb_get_setup(connection_.get());
+        auto keycodes = xKeycodesForVirtualKey(virtualKey);
+        std::erase_if(keycodes, [setup](auto code) { return code < setup->min_keycode || code > setup->max_keycode; });
+        return keycodes;
+    }
+
+    // The modifier mapping first, and the keysyms it points at: which
+    // modifiers Alt, Super and Num Lock are decides what to grab.
+    void requestGrabs(Status done) {
+        xcb_connection_t* const c = connection_.get();
+        const auto first = xcb_get_setup(c)->min_keycode;
+        const auto count = static_cast<std::uint8_t>(xcb_get_setup(c)->max_keycode - first + 1);
+        const auto modifierCookie = xcb_get_modifier_mapping(c);
+        const auto keyboardCookie = xcb_get_keyboard_mapping(c, first, count);
+        auto modifiers = std::make_shared<XcbReply<void>>();
+        whenAnswered(modifierCookie.sequence, [modifiers](XcbReply<void> reply, XcbReply<xcb_generic_error_t>) {
+            *modifiers = std::move(reply);
+        });
+        whenAnswered(
+            keyboardCookie.sequence, [this, modifiers, first, generation = generation_, done = std::move(done)](
+                                         XcbReply<void> keyboard, XcbReply<xcb_generic_error_t>) {
+                if (generation != generation_) return;
+                // Without the mappings, the usual places.
+                std::uint16_t alt = XCB_MOD_MASK_1, super = XCB_MOD_MASK_4, numLockMask = XCB_MOD_MASK_2;
+                if (*modifiers && keyboard) {
+                    const auto& modifierMap = *static_cast<const xcb_get_modifier_mapping_reply_t*>(modifiers->get());
+                    const auto& keyboardMap = *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboard.get());
+                    alt = modifierTyping(modifierMap, keyboardMap, first, {altLeft, altRight});
+                    super = modifierTyping(modifierMap, keyboardMap, first, {superLeft, superRight});
+                    numLockMask = modifierTyping(modifierMap, keyboardMap, first, {numLock});
                 }
+                const auto flags = wanted_->modifiers;
+                modifiers_ =
+                    static_cast<std::uint16_t>(((flags & platform::Modifier::control) != 0 ? XCB_MOD_MASK_CONTROL : 0) |
+                                               ((flags & platform::Modifier::shift) != 0 ? XCB_MOD_MASK_SHIFT : 0) |
+                                               ((flags & platform::Modifier::option) != 0 ? alt : 0) |
+                                               ((flags & platform::Modifier::command) != 0 ? super : 0));
+                lockModifiers_ = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLockMask);
+                sendGrabs(numLockMask, done);
             });
-        }
+        xcb_flush(c);
     }
-    display_->fence([this, answers, generation, done = std::move(done)] {
-        // A refusal half way, or a grab replaced meanwhile, leaves nothing
-        // of itself grabbed.
-        if (generation != generation_ || answers->refusal != 0) ungrab(answers->granted);
-        if (generation != generation_) return;
-        if (answers->refusal != 0) {
-            wanted_.reset();
-        } else {
-            held_ = std::move(answers->granted);
+
+    void sendGrabs(std::uint16_t numLockMask, const Status& done) {
+        std::vector<std::uint16_t> variants{modifiers_, static_cast<std::uint16_t>(modifiers_ | XCB_MOD_MASK_LOCK)};
+        if (numLockMask != 0) {
+            variants.push_back(static_cast<std::uint16_t>(modifiers_ | numLockMask));
+            variants.push_back(static_cast<std::uint16_t>(modifiers_ | numLockMask | XCB_MOD_MASK_LOCK));
         }
-        done(answers->refusal);
-    });
-}
+        struct Answers {
+            std::vector<Grab> granted;
+            std::int32_t refusal = 0;
+        };
+        auto answers = std::make_shared<Answers>();
+        xcb_connection_t* const c = connection_.get();
+        for (const auto keycode : keycodesOf(wanted_->keyCode)) {
+            for (const auto variant : variants) {
+                const auto cookie =
+                    xcb_grab_key_checked(c, 1, root_, variant, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+                whenAnswered(cookie.sequence, [answers, grab = Grab{keycode, variant}](
+                                                  XcbReply<void>, XcbReply<xcb_generic_error_t> error) {
+                    if (!error) {
+                        answers->granted.push_back(grab);
+                    } else if (answers->refusal == 0) {
+                        answers->refusal = error->error_code;
+                    }
+                });
+            }
+        }
+        // A request with a reply, answered after every grab before it.
+        whenAnswered(xcb_get_input_focus(c).sequence,
+                     [this, answers, generation = generation_, done](XcbReply<void>, XcbReply<xcb_generic_error_t>) {
+                         // A refusal half way, or a grab replaced meanwhile, leaves
+                         // nothing of itself grabbed.
+                         if (generation != generation_ || answers->refusal != 0) ungrab(answers->granted);
+                         if (generation != generation_) return;
+                         if (answers->refusal != 0) {
+                             wanted_.reset();
+                         } else {
+                             held_ = std::move(answers->granted);
+                         }
+                         done(answers->refusal);
+                     });
+        xcb_flush(c);
+    }
 
-void KeyGrab::ungrab(const std::vector<Grab>& grabs) {
-    if (!display_ || grabs.empty()) return;
-    for (const auto& grab : grabs)
-        xcb_ungrab_key(display_->connection(), grab.keycode, display_->root(), grab.modifiers);
-    xcb_flush(display_->connection());
-}
+    void ungrab(const std::vector<Grab>& grabs) {
+        if (grabs.empty()) return;
+        for (const auto& grab : grabs) xcb_ungrab_key(connection_.get(), grab.keycode, root_, grab.modifiers);
+        xcb_flush(connection_.get());
+    }
 
-// Alt, Super or Num Lock may sit elsewhere now: what is held is let go and
-// grabbed again as the mapping reads now, once for a burst of changes.
-void KeyGrab::mappingChanged() {
-    if (!wanted_ || std::exchange(regrabQueued_, true)) return;
-    QTimer::singleShot(0, display_, [this] {
-        regrabQueued_ = false;
-        if (!wanted_ || !display_) return;
-        ++generation_;
-        keyDown_ = false;
-        ungrab(std::exchange(held_, {}));
-        request([this](std::int32_t status) {
-            if (status == bindStatus::bound) return;
-            logError("the keyboard mapping changed and the X server refused the shortcut's keys (X error " +
-                     std::to_string(status) + ")");
-            if (onLost) onLost();
+    // Alt, Super or Num Lock may sit elsewhere now: what is held is let go
+    // and grabbed again as the mapping reads now, once for a burst of
+    // changes.
+    void mappingChanged() {
+        if (!wanted_ || std::exchange(regrabQueued_, true)) return;
+        QTimer::singleShot(0, this, [this] {
+            regrabQueued_ = false;
+            if (!wanted_) return;
+            ++generation_;
+            keyDown_ = false;
+            ungrab(std::exchange(held_, {}));
+            requestGrabs([](std::int32_t status) {
+                if (status == bindStatus::bound) return;
+                logError("the keyboard mapping changed and the X server refused the shortcut's keys (X error " +
+                         std::to_string(status) + ")");
+                shortcutRebound(std::nullopt);
+            });
         });
-    });
+    }
+
+    bool holds(std::uint8_t keycode) const {
+        return std::any_of(held_.begin(), held_.end(), [keycode](const Grab& grab) { return grab.keycode == keycode; });
+    }
+
+    XcbConnection connection_;
+    xcb_window_t root_;
+    std::uint8_t xkbEventBase_ = 0;
+    std::deque<std::pair<unsigned int, Answer>> waiting_;
+    // Declared after the connection: it goes first, while its socket is open.
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::optional<platform::Shortcut> wanted_;
+    // Exactly what the server granted, so that letting go releases it
+    // whatever the modifier mapping has become since.
+    std::vector<Grab> held_;
+    // The shortcut's X modifiers, and the lock modifiers a press may carry.
+    std::uint16_t modifiers_ = 0;
+    std::uint16_t lockModifiers_ = 0;
+    bool keyDown_ = false;
+    bool regrabQueued_ = false;
+    // Answers to requests of an earlier generation are stale.
+    unsigned generation_ = 0;
+};
+
+}  // namespace
+
+bool xDisplayAnswers() { return XKeys::shared() != nullptr; }
+
+void grabKeys(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
+    XKeys::shared()->grab(shortcut, std::move(done));
 }
 
-void KeyGrab::pressed(std::uint8_t keycode, std::uint16_t state) {
-    // Lock modifiers and mouse buttons are no part of the combination.
-    const auto modifiers = static_cast<std::uint16_t>(state & 0xff & ~lockModifiers_);
-    if (!holds(keycode) || modifiers != modifiers_) return;
-    if (std::exchange(keyDown_, true)) return;
-    if (onPressed) onPressed();
+void releaseKeys() {
+    if (XKeys::current()) XKeys::current()->release();
 }
 
-bool KeyGrab::holds(std::uint8_t keycode) const {
-    return std::any_of(held_.begin(), held_.end(), [keycode](const Grab& grab) { return grab.keycode == keycode; });
+std::optional<Keymap> xServerKeymap(xkb_context* context) {
+    XKeys* keys = XKeys::shared();
+    return keys != nullptr ? keys->keymap(context) : std::nullopt;
 }
 
 }  // namespace dusk::backend

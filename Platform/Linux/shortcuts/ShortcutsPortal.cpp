@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "common/Log.h"
-#include "shortcuts/BindStatus.h"
-#include "shortcuts/PortalCalls.h"
 #include "shortcuts/KeyCodes.h"
+#include "shortcuts/PortalCalls.h"
+#include "shortcuts/Shortcuts.h"
 
 namespace dusk::backend {
 namespace {

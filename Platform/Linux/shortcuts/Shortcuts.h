@@ -1,0 +1,48 @@
+// The two ways Linux gives Dusk keys typed into other applications, between
+// which GlobalShortcut.cpp chooses: a key grab on the X display, and the
+// desktop's GlobalShortcuts portal.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/GlobalShortcut.h"
+
+namespace dusk::backend {
+
+// The status a bind reports beside the call it made (XGrabKey or
+// BindShortcuts) in the log line of its outcome. 0 is bound, and nothing else
+// is. XGrabKey reports the X error of the first grab the server refused (10,
+// BadAccess: another client holds the keys), else Dusk's own negative ones
+// below; BindShortcuts the portal's response code (1: cancelled, 2: the
+// desktop ended the request otherwise), else Dusk's own below.
+namespace bindStatus {
+inline constexpr std::int32_t bound = 0;
+// The desktop answered, and bound no keys to the shortcut.
+inline constexpr std::int32_t noKeysBound = 3;
+// The desktop bound keys Dusk cannot name, so it cannot show or keep them.
+inline constexpr std::int32_t unnamableKeys = 4;
+// The portal answered a call of the conversation with an error.
+inline constexpr std::int32_t callFailed = 5;
+// The desktop did not answer before the deadline.
+inline constexpr std::int32_t noAnswer = 6;
+// Nothing was asked, for want of a way to ask: this session's portal offers
+// no global shortcuts and no X display answers.
+inline constexpr std::int32_t noWayToBind = -1;
+// The key has no place on the keyboard: no X keycode, no symbol to name it by.
+inline constexpr std::int32_t noSuchKey = -2;
+}  // namespace bindStatus
+
+// What either way reports later: a press of the bound keys (`how` is the
+// log line), and the keys the binding has now (none once it is gone).
+void shortcutPressed(const char* how);
+void shortcutRebound(const std::optional<platform::Shortcut>& keys);
+
+// The X key grab (KeyGrab.cpp). `done` gets the outcome once the server has
+// answered every grab, never for a grab replaced meanwhile.
+bool xDisplayAnswers();
+// Only where an X display answers.
+void grabKeys(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done);
+void releaseKeys();
+
+}  // namespace dusk::backend
