@@ -5,9 +5,7 @@
 #include <utility>
 
 #include "common/Log.h"
-#include "shortcuts/PortalOffer.h"
 #include "shortcuts/Shortcuts.h"
-#include "shortcuts/ShortcutsPortal.h"
 
 namespace dusk::backend {
 namespace {
@@ -59,14 +57,11 @@ void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
         }
         return;
     }
-    PortalOffer::shared().whenKnown(
+    whenPortalKnown(
         [shortcut, done = std::move(done), bindGeneration = generation](const std::optional<std::string>& whyNot) {
             if (bindGeneration != generation) return;
             if (!whyNot) {
-                auto& portal = ShortcutsPortal::shared();
-                portal.onActivated = [] { shortcutPressed("hotkey event received from the desktop's portal"); };
-                portal.onRebound = shortcutRebound;
-                portal.bind(shortcut, done);
+                bindThroughPortal(shortcut, done);
             } else if (xDisplayAnswers()) {
                 logNotice(*whyNot +
                           "; the keys are grabbed on the X display instead, which sees them only while an X11 "
@@ -84,7 +79,7 @@ void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
 void GlobalShortcut::unbind() {
     ++generation;
     releaseKeys();
-    if (waylandSession()) ShortcutsPortal::shared().unbind();
+    if (waylandSession()) unbindThroughPortal();
 }
 
 void GlobalShortcut::onActivated(std::function<void()> activated) { dusk::backend::activated = std::move(activated); }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "platform/GlobalShortcut.h"
 
@@ -44,5 +46,13 @@ bool xDisplayAnswers();
 // Only where an X display answers.
 void grabKeys(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done);
 void releaseKeys();
+
+// The desktop's GlobalShortcuts portal (ShortcutsPortal.cpp). `answer` gets
+// none once the portal has said it offers global shortcuts, else why not;
+// only the latest question is answered.
+void whenPortalKnown(std::function<void(const std::optional<std::string>& whyNot)> answer);
+// Replaces any earlier binding; `done` gets the outcome, never once unbound.
+void bindThroughPortal(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done);
+void unbindThroughPortal();
 
 }  // namespace dusk::backend
