@@ -89,44 +89,24 @@ XkbKeymap systemKeymap(xkb_context* context) {
     return XkbKeymap(xkb_keymap_new_from_names(context, &rules, XKB_KEYMAP_COMPILE_NO_FLAGS));
 }
 
-// A dead key types nothing by itself; the accent it puts on the next letter
-// is its name.
-char32_t deadKeyAccent(xkb_keysym_t keysym) {
-    static constexpr std::array<std::pair<xkb_keysym_t, char32_t>, 13> accents{{
-        {XKB_KEY_dead_grave, U'`'},
-        {XKB_KEY_dead_acute, U'\u00B4'},
-        {XKB_KEY_dead_circumflex, U'^'},
-        {XKB_KEY_dead_tilde, U'~'},
-        {XKB_KEY_dead_macron, U'\u00AF'},
-        {XKB_KEY_dead_breve, U'\u02D8'},
-        {XKB_KEY_dead_abovedot, U'\u02D9'},
-        {XKB_KEY_dead_diaeresis, U'\u00A8'},
-        {XKB_KEY_dead_abovering, U'\u02DA'},
-        {XKB_KEY_dead_doubleacute, U'\u02DD'},
-        {XKB_KEY_dead_caron, U'\u02C7'},
-        {XKB_KEY_dead_cedilla, U'\u00B8'},
-        {XKB_KEY_dead_ogonek, U'\u02DB'},
-    }};
-    const auto* found = std::find_if(accents.begin(), accents.end(), [keysym](auto& a) { return a.first == keysym; });
-    return found == accents.end() ? 0 : found->second;
-}
-
-// The text a keysym types, if it types any.
+// The text a keysym types, if it types any. A dead key types nothing by
+// itself; the accent it puts on the next letter is its name.
 QString keysymText(xkb_keysym_t keysym) {
+    // dead_grave to dead_ogonek, in keysym order.
+    constexpr std::u32string_view accents = U"`\u00B4^~\u00AF\u02D8\u02D9\u00A8\u02DA\u02DD\u02C7\u00B8\u02DB";
     char32_t codePoint = xkb_keysym_to_utf32(keysym);
-    if (codePoint == 0) codePoint = deadKeyAccent(keysym);
+    if (keysym >= XKB_KEY_dead_grave && keysym <= XKB_KEY_dead_ogonek) codePoint = accents[keysym - XKB_KEY_dead_grave];
     // Control characters name no key.
     if (codePoint < 0x20 || codePoint == 0x7f) return {};
     return QString::fromUcs4(&codePoint, 1);
 }
 
 // In the order Dusk shows modifiers, as the shortcuts syntax writes them.
-constexpr std::array<std::pair<platform::ModifierFlags, const char*>, 4> triggerModifiers{{
-    {platform::Modifier::control, "CTRL"},
-    {platform::Modifier::option, "ALT"},
-    {platform::Modifier::shift, "SHIFT"},
-    {platform::Modifier::command, "LOGO"},
-}};
+constexpr std::array<std::pair<platform::ModifierFlags, const char*>, 4> triggerModifiers{
+    {{platform::Modifier::control, "CTRL"},
+     {platform::Modifier::option, "ALT"},
+     {platform::Modifier::shift, "SHIFT"},
+     {platform::Modifier::command, "LOGO"}}};
 
 // Every desktop spells modifiers its own way: GNOME "Super", KDE "Meta",
 // GTK accelerators "<Primary>".
@@ -175,9 +155,9 @@ std::optional<std::uint32_t> keyTyping(xkb_keysym_t wanted, const Keymap& keymap
 }
 
 std::string_view trimmed(std::string_view token) {
-    while (!token.empty() && token.front() == ' ') token.remove_prefix(1);
-    while (!token.empty() && token.back() == ' ') token.remove_suffix(1);
-    return token;
+    const auto first = token.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string_view{}
+                                           : token.substr(first, token.find_last_not_of(' ') + 1 - first);
 }
 
 }  // namespace
@@ -238,28 +218,19 @@ std::optional<std::string> preferredTrigger(const platform::Shortcut& shortcut, 
 
 std::optional<platform::Shortcut> readTrigger(std::string_view text, const Keymap& keymap) {
     // "<Control><Alt>d" reads as "Control+Alt+d".
-    std::string spelled;
+    std::string rest;
     for (const char c : text) {
-        if (c == '<') continue;
-        spelled += c == '>' ? '+' : c;
+        if (c != '<') rest += c == '>' ? '+' : c;
     }
-    std::vector<std::string_view> tokens;
-    std::string_view rest = spelled;
-    while (!rest.empty()) {
-        auto plus = rest.find('+');
-        // A "+" standing where a key belongs is the key itself: "Ctrl++".
-        if (plus == 0) plus = 1;
-        tokens.push_back(rest.substr(0, plus));
-        rest = plus == std::string_view::npos ? std::string_view{} : rest.substr(std::min(plus + 1, rest.size()));
-    }
-    if (tokens.empty()) return std::nullopt;
     platform::Shortcut shortcut;
-    for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
-        const auto flag = modifierFlag(trimmed(tokens[i]));
+    // A "+" standing where a key belongs is the key itself: "Ctrl++".
+    for (auto plus = rest.find('+', 1); plus != std::string::npos; plus = rest.find('+', 1)) {
+        const auto flag = modifierFlag(trimmed(std::string_view(rest).substr(0, plus)));
         if (!flag) return std::nullopt;
         shortcut.modifiers |= *flag;
+        rest.erase(0, plus + 1);
     }
-    const auto keysym = keysymNamed(trimmed(tokens.back()));
+    const auto keysym = keysymNamed(trimmed(rest));
     const auto keyCode = keysym == XKB_KEY_NoSymbol ? std::nullopt : keyTyping(keysym, keymap);
     if (!keyCode) return std::nullopt;
     shortcut.keyCode = *keyCode;
