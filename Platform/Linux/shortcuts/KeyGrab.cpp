@@ -22,6 +22,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <deque>
 #include <memory>
@@ -101,14 +102,7 @@ public:
             return;
         }
         wanted_ = shortcut;
-        requestGrabs([shortcut, done = std::move(done)](std::int32_t status) {
-            // Another client holds the keys (BadAccess): the core's own words say so.
-            constexpr std::int32_t badAccess = 10;
-            if (status != bindStatus::bound && status != badAccess) {
-                logError("the X server refused the global shortcut's keys (X error " + std::to_string(status) + ")");
-            }
-            done({"XGrabKey", status, status == bindStatus::bound ? std::optional(shortcut) : std::nullopt, {}});
-        });
+        requestGrabs(std::move(done));
     }
 
     void release() {
@@ -142,7 +136,6 @@ private:
     // it; answers come in request order. A checked request without a reply
     // is answered once a later request's reply arrives.
     using Answer = std::function<void(XcbReply<void> reply, XcbReply<xcb_generic_error_t> error)>;
-    using Status = std::function<void(std::int32_t status)>;
 
     XKeys(XcbConnection connection, xcb_window_t root, QObject* parent)
         : QObject(parent),
@@ -252,81 +245,73 @@ private:
 
     // The modifier mapping first, and the keysyms it points at: which
     // modifiers Alt, Super and Num Lock are decides what to grab.
-    void requestGrabs(Status done) {
+    void requestGrabs(platform::GlobalShortcut::Done done) {
         xcb_connection_t* const c = connection_.get();
         const auto first = xcb_get_setup(c)->min_keycode;
         const auto count = static_cast<std::uint8_t>(xcb_get_setup(c)->max_keycode - first + 1);
         const auto modifierCookie = xcb_get_modifier_mapping(c);
         const auto keyboardCookie = xcb_get_keyboard_mapping(c, first, count);
-        auto modifiers = std::make_shared<XcbReply<void>>();
-        whenAnswered(modifierCookie.sequence, [modifiers](XcbReply<void> reply, XcbReply<xcb_generic_error_t>) {
-            *modifiers = std::move(reply);
+        auto modifierMap = std::make_shared<XcbReply<void>>();
+        whenAnswered(modifierCookie.sequence, [modifierMap](XcbReply<void> reply, XcbReply<xcb_generic_error_t>) {
+            *modifierMap = std::move(reply);
         });
-        whenAnswered(
-            keyboardCookie.sequence, [this, modifiers, first, generation = generation_, done = std::move(done)](
-                                         XcbReply<void> keyboard, XcbReply<xcb_generic_error_t>) {
-                if (generation != generation_) return;
-                // Without the mappings, the usual places.
-                std::uint16_t alt = XCB_MOD_MASK_1, super = XCB_MOD_MASK_4, numLockMask = XCB_MOD_MASK_2;
-                if (*modifiers && keyboard) {
-                    const auto& modifierMap = *static_cast<const xcb_get_modifier_mapping_reply_t*>(modifiers->get());
-                    const auto& keyboardMap = *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboard.get());
-                    alt = modifierTyping(modifierMap, keyboardMap, first, {altLeft, altRight});
-                    super = modifierTyping(modifierMap, keyboardMap, first, {superLeft, superRight});
-                    numLockMask = modifierTyping(modifierMap, keyboardMap, first, {numLock});
-                }
-                const auto flags = wanted_->modifiers;
-                modifiers_ =
-                    static_cast<std::uint16_t>(((flags & platform::Modifier::control) != 0 ? XCB_MOD_MASK_CONTROL : 0) |
-                                               ((flags & platform::Modifier::shift) != 0 ? XCB_MOD_MASK_SHIFT : 0) |
-                                               ((flags & platform::Modifier::option) != 0 ? alt : 0) |
-                                               ((flags & platform::Modifier::command) != 0 ? super : 0));
-                lockModifiers_ = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLockMask);
-                sendGrabs(numLockMask, done);
-            });
+        whenAnswered(keyboardCookie.sequence, [this, modifierMap, first, generation = generation_, done](
+                                                  XcbReply<void> keyboardMap, XcbReply<xcb_generic_error_t>) {
+            if (generation != generation_) return;
+            // Without the mappings, the usual places.
+            std::uint16_t alt = XCB_MOD_MASK_1, super = XCB_MOD_MASK_4, numLockMask = XCB_MOD_MASK_2;
+            if (*modifierMap && keyboardMap) {
+                const auto& modifiers = *static_cast<const xcb_get_modifier_mapping_reply_t*>(modifierMap->get());
+                const auto& keyboard = *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboardMap.get());
+                alt = modifierTyping(modifiers, keyboard, first, {altLeft, altRight});
+                super = modifierTyping(modifiers, keyboard, first, {superLeft, superRight});
+                numLockMask = modifierTyping(modifiers, keyboard, first, {numLock});
+            }
+            sendGrabs(alt, super, numLockMask, done);
+        });
         xcb_flush(c);
     }
 
-    void sendGrabs(std::uint16_t numLockMask, const Status& done) {
-        std::vector<std::uint16_t> variants{modifiers_, static_cast<std::uint16_t>(modifiers_ | XCB_MOD_MASK_LOCK)};
-        if (numLockMask != 0) {
-            variants.push_back(static_cast<std::uint16_t>(modifiers_ | numLockMask));
-            variants.push_back(static_cast<std::uint16_t>(modifiers_ | numLockMask | XCB_MOD_MASK_LOCK));
-        }
-        struct Answers {
-            std::vector<Grab> granted;
-            std::int32_t refusal = 0;
-        };
-        auto answers = std::make_shared<Answers>();
+    void sendGrabs(std::uint16_t alt, std::uint16_t super, std::uint16_t numLockMask,
+                   const platform::GlobalShortcut::Done& done) {
+        const auto flags = wanted_->modifiers;
+        modifiers_ =
+            static_cast<std::uint16_t>(((flags & platform::Modifier::control) != 0 ? XCB_MOD_MASK_CONTROL : 0) |
+                                       ((flags & platform::Modifier::shift) != 0 ? XCB_MOD_MASK_SHIFT : 0) |
+                                       ((flags & platform::Modifier::option) != 0 ? alt : 0) |
+                                       ((flags & platform::Modifier::command) != 0 ? super : 0));
+        lockModifiers_ = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLockMask);
+        const std::array<std::uint16_t, 4> locks{0, XCB_MOD_MASK_LOCK, numLockMask, lockModifiers_};
+        // Ungrabbing what the server refused does nothing: every grab asked
+        // for is let go, whatever the modifier mapping has become since.
+        std::vector<Grab> grabs;
+        auto refusal = std::make_shared<std::int32_t>(0);
         xcb_connection_t* const c = connection_.get();
         for (const auto keycode : keycodesOf(wanted_->keyCode)) {
-            for (const auto variant : variants) {
-                const auto cookie =
-                    xcb_grab_key_checked(c, 1, root_, variant, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-                whenAnswered(cookie.sequence, [answers, grab = Grab{keycode, variant}](
-                                                  XcbReply<void>, XcbReply<xcb_generic_error_t> error) {
-                    if (!error) {
-                        answers->granted.push_back(grab);
-                    } else if (answers->refusal == 0) {
-                        answers->refusal = error->error_code;
-                    }
+            // Without Num Lock, the last two are the first two again.
+            for (int i = 0; i < (numLockMask != 0 ? 4 : 2); ++i) {
+                grabs.push_back({keycode, static_cast<std::uint16_t>(modifiers_ | locks.at(i))});
+                const auto cookie = xcb_grab_key_checked(c, 1, root_, grabs.back().modifiers, keycode,
+                                                         XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+                whenAnswered(cookie.sequence, [refusal](XcbReply<void>, XcbReply<xcb_generic_error_t> error) {
+                    if (error && *refusal == 0) *refusal = error->error_code;
                 });
             }
         }
         // A request with a reply, answered after every grab before it.
-        whenAnswered(xcb_get_input_focus(c).sequence,
-                     [this, answers, generation = generation_, done](XcbReply<void>, XcbReply<xcb_generic_error_t>) {
-                         // A refusal half way, or a grab replaced meanwhile, leaves
-                         // nothing of itself grabbed.
-                         if (generation != generation_ || answers->refusal != 0) ungrab(answers->granted);
-                         if (generation != generation_) return;
-                         if (answers->refusal != 0) {
-                             wanted_.reset();
-                         } else {
-                             held_ = std::move(answers->granted);
-                         }
-                         done(answers->refusal);
-                     });
+        const auto fence = xcb_get_input_focus(c).sequence;
+        whenAnswered(fence, [this, grabs, refusal, generation = generation_, done](XcbReply<void>,
+                                                                                   XcbReply<xcb_generic_error_t>) {
+            // A refusal half way, or a grab replaced meanwhile, leaves
+            // nothing of itself grabbed.
+            if (generation != generation_ || *refusal != 0) ungrab(grabs);
+            if (generation != generation_) return;
+            if (*refusal != 0) wanted_.reset();
+            held_ = wanted_ ? grabs : std::vector<Grab>{};
+            // Another client holding the keys is BadAccess (10), which the
+            // core words for the user.
+            done({"XGrabKey", *refusal, wanted_, {}});
+        });
         xcb_flush(c);
     }
 
@@ -344,13 +329,11 @@ private:
         QTimer::singleShot(0, this, [this] {
             regrabQueued_ = false;
             if (!wanted_) return;
-            ++generation_;
-            keyDown_ = false;
-            ungrab(std::exchange(held_, {}));
-            requestGrabs([](std::int32_t status) {
-                if (status == bindStatus::bound) return;
+            const platform::Shortcut wanted = *wanted_;
+            grab(wanted, [](const platform::BindOutcome& outcome) {
+                if (outcome.status == bindStatus::bound) return;
                 logError("the keyboard mapping changed and the X server refused the shortcut's keys (X error " +
-                         std::to_string(status) + ")");
+                         std::to_string(outcome.status) + ")");
                 shortcutRebound(std::nullopt);
             });
         });
@@ -367,8 +350,6 @@ private:
     // Declared after the connection: it goes first, while its socket is open.
     std::unique_ptr<QSocketNotifier> notifier_;
     std::optional<platform::Shortcut> wanted_;
-    // Exactly what the server granted, so that letting go releases it
-    // whatever the modifier mapping has become since.
     std::vector<Grab> held_;
     // The shortcut's X modifiers, and the lock modifiers a press may carry.
     std::uint16_t modifiers_ = 0;
