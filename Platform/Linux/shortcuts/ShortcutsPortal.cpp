@@ -102,15 +102,14 @@ std::string errorText(const QDBusMessage& reply) {
 
 std::string seconds(std::chrono::seconds duration) { return std::to_string(duration.count()) + " s"; }
 
-// Dusk's shortcut in a list of them: none when the list does not hold it,
-// else the text the desktop shows for its keys (empty for none).
-std::optional<QString> triggerIn(const QVariant& list) {
+// The text the desktop shows for the keys of Dusk's shortcut in a list of
+// them: empty for none, and for a list without it, which no longer binds it.
+QString triggerIn(const QVariant& list) {
     for (const auto& shortcut : qdbus_cast<PortalShortcuts>(list)) {
-        if (shortcut.id == shortcutId) {
+        if (shortcut.id == shortcutId)
             return shortcut.properties.value(QStringLiteral("trigger_description")).toString();
-        }
     }
-    return std::nullopt;
+    return {};
 }
 
 // The keys of a trigger the desktop shows; logs those Dusk cannot name.
@@ -145,8 +144,7 @@ public:
             return;
         }
         // Only the latest bind's question counts.
-        offerAnswer_ = std::move(answer);
-        if (std::exchange(askingForOffer_, true)) return;
+        if (std::exchange(offerAnswer_, std::move(answer))) return;
         if (std::exchange(registered_, true)) {
             askForVersion();
             return;
@@ -201,14 +199,13 @@ public:
             for (int next = 2; token.isEmpty() || tokensInUse_.contains(token); ++next) {
                 token = sessionToken + QString::number(next);
             }
-            if (!binding->abandoned) createSession(binding, token);
+            if (binding == current_) createSession(binding, token);
         });
     }
 
     void unbind() {
         if (!current_) return;
         const auto binding = std::exchange(current_, nullptr);
-        binding->abandoned = true;
         // A session still being made is closed once the desktop has made it.
         if (!binding->session.isEmpty()) close(binding);
     }
@@ -218,7 +215,7 @@ private Q_SLOTS:
         const auto found = responses_.find(response.path());
         if (found == responses_.end()) return;
         const Answered answered = std::move(found->second);
-        stopListening(response.path());
+        responses_.erase(found);
         const auto arguments = response.arguments();
         // 0 done, 1 cancelled by the user, 2 ended otherwise.
         answered(arguments.value(0, 2U).toUInt(), qdbus_cast<QVariantMap>(arguments.value(1)));
@@ -236,8 +233,7 @@ private Q_SLOTS:
     void shortcutsChanged(const QDBusMessage& signal) {
         const auto arguments = signal.arguments();
         if (!isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) || !current_->answered) return;
-        // A list without Dusk's shortcut no longer binds it.
-        const QString trigger = triggerIn(arguments.value(1)).value_or(QString());
+        const QString trigger = triggerIn(arguments.value(1));
         const auto keys = trigger.isEmpty() ? std::nullopt : keysOf(trigger);
         current_->live = keys.has_value();
         shortcutRebound(keys);
@@ -246,7 +242,7 @@ private Q_SLOTS:
     void sessionClosed(const QDBusMessage& signal) {
         if (!isCurrent(signal.path())) return;
         logNotice("the desktop closed Dusk's shortcuts session");
-        stopClosedSignal(std::exchange(current_->session, {}));
+        current_->session.clear();
         current_->live = false;
         releaseToken(*current_);
         shortcutRebound(std::nullopt);
@@ -257,8 +253,6 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         QString trigger;
         platform::GlobalShortcut::Done done;
         QString token{}, session{};
-        // Unbound, or replaced by a later bind.
-        bool abandoned = false;
         // The desktop has answered the bind, and its keys are Dusk's shortcut.
         bool answered = false, live = false;
         // Its token may name a session: asked for, and not yet refused or
@@ -273,12 +267,15 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     explicit ShortcutsPortal(QObject* parent) : QObject(parent) {
         qDBusRegisterMetaType<PortalShortcut>();
         qDBusRegisterMetaType<PortalShortcuts>();
-        // Every session's signals come this way; the session they name tells
-        // whose they are.
+        // Every session's and request's signals come this way, listened to
+        // before anything is asked, or a quick answer would be missed; the
+        // session or request they name tells whose they are.
         bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
                       SLOT(activated(QDBusMessage)));
         bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
                       SLOT(shortcutsChanged(QDBusMessage)));
+        bus().connect(service, {}, requestInterface, QStringLiteral("Response"), this, SLOT(responded(QDBusMessage)));
+        bus().connect(service, {}, sessionInterface, QStringLiteral("Closed"), this, SLOT(sessionClosed(QDBusMessage)));
     }
 
     void askForVersion() {
@@ -286,7 +283,6 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
             service, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get << shortcutsInterface << QStringLiteral("version");
         call(this, get, answerDeadline, [this](const QDBusMessage& reply) {
-            askingForOffer_ = false;
             std::optional<std::string> whyNot;
             if (unanswered(reply)) {
                 whyNot = "this session's portal offers no global shortcuts (it did not answer within " +
@@ -307,8 +303,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         const QString token = QStringLiteral("dusk_%1").arg(++requests_);
         const QString sender = bus().baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
         const QString path = portalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
-        // The token names the Request, which is listened to before asking, or
-        // a quick answer would be missed.
+        // The token names the Request.
         options.insert(QStringLiteral("handle_token"), token);
         arguments << options;
         const unsigned step = ++binding->step;
@@ -316,9 +311,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
             ++binding->step;
             answered(code, results);
         };
-        bus().connect(service, path, requestInterface, QStringLiteral("Response"), this, SLOT(responded(QDBusMessage)));
         QTimer::singleShot(deadline, this, [this, binding, step, method, deadline] {
-            if (binding->step != step || binding->abandoned) return;
+            if (binding->step != step || binding != current_) return;
             logError("the desktop has not answered " + method.toStdString() + " within " + seconds(deadline) +
                      "; the global shortcut is not bound until it does");
             report(binding, {"BindShortcuts", bindStatus::noAnswer, std::nullopt,
@@ -332,20 +326,14 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
              [this, binding, method, path](const QDBusMessage& reply) {
                  if (!isError(reply)) return;
                  ++binding->step;
-                 stopListening(path);
-                 if (binding->abandoned) {
+                 responses_.erase(path);
+                 if (binding != current_) {
                      close(binding);
                  } else {
                      fail(binding, bindStatus::callFailed, method.toStdString() + " failed: " + errorText(reply),
                           "The desktop refused Dusk's request: " + reply.errorMessage().toStdString());
                  }
              });
-    }
-
-    void stopListening(const QString& path) {
-        responses_.erase(path);
-        bus().disconnect(service, path, requestInterface, QStringLiteral("Response"), this,
-                         SLOT(responded(QDBusMessage)));
     }
 
     void createSession(const std::shared_ptr<Binding>& binding, const QString& token) {
@@ -363,15 +351,13 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
                                                : handle.toString();
                     }
                     binding->sessionMade = !binding->session.isEmpty();
-                    if (binding->abandoned) {
+                    if (binding != current_) {
                         close(binding);
                     } else if (!binding->sessionMade) {
                         fail(binding, code == 0 ? bindStatus::callFailed : static_cast<std::int32_t>(code),
                              code == 1 ? "the desktop cancelled a shortcuts session"
                                        : "the desktop refused a shortcuts session");
                     } else {
-                        bus().connect(service, binding->session, sessionInterface, QStringLiteral("Closed"), this,
-                                      SLOT(sessionClosed(QDBusMessage)));
                         bindShortcuts(binding);
                     }
                 });
@@ -387,9 +373,9 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
                                      QVariant::fromValue(shortcuts), QString()};
         request(binding, QStringLiteral("BindShortcuts"), arguments, {}, bindDeadline,
                 [this, binding](std::uint32_t code, const QVariantMap& results) {
-                    if (binding->abandoned) return;
+                    if (binding != current_) return;
                     binding->answered = true;
-                    const QString trigger = triggerIn(results.value(QStringLiteral("shortcuts"))).value_or(QString());
+                    const QString trigger = triggerIn(results.value(QStringLiteral("shortcuts")));
                     const auto keys = code != 0 || trigger.isEmpty() ? std::nullopt : keysOf(trigger);
                     if (code != 0) {
                         fail(binding, static_cast<std::int32_t>(code),
@@ -431,7 +417,6 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         const QString session = std::exchange(binding->session, {});
         if (!binding->sessionMade) releaseToken(*binding);
         if (session.isEmpty()) return;
-        stopClosedSignal(session);
         call(this, QDBusMessage::createMethodCall(service, session, sessionInterface, QStringLiteral("Close")),
              answerDeadline, [this, binding](const QDBusMessage& reply) {
                  if (unanswered(reply)) {
@@ -447,18 +432,13 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
              });
     }
 
-    void stopClosedSignal(const QString& session) {
-        bus().disconnect(service, session, sessionInterface, QStringLiteral("Closed"), this,
-                         SLOT(sessionClosed(QDBusMessage)));
-    }
-
     // A bind waiting for Dusk's own token goes on once it is free.
     void releaseToken(Binding& binding) {
         if (!std::exchange(binding.holdsToken, false)) return;
         tokensInUse_.erase(binding.token);
         if (binding.token != sessionToken || !waitingForToken_) return;
         const auto waiting = std::exchange(waitingForToken_, nullptr);
-        if (!waiting->abandoned) createSession(waiting, sessionToken);
+        if (waiting == current_) createSession(waiting, sessionToken);
     }
 
     bool isCurrent(const QString& session) const {
@@ -473,7 +453,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     // token to be free.
     std::set<QString> tokensInUse_;
     std::shared_ptr<Binding> waitingForToken_;
-    bool offered_ = false, askingForOffer_ = false, registered_ = false;
+    bool offered_ = false, registered_ = false;
+    // The question about the offer being asked.
     std::function<void(const std::optional<std::string>&)> offerAnswer_;
 };
 
