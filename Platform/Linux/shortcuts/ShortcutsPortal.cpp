@@ -29,8 +29,7 @@
 
 namespace dusk::backend {
 
-// One entry of the lists in which the portal names shortcuts: its id and its
-// properties, a(sa{sv}) on the bus.
+// One entry of the a(sa{sv}) lists in which the portal names shortcuts.
 struct PortalShortcut {
     QString id;
     QVariantMap properties;
@@ -66,8 +65,6 @@ constexpr std::chrono::seconds bindDeadline{30};
 const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
-const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 const QString shortcutId = QStringLiteral("toggle-appearance");
 // Without the process id: KDE names its record of the shortcut after the
 // session's token, which must be the same at every start.
@@ -135,15 +132,13 @@ public:
         return *portal;
     }
 
-    // Registers Dusk's application id first, where the portal keeps a
-    // registry of host applications, then reads the interface's version. A
-    // portal that said no is asked again next time: it may have started since.
+    // A portal that said no is asked again next time: it may have started
+    // since. Only the latest bind's question counts, asked once at a time.
     void whenOffered(std::function<void(const std::optional<std::string>& whyNot)> answer) {
         if (offered_) {
             answer(std::nullopt);
             return;
         }
-        // Only the latest bind's question counts.
         if (std::exchange(offerAnswer_, std::move(answer))) return;
         if (std::exchange(registered_, true)) {
             askForVersion();
@@ -172,7 +167,7 @@ public:
     }
 
     // Closes the session of any earlier bind, then binds `shortcut` in a
-    // session of its own. `done` gets the outcome; never once unbound.
+    // session of its own.
     void bind(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
         unbind();
         const auto keymap = currentKeymap();
@@ -185,29 +180,25 @@ public:
         }
         current_ = std::make_shared<Binding>(Binding{QString::fromStdString(*trigger), std::move(done)});
         // A new session has the token of the one before, which must be gone
-        // first; one that is not gone by the deadline is left to stand under
-        // its token.
+        // first (see releaseToken); one that is not gone by the deadline is
+        // left to stand under its token, and the next free one is taken.
         if (!tokensInUse_.contains(sessionToken)) {
             createSession(current_, sessionToken);
             return;
         }
-        waitingForToken_ = current_;
         QTimer::singleShot(answerDeadline, this, [this, binding = current_] {
-            if (waitingForToken_ != binding) return;
-            waitingForToken_.reset();
-            QString token;
-            for (int next = 2; token.isEmpty() || tokensInUse_.contains(token); ++next) {
-                token = sessionToken + QString::number(next);
-            }
-            if (binding == current_) createSession(binding, token);
+            if (binding != current_ || !binding->token.isEmpty()) return;
+            QString token = sessionToken;
+            for (int next = 2; tokensInUse_.contains(token); ++next) token = sessionToken + QString::number(next);
+            createSession(binding, token);
         });
     }
 
     void unbind() {
-        if (!current_) return;
-        const auto binding = std::exchange(current_, nullptr);
         // A session still being made is closed once the desktop has made it.
-        if (!binding->session.isEmpty()) close(binding);
+        if (const auto binding = std::exchange(current_, nullptr); binding && !binding->session.isEmpty()) {
+            close(binding);
+        }
     }
 
 private Q_SLOTS:
@@ -216,24 +207,22 @@ private Q_SLOTS:
         if (found == responses_.end()) return;
         const Answered answered = std::move(found->second);
         responses_.erase(found);
-        const auto arguments = response.arguments();
         // 0 done, 1 cancelled by the user, 2 ended otherwise.
-        answered(arguments.value(0, 2U).toUInt(), qdbus_cast<QVariantMap>(arguments.value(1)));
+        answered(response.arguments().value(0, 2U).toUInt(), qdbus_cast<QVariantMap>(response.arguments().value(1)));
     }
 
     // Deactivated (the keys let go) means nothing to a toggle.
     void activated(const QDBusMessage& signal) {
         const auto arguments = signal.arguments();
-        if (!isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) || !current_->live) return;
-        if (arguments.value(1).toString() == shortcutId) {
+        if (isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) && current_->live &&
+            arguments.value(1).toString() == shortcutId) {
             shortcutPressed("hotkey event received from the desktop's portal");
         }
     }
 
     void shortcutsChanged(const QDBusMessage& signal) {
-        const auto arguments = signal.arguments();
-        if (!isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) || !current_->answered) return;
-        const QString trigger = triggerIn(arguments.value(1));
+        if (!isCurrent(signal.arguments().value(0).value<QDBusObjectPath>().path()) || !current_->answered) return;
+        const QString trigger = triggerIn(signal.arguments().value(1));
         const auto keys = trigger.isEmpty() ? std::nullopt : keysOf(trigger);
         current_->live = keys.has_value();
         shortcutRebound(keys);
@@ -258,9 +247,6 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         // Its token may name a session: asked for, and not yet refused or
         // closed.
         bool holdsToken = false, sessionMade = false;
-        // Counts calls and answers, so that a deadline knows its call was
-        // answered.
-        unsigned step = 0;
     };
     using Answered = std::function<void(std::uint32_t code, const QVariantMap& results)>;
 
@@ -274,8 +260,10 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
                       SLOT(activated(QDBusMessage)));
         bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
                       SLOT(shortcutsChanged(QDBusMessage)));
-        bus().connect(service, {}, requestInterface, QStringLiteral("Response"), this, SLOT(responded(QDBusMessage)));
-        bus().connect(service, {}, sessionInterface, QStringLiteral("Closed"), this, SLOT(sessionClosed(QDBusMessage)));
+        bus().connect(service, {}, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"), this,
+                      SLOT(responded(QDBusMessage)));
+        bus().connect(service, {}, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"), this,
+                      SLOT(sessionClosed(QDBusMessage)));
     }
 
     void askForVersion() {
@@ -284,14 +272,13 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         get << shortcutsInterface << QStringLiteral("version");
         call(this, get, answerDeadline, [this](const QDBusMessage& reply) {
             std::optional<std::string> whyNot;
-            if (unanswered(reply)) {
-                whyNot = "this session's portal offers no global shortcuts (it did not answer within " +
-                         seconds(answerDeadline) + ")";
-            } else if (isError(reply)) {
-                whyNot = "this session's portal offers no global shortcuts (" + errorText(reply) + ")";
-            } else {
-                offered_ = true;
+            if (isError(reply)) {
+                whyNot =
+                    "this session's portal offers no global shortcuts (" +
+                    (unanswered(reply) ? "it did not answer within " + seconds(answerDeadline) : errorText(reply)) +
+                    ")";
             }
+            offered_ = !whyNot;
             if (const auto answer = std::exchange(offerAnswer_, {})) answer(whyNot);
         });
     }
@@ -305,27 +292,21 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         const QString path = portalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
         // The token names the Request.
         options.insert(QStringLiteral("handle_token"), token);
-        arguments << options;
-        const unsigned step = ++binding->step;
-        responses_[path] = [binding, answered = std::move(answered)](std::uint32_t code, const QVariantMap& results) {
-            ++binding->step;
-            answered(code, results);
-        };
-        QTimer::singleShot(deadline, this, [this, binding, step, method, deadline] {
-            if (binding->step != step || binding != current_) return;
+        responses_[path] = std::move(answered);
+        QTimer::singleShot(deadline, this, [this, binding, method, path, deadline] {
+            if (!responses_.contains(path) || binding != current_) return;
             logError("the desktop has not answered " + method.toStdString() + " within " + seconds(deadline) +
                      "; the global shortcut is not bound until it does");
             report(binding, {"BindShortcuts", bindStatus::noAnswer, std::nullopt,
                              "The desktop has not answered Dusk's request for the shortcut."});
         });
         auto message = QDBusMessage::createMethodCall(service, portalPath, shortcutsInterface, method);
-        message.setArguments(arguments);
+        message.setArguments(arguments << options);
         // The deadline above is Dusk's; the call itself waits as long as the
         // desktop takes.
         call(this, message, std::chrono::milliseconds(std::numeric_limits<int>::max()),
              [this, binding, method, path](const QDBusMessage& reply) {
                  if (!isError(reply)) return;
-                 ++binding->step;
                  responses_.erase(path);
                  if (binding != current_) {
                      close(binding);
@@ -393,11 +374,11 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
                 });
     }
 
-    // Logs the problem, where it was not logged already.
+    // Logs the problem, where it was not logged already. Nothing stays bound
+    // behind a failure.
     void fail(const std::shared_ptr<Binding>& binding, std::int32_t status, const std::string& problem,
               const std::string& reason = {}) {
         if (!problem.empty()) logError("the global shortcut is not bound: " + problem);
-        // Nothing stays bound behind a failure.
         close(binding);
         binding->live = false;
         report(binding, {"BindShortcuts", status, std::nullopt, reason});
@@ -417,28 +398,27 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         const QString session = std::exchange(binding->session, {});
         if (!binding->sessionMade) releaseToken(*binding);
         if (session.isEmpty()) return;
-        call(this, QDBusMessage::createMethodCall(service, session, sessionInterface, QStringLiteral("Close")),
-             answerDeadline, [this, binding](const QDBusMessage& reply) {
-                 if (unanswered(reply)) {
-                     // The session may stand yet, its token with it.
-                     logNotice("the desktop has not answered Close of Dusk's shortcuts session within " +
-                               seconds(answerDeadline));
-                     return;
-                 }
-                 if (isError(reply)) {
-                     logNotice("the desktop did not close Dusk's shortcuts session: " + errorText(reply));
-                 }
-                 releaseToken(*binding);
-             });
+        const auto close = QDBusMessage::createMethodCall(
+            service, session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close"));
+        call(this, close, answerDeadline, [this, binding](const QDBusMessage& reply) {
+            if (unanswered(reply)) {
+                // The session may stand yet, its token with it.
+                logNotice("the desktop has not answered Close of Dusk's shortcuts session within " +
+                          seconds(answerDeadline));
+                return;
+            }
+            if (isError(reply)) logNotice("the desktop did not close Dusk's shortcuts session: " + errorText(reply));
+            releaseToken(*binding);
+        });
     }
 
-    // A bind waiting for Dusk's own token goes on once it is free.
     void releaseToken(Binding& binding) {
         if (!std::exchange(binding.holdsToken, false)) return;
         tokensInUse_.erase(binding.token);
-        if (binding.token != sessionToken || !waitingForToken_) return;
-        const auto waiting = std::exchange(waitingForToken_, nullptr);
-        if (waiting == current_) createSession(waiting, sessionToken);
+        // The current bind, without a token yet, waits for Dusk's own.
+        if (binding.token == sessionToken && current_ && current_->token.isEmpty()) {
+            createSession(current_, sessionToken);
+        }
     }
 
     bool isCurrent(const QString& session) const {
@@ -449,10 +429,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     // Requests awaiting their Response, by object path.
     std::map<QString, Answered> responses_;
     unsigned requests_ = 0;
-    // Session tokens whose session may stand; a bind waits for Dusk's own
-    // token to be free.
+    // Session tokens whose session may stand.
     std::set<QString> tokensInUse_;
-    std::shared_ptr<Binding> waitingForToken_;
     bool offered_ = false, registered_ = false;
     // The question about the offer being asked.
     std::function<void(const std::optional<std::string>&)> offerAnswer_;
