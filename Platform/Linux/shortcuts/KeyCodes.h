@@ -22,8 +22,7 @@ namespace dusk::backend {
 // key's own, where its name is read.
 std::vector<std::uint8_t> xKeycodesForVirtualKey(std::uint32_t virtualKey);
 // What a key event's keycode (QKeyEvent::nativeScanCode on X11 and Wayland
-// alike) stands for in Dusk's numbering; none for a key a Mac has no code
-// for (Menu, Henkan).
+// alike) stands for; none for a key a Mac has no code for (Menu, Henkan).
 std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode);
 
 struct XkbUnref {
@@ -37,29 +36,26 @@ using XkbState = std::unique_ptr<xkb_state, XkbUnref>;
 
 struct Keymap {
     XkbKeymap keymap;
-    // The group (layout) in effect.
-    xkb_layout_index_t group = 0;
+    xkb_layout_index_t group = 0;  // the layout in effect
 };
 
-// The layout Dusk names keys by: the X server's keymap where an X display
-// answers, else the system's keyboard configuration, which a Wayland
-// compositor starts from too (Qt keeps the compositor's keymap to itself).
-// Read afresh each call: the user may have switched layouts since.
+// The X server's keymap where an X display speaks XKB, else the system's
+// keyboard configuration, which a Wayland compositor starts from too (Qt
+// keeps the compositor's keymap to itself). Read afresh each call: the user
+// may have switched layouts since.
 std::optional<Keymap> currentKeymap();
-// The X server's keymap; none where no X display speaks XKB.
-std::optional<Keymap> xServerKeymap(xkb_context* context);
+std::optional<Keymap> xServerKeymap(xkb_context* context);  // KeyGrab.cpp
 
-// What the key types at the first level of the keymap's group, in upper
-// case by the full Unicode mapping ("ß" gives "SS"): keypad keys by their
-// digit, dead keys by their accent. None where it types nothing.
+// What the key types at the first level, in upper case by the full Unicode
+// mapping ("ß" gives "SS"): keypad keys by their digit, dead keys by their
+// accent. None where it types nothing.
 std::optional<std::string> keyCaption(const Keymap& keymap, std::uint32_t virtualKey);
 
-// The freedesktop shortcuts syntax Dusk asks the portal for: the modifiers,
-// then the keysym the key types at its first level ("CTRL+ALT+LOGO+d").
+// The shortcuts syntax Dusk asks the portal for: the modifiers, then the
+// keysym the key types at its first level ("CTRL+ALT+LOGO+d").
 std::optional<std::string> preferredTrigger(const platform::Shortcut& shortcut, const Keymap& keymap);
 // The keys of a trigger as a desktop shows it ("Ctrl+Alt+Super+D"), however
-// it spells them; none where it names a modifier Dusk does not know or a key
-// this keymap does not type.
+// it spells them; none where it names a modifier or a key Dusk does not know.
 std::optional<platform::Shortcut> readTrigger(std::string_view text, const Keymap& keymap);
 
 }  // namespace dusk::backend

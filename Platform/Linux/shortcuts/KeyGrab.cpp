@@ -171,7 +171,7 @@ private:
         // core protocol puts between them: the real release ends a press.
         constexpr auto detectable = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
         const auto cookie = xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, detectable, detectable, 0, 0, 0);
-        whenAnswered(cookie.sequence, [](XcbReply<void> reply, XcbReply<xcb_generic_error_t>) {
+        whenAnswered(cookie.sequence, [](XcbReply<void> reply, auto) {
             const auto* flags = static_cast<const xcb_xkb_per_client_flags_reply_t*>(reply.get());
             if (flags == nullptr || (flags->value & detectable) == 0) {
                 logError("the X server cannot tell key repeat from presses; holding the shortcut may toggle again");
@@ -252,9 +252,8 @@ private:
         const auto modifierCookie = xcb_get_modifier_mapping(c);
         const auto keyboardCookie = xcb_get_keyboard_mapping(c, first, count);
         auto modifierMap = std::make_shared<XcbReply<void>>();
-        whenAnswered(modifierCookie.sequence, [modifierMap](XcbReply<void> reply, XcbReply<xcb_generic_error_t>) {
-            *modifierMap = std::move(reply);
-        });
+        whenAnswered(modifierCookie.sequence,
+                     [modifierMap](XcbReply<void> reply, auto) { *modifierMap = std::move(reply); });
         whenAnswered(keyboardCookie.sequence, [this, modifierMap, first, generation = generation_, done](
                                                   XcbReply<void> keyboardMap, XcbReply<xcb_generic_error_t>) {
             if (generation != generation_) return;
@@ -293,7 +292,7 @@ private:
                 grabs.push_back({keycode, static_cast<std::uint16_t>(modifiers_ | locks.at(i))});
                 const auto cookie = xcb_grab_key_checked(c, 1, root_, grabs.back().modifiers, keycode,
                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-                whenAnswered(cookie.sequence, [refusal](XcbReply<void>, XcbReply<xcb_generic_error_t> error) {
+                whenAnswered(cookie.sequence, [refusal](auto, XcbReply<xcb_generic_error_t> error) {
                     if (error && *refusal == 0) *refusal = error->error_code;
                 });
             }

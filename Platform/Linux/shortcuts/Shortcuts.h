@@ -20,19 +20,14 @@ namespace dusk::backend {
 // desktop ended the request otherwise), else Dusk's own below.
 namespace bindStatus {
 inline constexpr std::int32_t bound = 0;
-// The desktop answered, and bound no keys to the shortcut.
-inline constexpr std::int32_t noKeysBound = 3;
-// The desktop bound keys Dusk cannot name, so it cannot show or keep them.
-inline constexpr std::int32_t unnamableKeys = 4;
-// The portal answered a call of the conversation with an error.
-inline constexpr std::int32_t callFailed = 5;
-// The desktop did not answer before the deadline.
-inline constexpr std::int32_t noAnswer = 6;
-// Nothing was asked, for want of a way to ask: this session's portal offers
-// no global shortcuts and no X display answers.
+inline constexpr std::int32_t noKeysBound = 3;    // the desktop answered, and bound no keys
+inline constexpr std::int32_t unnamableKeys = 4;  // keys Dusk cannot name, so cannot show or keep
+inline constexpr std::int32_t callFailed = 5;     // the portal answered a call with an error
+inline constexpr std::int32_t noAnswer = 6;       // the desktop did not answer before the deadline
+// Nothing was asked: this session's portal offers no global shortcuts and no
+// X display answers.
 inline constexpr std::int32_t noWayToBind = -1;
-// The key has no place on the keyboard: no X keycode, no symbol to name it by.
-inline constexpr std::int32_t noSuchKey = -2;
+inline constexpr std::int32_t noSuchKey = -2;  // no X keycode, no symbol to name the key by
 }  // namespace bindStatus
 
 // What either way reports later: a press of the bound keys (`how` is the
