@@ -2,14 +2,13 @@
 // at each of its X keycodes, with the shortcut's modifiers, once for each
 // combination of Caps Lock and Num Lock, which are no part of a shortcut.
 // Where Alt, Super and Num Lock sit among the eight X modifiers comes from
-// the server's modifier mapping, and the grabs are made again when the
-// keymap or that mapping changes.
+// the server's modifier mapping, and the grabs are made again when it or the
+// keymap changes.
 //
-// Dusk keeps a connection of its own for this: Qt has one only where it
-// draws through X11, and on Wayland an X display that answers (XWayland)
-// still serves Dusk. Requests that want an answer do not wait for it: the
-// answer is handed on from the connection's queue once the server has sent
-// it, so the main loop never stands still for the server.
+// The connection is Dusk's own: Qt has one only where it draws through X11,
+// and on Wayland an X display that answers (XWayland) still serves. Nothing
+// waits for the server: answers are handed on from the connection's queue
+// once they have come.
 #include <xcb/xcbext.h>
 // The XKB header names a field "explicit", which C++ reserves.
 #define explicit explicit_
@@ -37,8 +36,6 @@
 
 namespace dusk::backend {
 namespace {
-
-constexpr xcb_keysym_t altLeft = 0xffe9, altRight = 0xffea, superLeft = 0xffeb, superRight = 0xffec, numLock = 0xff7f;
 
 // The modifier (Mod1 to Mod5) that a key typing one of `wanted` sets; none
 // where no such key sets one.
@@ -71,10 +68,9 @@ public:
     // application goes or the server drops it; none where no X display
     // answers, or before there is an application whose loop can serve it.
     static XKeys* shared() {
-        if (current()) return current();
         auto* application = QCoreApplication::instance();
         const char* name = std::getenv("DISPLAY");
-        if (application == nullptr || name == nullptr || *name == '\0') return nullptr;
+        if (current() || application == nullptr || name == nullptr || *name == '\0') return current();
         int screenNumber = 0;
         XcbConnection connection(xcb_connect(name, &screenNumber));
         if (xcb_connection_has_error(connection.get()) != 0) return nullptr;
@@ -82,12 +78,10 @@ public:
         for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
         if (screens.rem == 0) return nullptr;
         // The application owns it: it closes before the loop that serves it goes.
-        current() = new XKeys(std::move(connection), screens.data->root, application);
-        return current();
+        return current() = new XKeys(std::move(connection), screens.data->root, application);
     }
 
-    // The connection in use: cleared when the server drops it, so that the
-    // next use connects afresh.
+    // Cleared when the server drops the connection: the next use connects afresh.
     static QPointer<XKeys>& current() {
         static QPointer<XKeys> keys;
         return keys;
@@ -112,7 +106,6 @@ public:
         ungrab(std::exchange(held_, {}));
     }
 
-    // The server's keymap, where it speaks XKB with Dusk.
     std::optional<Keymap> keymap(xkb_context* context) {
         if (xkbEventBase_ == 0) return std::nullopt;
         xcb_connection_t* const c = connection_.get();
@@ -120,8 +113,6 @@ public:
         XkbKeymap keymap(device < 0 ? nullptr
                                     : xkb_x11_keymap_new_from_device(context, c, device, XKB_KEYMAP_COMPILE_NO_FLAGS));
         const XkbState state(keymap ? xkb_x11_state_new_from_device(keymap.get(), c, device) : nullptr);
-        // Reading it synchronously may have read events and answers into
-        // xcb's queue, which the socket will not announce again.
         drainSoon();
         if (!state) return std::nullopt;
         return Keymap{std::move(keymap), xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE)};
@@ -132,9 +123,9 @@ private:
         std::uint8_t keycode;
         std::uint16_t modifiers;
     };
-    // Gets the reply to a request, or its error, once the server has sent
-    // it; answers come in request order. A checked request without a reply
-    // is answered once a later request's reply arrives.
+    // Gets the reply to a request, or its error; answers come in request
+    // order. A checked request without a reply is answered once a later
+    // request's reply arrives.
     using Answer = std::function<void(XcbReply<void> reply, XcbReply<xcb_generic_error_t> error)>;
 
     XKeys(XcbConnection connection, xcb_window_t root, QObject* parent)
@@ -144,11 +135,6 @@ private:
           notifier_(
               std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_.get()), QSocketNotifier::Read)) {
         connect(notifier_.get(), &QSocketNotifier::activated, this, &XKeys::drain);
-        setUpXkb();
-        drainSoon();
-    }
-
-    void setUpXkb() {
         xcb_connection_t* const c = connection_.get();
         std::uint8_t eventBase = 0;
         // Two round trips, once per connection, as much a part of connecting
@@ -157,31 +143,34 @@ private:
                                         XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &eventBase,
                                         nullptr) == 0) {
             logError("the X server offers no XKB: keys are named from the system's keyboard configuration");
-            return;
+        } else {
+            xkbEventBase_ = eventBase;
+            // An XKB client hears of a new keymap (setxkbmap) or modifier
+            // mapping (xmodmap) through XKB alone.
+            constexpr std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+            constexpr std::uint16_t parts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
+                                            XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_VIRTUAL_MODS |
+                                            XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+            xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, parts, parts, nullptr);
+            // A held key then repeats as presses alone, without the releases
+            // the core protocol puts between them: the real release ends a press.
+            constexpr auto detectable = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
+            const auto cookie = xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, detectable, detectable, 0, 0, 0);
+            whenAnswered(cookie.sequence, [](XcbReply<void> reply, auto) {
+                const auto* flags = static_cast<const xcb_xkb_per_client_flags_reply_t*>(reply.get());
+                if (flags == nullptr || (flags->value & detectable) == 0) {
+                    logError("the X server cannot tell key repeat from presses; holding the shortcut may toggle again");
+                }
+            });
+            xcb_flush(c);
         }
-        xkbEventBase_ = eventBase;
-        // An XKB client hears of a new keymap (setxkbmap) or modifier mapping
-        // (xmodmap) through XKB alone.
-        constexpr std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
-        constexpr std::uint16_t mapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
-                                           XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_VIRTUAL_MODS |
-                                           XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
-        xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, mapParts, mapParts, nullptr);
-        // A held key then repeats as presses alone, without the releases the
-        // core protocol puts between them: the real release ends a press.
-        constexpr auto detectable = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
-        const auto cookie = xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, detectable, detectable, 0, 0, 0);
-        whenAnswered(cookie.sequence, [](XcbReply<void> reply, auto) {
-            const auto* flags = static_cast<const xcb_xkb_per_client_flags_reply_t*>(reply.get());
-            if (flags == nullptr || (flags->value & detectable) == 0) {
-                logError("the X server cannot tell key repeat from presses; holding the shortcut may toggle again");
-            }
-        });
-        xcb_flush(c);
+        drainSoon();
     }
 
     void whenAnswered(unsigned int sequence, Answer answered) { waiting_.emplace_back(sequence, std::move(answered)); }
 
+    // A request made synchronously may have read events and answers into
+    // xcb's queue, which the socket will not announce again.
     void drainSoon() {
         QTimer::singleShot(0, this, [this] { drain(); });
     }
@@ -255,32 +244,31 @@ private:
         whenAnswered(modifierCookie.sequence,
                      [modifierMap](XcbReply<void> reply, auto) { *modifierMap = std::move(reply); });
         whenAnswered(keyboardCookie.sequence, [this, modifierMap, first, generation = generation_, done](
-                                                  XcbReply<void> keyboardMap, XcbReply<xcb_generic_error_t>) {
+                                                  XcbReply<void> keyboardMap, auto) {
             if (generation != generation_) return;
             // Without the mappings, the usual places.
-            std::uint16_t alt = XCB_MOD_MASK_1, super = XCB_MOD_MASK_4, numLockMask = XCB_MOD_MASK_2;
+            std::uint16_t alt = XCB_MOD_MASK_1, super = XCB_MOD_MASK_4, numLock = XCB_MOD_MASK_2;
             if (*modifierMap && keyboardMap) {
                 const auto& modifiers = *static_cast<const xcb_get_modifier_mapping_reply_t*>(modifierMap->get());
                 const auto& keyboard = *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboardMap.get());
-                alt = modifierTyping(modifiers, keyboard, first, {altLeft, altRight});
-                super = modifierTyping(modifiers, keyboard, first, {superLeft, superRight});
-                numLockMask = modifierTyping(modifiers, keyboard, first, {numLock});
+                alt = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Alt_L, XKB_KEY_Alt_R});
+                super = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Super_L, XKB_KEY_Super_R});
+                numLock = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Num_Lock});
             }
-            sendGrabs(alt, super, numLockMask, done);
+            const auto flags = wanted_->modifiers;
+            modifiers_ =
+                static_cast<std::uint16_t>(((flags & platform::Modifier::control) != 0 ? XCB_MOD_MASK_CONTROL : 0) |
+                                           ((flags & platform::Modifier::shift) != 0 ? XCB_MOD_MASK_SHIFT : 0) |
+                                           ((flags & platform::Modifier::option) != 0 ? alt : 0) |
+                                           ((flags & platform::Modifier::command) != 0 ? super : 0));
+            lockModifiers_ = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLock);
+            sendGrabs(numLock, done);
         });
         xcb_flush(c);
     }
 
-    void sendGrabs(std::uint16_t alt, std::uint16_t super, std::uint16_t numLockMask,
-                   const platform::GlobalShortcut::Done& done) {
-        const auto flags = wanted_->modifiers;
-        modifiers_ =
-            static_cast<std::uint16_t>(((flags & platform::Modifier::control) != 0 ? XCB_MOD_MASK_CONTROL : 0) |
-                                       ((flags & platform::Modifier::shift) != 0 ? XCB_MOD_MASK_SHIFT : 0) |
-                                       ((flags & platform::Modifier::option) != 0 ? alt : 0) |
-                                       ((flags & platform::Modifier::command) != 0 ? super : 0));
-        lockModifiers_ = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLockMask);
-        const std::array<std::uint16_t, 4> locks{0, XCB_MOD_MASK_LOCK, numLockMask, lockModifiers_};
+    void sendGrabs(std::uint16_t numLock, const platform::GlobalShortcut::Done& done) {
+        const std::array<std::uint16_t, 4> locks{0, XCB_MOD_MASK_LOCK, numLock, lockModifiers_};
         // Ungrabbing what the server refused does nothing: every grab asked
         // for is let go, whatever the modifier mapping has become since.
         std::vector<Grab> grabs;
@@ -288,7 +276,7 @@ private:
         xcb_connection_t* const c = connection_.get();
         for (const auto keycode : keycodesOf(wanted_->keyCode)) {
             // Without Num Lock, the last two are the first two again.
-            for (int i = 0; i < (numLockMask != 0 ? 4 : 2); ++i) {
+            for (std::size_t i = 0; i < (numLock != 0 ? 4 : 2); ++i) {
                 grabs.push_back({keycode, static_cast<std::uint16_t>(modifiers_ | locks.at(i))});
                 const auto cookie = xcb_grab_key_checked(c, 1, root_, grabs.back().modifiers, keycode,
                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
@@ -299,8 +287,7 @@ private:
         }
         // A request with a reply, answered after every grab before it.
         const auto fence = xcb_get_input_focus(c).sequence;
-        whenAnswered(fence, [this, grabs, refusal, generation = generation_, done](XcbReply<void>,
-                                                                                   XcbReply<xcb_generic_error_t>) {
+        whenAnswered(fence, [this, grabs, refusal, generation = generation_, done](auto, auto) {
             // A refusal half way, or a grab replaced meanwhile, leaves
             // nothing of itself grabbed.
             if (generation != generation_ || *refusal != 0) ungrab(grabs);
@@ -315,14 +302,12 @@ private:
     }
 
     void ungrab(const std::vector<Grab>& grabs) {
-        if (grabs.empty()) return;
         for (const auto& grab : grabs) xcb_ungrab_key(connection_.get(), grab.keycode, root_, grab.modifiers);
         xcb_flush(connection_.get());
     }
 
     // Alt, Super or Num Lock may sit elsewhere now: what is held is let go
-    // and grabbed again as the mapping reads now, once for a burst of
-    // changes.
+    // and grabbed again, once for a burst of changes.
     void mappingChanged() {
         if (!wanted_ || std::exchange(regrabQueued_, true)) return;
         QTimer::singleShot(0, this, [this] {
@@ -351,10 +336,8 @@ private:
     std::optional<platform::Shortcut> wanted_;
     std::vector<Grab> held_;
     // The shortcut's X modifiers, and the lock modifiers a press may carry.
-    std::uint16_t modifiers_ = 0;
-    std::uint16_t lockModifiers_ = 0;
-    bool keyDown_ = false;
-    bool regrabQueued_ = false;
+    std::uint16_t modifiers_ = 0, lockModifiers_ = 0;
+    bool keyDown_ = false, regrabQueued_ = false;
     // Answers to requests of an earlier generation are stale.
     unsigned generation_ = 0;
 };
