@@ -1,11 +1,8 @@
-// The desktop's GlobalShortcuts portal (org.freedesktop.portal.GlobalShortcuts):
-// how a Wayland session gives an application a global shortcut. The desktop
-// has the last word: it may ask the user first, bind other keys than asked
-// for, and change or drop the binding later.
-//
-// The conversation is asynchronous throughout. Each answer has a deadline,
-// after which the bind is reported as unanswered; an answer that comes later
-// still counts, and a binding it brings is reported as the desktop's change.
+// The desktop's GlobalShortcuts portal: how a Wayland session gives an
+// application a global shortcut. The desktop has the last word: it may ask
+// the user first, bind other keys than asked for, and change or drop the
+// binding later. Each answer has a deadline, after which the bind is reported
+// as unanswered; an answer that comes later still counts.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -57,10 +54,8 @@ Q_DECLARE_METATYPE(dusk::backend::PortalShortcut)
 namespace dusk::backend {
 namespace {
 
-// How long a call waits for the desktop before the bind is reported as
-// unanswered; binding may wait on the user.
-constexpr std::chrono::seconds answerDeadline{10};
-constexpr std::chrono::seconds bindDeadline{30};
+// Binding may wait on the user.
+constexpr std::chrono::seconds answerDeadline{10}, bindDeadline{30};
 
 const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
@@ -109,7 +104,7 @@ QString triggerIn(const QVariant& list) {
     return {};
 }
 
-// The keys of a trigger the desktop shows; logs those Dusk cannot name.
+// Logs the keys Dusk cannot name.
 std::optional<platform::Shortcut> keysOf(const QString& trigger) {
     const auto keymap = currentKeymap();
     auto keys = keymap ? readTrigger(trigger.toStdString(), *keymap) : std::nullopt;
@@ -125,7 +120,6 @@ class ShortcutsPortal final : public QObject {
     Q_OBJECT
 
 public:
-    // Made on first use, as a child of the application.
     static ShortcutsPortal& shared() {
         static QPointer<ShortcutsPortal> portal;
         if (!portal) portal = new ShortcutsPortal(QCoreApplication::instance());
@@ -166,8 +160,7 @@ public:
         });
     }
 
-    // Closes the session of any earlier bind, then binds `shortcut` in a
-    // session of its own.
+    // Each bind has a session of its own.
     void bind(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
         unbind();
         const auto keymap = currentKeymap();
@@ -283,14 +276,12 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         });
     }
 
-    // Calls a method whose answer is a Request's Response. An error reply
-    // fails the bind; no answer by the deadline reports it unanswered.
+    // Calls a method whose answer is a Request's Response.
     void request(const std::shared_ptr<Binding>& binding, const QString& method, QVariantList arguments,
                  QVariantMap options, std::chrono::seconds deadline, Answered answered) {
         const QString token = QStringLiteral("dusk_%1").arg(++requests_);
         const QString sender = bus().baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
         const QString path = portalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
-        // The token names the Request.
         options.insert(QStringLiteral("handle_token"), token);
         responses_[path] = std::move(answered);
         QTimer::singleShot(deadline, this, [this, binding, method, path, deadline] {
@@ -374,8 +365,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
                 });
     }
 
-    // Logs the problem, where it was not logged already. Nothing stays bound
-    // behind a failure.
+    // Nothing stays bound behind a failure. An empty `problem` was logged already.
     void fail(const std::shared_ptr<Binding>& binding, std::int32_t status, const std::string& problem,
               const std::string& reason = {}) {
         if (!problem.empty()) logError("the global shortcut is not bound: " + problem);
@@ -426,10 +416,9 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     }
 
     std::shared_ptr<Binding> current_;
-    // Requests awaiting their Response, by object path.
     std::map<QString, Answered> responses_;
     unsigned requests_ = 0;
-    // Session tokens whose session may stand.
+    // Tokens whose session may stand.
     std::set<QString> tokensInUse_;
     bool offered_ = false, registered_ = false;
     // The question about the offer being asked.
