@@ -44,7 +44,7 @@ struct Keymap {
 // keeps the compositor's keymap to itself). Read afresh each call: the user
 // may have switched layouts since.
 std::optional<Keymap> currentKeymap();
-std::optional<Keymap> xServerKeymap(xkb_context* context);  // KeyGrab.cpp
+std::optional<Keymap> xServerKeymap(xkb_context* context);  // GlobalShortcut.cpp
 
 // What the key types at the first level, in upper case by the full Unicode
 // mapping ("ß" gives "SS"): keypad keys by their digit, dead keys by their

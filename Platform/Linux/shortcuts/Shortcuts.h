@@ -1,6 +1,5 @@
-// The two ways Linux gives Dusk keys typed into other applications, between
-// which GlobalShortcut.cpp chooses: a key grab on the X display, and the
-// desktop's GlobalShortcuts portal.
+// What GlobalShortcut.cpp, with its X key grab, and the desktop's
+// GlobalShortcuts portal (ShortcutsPortal.cpp) share.
 #pragma once
 
 #include <cstdint>
@@ -30,19 +29,13 @@ inline constexpr std::int32_t noWayToBind = -1;
 inline constexpr std::int32_t noSuchKey = -2;  // no X keycode, no symbol to name the key by
 }  // namespace bindStatus
 
-// What either way reports later: a press of the bound keys (`how` is the
-// log line), and the keys the binding has now (none once it is gone).
+// What either way reports later (GlobalShortcut.cpp): a press of the bound
+// keys (`how` is the log line), and the keys the binding has now (none once
+// it is gone).
 void shortcutPressed(const char* how);
 void shortcutRebound(const std::optional<platform::Shortcut>& keys);
 
-// The X key grab (KeyGrab.cpp). `done` gets the outcome once the server has
-// answered every grab, never for a grab replaced meanwhile.
-bool xDisplayAnswers();
-// Only where an X display answers.
-void grabKeys(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done);
-void releaseKeys();
-
-// The desktop's GlobalShortcuts portal (ShortcutsPortal.cpp). `answer` gets
+// The portal. `answer` gets
 // none once the portal has said it offers global shortcuts, else why not;
 // only the latest question is answered.
 void whenPortalKnown(std::function<void(const std::optional<std::string>& whyNot)> answer);
