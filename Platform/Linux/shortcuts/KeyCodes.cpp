@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <utility>
 
 #include "platform/Keyboard.h"
@@ -66,26 +67,22 @@ xkb_keysym_t keysymAt(const Keymap& keymap, std::uint32_t virtualKey, xkb_level_
 // are given, else Debian's keyboard configuration, which systemd-localed
 // keeps in step.
 XkbKeymap systemKeymap(xkb_context* context) {
-    std::array<std::string, 4> names;  // model, layout, variant, options
     const char* chosen = std::getenv("XKB_DEFAULT_LAYOUT");
     std::ifstream file;
     if (chosen == nullptr || *chosen == '\0') file.open("/etc/default/keyboard");
-    std::string line;
-    while (std::getline(file, line)) {
+    std::map<std::string, std::string> values;
+    for (std::string line; std::getline(file, line);) {
         const auto equals = line.find('=');
         if (equals == std::string::npos) continue;
         std::string value = line.substr(equals + 1);
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-            value = value.substr(1, value.size() - 2);
-        }
-        constexpr std::array<std::string_view, 4> keys{"XKBMODEL", "XKBLAYOUT", "XKBVARIANT", "XKBOPTIONS"};
-        const auto key = std::find(keys.begin(), keys.end(), std::string_view(line).substr(0, equals));
-        if (key != keys.end()) names.at(static_cast<std::size_t>(key - keys.begin())) = value;
+        std::erase_if(value, [](char c) { return c == '"' || c == '\''; });
+        values[line.substr(0, equals)] = value;
     }
     // Without a layout, the rest means nothing.
-    if (names[1].empty()) names = {};
-    const auto name = [&names](std::size_t i) { return names.at(i).empty() ? nullptr : names.at(i).c_str(); };
-    const xkb_rule_names rules{nullptr, name(0), name(1), name(2), name(3)};
+    const auto name = [&values](const char* key) {
+        return values["XKBLAYOUT"].empty() || values[key].empty() ? nullptr : values[key].c_str();
+    };
+    const xkb_rule_names rules{nullptr, name("XKBMODEL"), name("XKBLAYOUT"), name("XKBVARIANT"), name("XKBOPTIONS")};
     return XkbKeymap(xkb_keymap_new_from_names(context, &rules, XKB_KEYMAP_COMPILE_NO_FLAGS));
 }
 
@@ -154,12 +151,6 @@ std::optional<std::uint32_t> keyTyping(xkb_keysym_t wanted, const Keymap& keymap
     return shifted;
 }
 
-std::string_view trimmed(std::string_view token) {
-    const auto first = token.find_first_not_of(' ');
-    return first == std::string_view::npos ? std::string_view{}
-                                           : token.substr(first, token.find_last_not_of(' ') + 1 - first);
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> xKeycodesForVirtualKey(std::uint32_t virtualKey) {
@@ -217,20 +208,20 @@ std::optional<std::string> preferredTrigger(const platform::Shortcut& shortcut, 
 }
 
 std::optional<platform::Shortcut> readTrigger(std::string_view text, const Keymap& keymap) {
-    // "<Control><Alt>d" reads as "Control+Alt+d".
+    // "<Control><Alt>d" reads as "Control+Alt+d"; no name has a space.
     std::string rest;
     for (const char c : text) {
-        if (c != '<') rest += c == '>' ? '+' : c;
+        if (c != '<' && c != ' ') rest += c == '>' ? '+' : c;
     }
     platform::Shortcut shortcut;
     // A "+" standing where a key belongs is the key itself: "Ctrl++".
     for (auto plus = rest.find('+', 1); plus != std::string::npos; plus = rest.find('+', 1)) {
-        const auto flag = modifierFlag(trimmed(std::string_view(rest).substr(0, plus)));
+        const auto flag = modifierFlag(std::string_view(rest).substr(0, plus));
         if (!flag) return std::nullopt;
         shortcut.modifiers |= *flag;
         rest.erase(0, plus + 1);
     }
-    const auto keysym = keysymNamed(trimmed(rest));
+    const auto keysym = keysymNamed(rest);
     const auto keyCode = keysym == XKB_KEY_NoSymbol ? std::nullopt : keyTyping(keysym, keymap);
     if (!keyCode) return std::nullopt;
     shortcut.keyCode = *keyCode;
