@@ -152,20 +152,14 @@ private:
             // An XKB client hears of a new keymap (setxkbmap) or modifier
             // mapping (xmodmap) through XKB alone.
             constexpr std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
-            constexpr std::uint16_t parts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
-                                            XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_VIRTUAL_MODS |
-                                            XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+            constexpr std::uint16_t parts = XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
             xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, parts, parts, nullptr);
             // A held key then repeats as presses alone, without the releases
-            // the core protocol puts between them: the real release ends a press.
+            // the core protocol puts between them: the real release ends a
+            // press. Every XKB server grants it.
             constexpr auto detectable = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
-            const auto cookie = xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, detectable, detectable, 0, 0, 0);
-            whenAnswered(cookie.sequence, [](XcbReply<void> reply, auto) {
-                const auto* flags = static_cast<const xcb_xkb_per_client_flags_reply_t*>(reply.get());
-                if (flags == nullptr || (flags->value & detectable) == 0) {
-                    logError("the X server cannot tell key repeat from presses; holding the shortcut may toggle again");
-                }
-            });
+            xcb_discard_reply(
+                c, xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, detectable, detectable, 0, 0, 0).sequence);
             xcb_flush(c);
         }
         drainSoon();
@@ -385,9 +379,6 @@ namespace platform {
 
 using namespace dusk::backend;
 
-// Where the keys come from: on Wayland only the desktop's portal can give
-// Dusk keys typed into other applications; elsewhere, and where the portal
-// offers no global shortcuts, an X display's key grab (XWayland's too).
 void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
     unbind();
     if (!waylandSession()) {
