@@ -131,33 +131,9 @@ public:
     void whenOffered(std::function<void(const std::optional<std::string>& whyNot)> answer) {
         if (offered_) {
             answer(std::nullopt);
-            return;
-        }
-        if (std::exchange(offerAnswer_, std::move(answer))) return;
-        if (std::exchange(registered_, true)) {
+        } else if (!std::exchange(offerAnswer_, std::move(answer))) {
             askForVersion();
-            return;
         }
-        // The registry ties this connection to Dusk's application id, so that
-        // the desktop keeps the binding across restarts. It must come before
-        // any other portal call; portals before 1.19 have none.
-        auto registration = QDBusMessage::createMethodCall(
-            service, portalPath, QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
-        registration << QStringLiteral("app.dusk.Dusk") << QVariantMap();
-        call(this, registration, answerDeadline, [this](const QDBusMessage& reply) {
-            const auto error = QDBusError(reply).type();
-            // No registry, or no portal at all, which the version tells.
-            const bool noRegistry = error == QDBusError::UnknownMethod || error == QDBusError::UnknownInterface ||
-                                    error == QDBusError::UnknownObject || error == QDBusError::ServiceUnknown ||
-                                    error == QDBusError::Disconnected;
-            if (unanswered(reply)) {
-                logNotice("the portal has not answered Register within " + seconds(answerDeadline) +
-                          "; going on without registering Dusk as app.dusk.Dusk");
-            } else if (isError(reply) && !noRegistry) {
-                logNotice("the portal did not register Dusk as app.dusk.Dusk: " + errorText(reply));
-            }
-            askForVersion();
-        });
     }
 
     // Each bind has a session of its own.
@@ -260,6 +236,30 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     }
 
     void askForVersion() {
+        // The registry ties this connection to Dusk's application id, so that
+        // the desktop keeps the binding across restarts. It must come before
+        // any other portal call; portals before 1.19 have none.
+        if (!std::exchange(registered_, true)) {
+            auto registration = QDBusMessage::createMethodCall(service, portalPath,
+                                                               QStringLiteral("org.freedesktop.host.portal.Registry"),
+                                                               QStringLiteral("Register"));
+            registration << QStringLiteral("app.dusk.Dusk") << QVariantMap();
+            call(this, registration, answerDeadline, [this](const QDBusMessage& reply) {
+                const auto error = QDBusError(reply).type();
+                // No registry, or no portal at all, which the version tells.
+                const bool noRegistry = error == QDBusError::UnknownMethod || error == QDBusError::UnknownInterface ||
+                                        error == QDBusError::UnknownObject || error == QDBusError::ServiceUnknown ||
+                                        error == QDBusError::Disconnected;
+                if (unanswered(reply)) {
+                    logNotice("the portal has not answered Register within " + seconds(answerDeadline) +
+                              "; going on without registering Dusk as app.dusk.Dusk");
+                } else if (isError(reply) && !noRegistry) {
+                    logNotice("the portal did not register Dusk as app.dusk.Dusk: " + errorText(reply));
+                }
+                askForVersion();
+            });
+            return;
+        }
         auto get = QDBusMessage::createMethodCall(
             service, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get << shortcutsInterface << QStringLiteral("version");
@@ -314,14 +314,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         tokensInUse_.insert(token);
         request(binding, QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), token}},
                 answerDeadline, [this, binding](std::uint32_t code, const QVariantMap& results) {
-                    // A string by the interface's word, an object path from
-                    // some portals.
-                    const QVariant handle = results.value(QStringLiteral("session_handle"));
-                    if (code == 0) {
-                        binding->session = handle.metaType() == QMetaType::fromType<QDBusObjectPath>()
-                                               ? handle.value<QDBusObjectPath>().path()
-                                               : handle.toString();
-                    }
+                    if (code == 0) binding->session = results.value(QStringLiteral("session_handle")).toString();
                     binding->sessionMade = !binding->session.isEmpty();
                     if (binding != current_) {
                         close(binding);
