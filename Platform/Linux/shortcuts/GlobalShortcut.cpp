@@ -74,7 +74,7 @@ public:
     static XKeys* shared() {
         auto* application = QCoreApplication::instance();
         const char* name = std::getenv("DISPLAY");
-        if (current() || application == nullptr || name == nullptr || *name == '\0') return current();
+        if (current || application == nullptr || name == nullptr || *name == '\0') return current;
         int screenNumber = 0;
         XcbConnection connection(xcb_connect(name, &screenNumber));
         if (xcb_connection_has_error(connection.get()) != 0) return nullptr;
@@ -82,14 +82,11 @@ public:
         for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
         if (screens.rem == 0) return nullptr;
         // The application owns it: it closes before the loop that serves it goes.
-        return current() = new XKeys(std::move(connection), screens.data->root, application);
+        return current = new XKeys(std::move(connection), screens.data->root, application);
     }
 
     // Cleared when the server drops the connection: the next use connects afresh.
-    static QPointer<XKeys>& current() {
-        static QPointer<XKeys> keys;
-        return keys;
-    }
+    static inline QPointer<XKeys> current;
 
     void grab(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
         release();
@@ -197,7 +194,7 @@ private:
         }
         if (xcb_connection_has_error(c) == 0) return;
         notifier_->setEnabled(false);
-        current() = nullptr;
+        current = nullptr;
         waiting_.clear();
         logError("the X server closed Dusk's connection; the global shortcut went with it");
         if (wanted_) shortcutRebound(std::nullopt);
@@ -305,19 +302,16 @@ private:
     }
 
     // Alt, Super or Num Lock may sit elsewhere now: what is held is let go
-    // and grabbed again, once for a burst of changes.
+    // and grabbed again. In a burst of changes, each grab replaces the one
+    // before, whose answers are dropped.
     void mappingChanged() {
-        if (!wanted_ || std::exchange(regrabQueued_, true)) return;
-        QTimer::singleShot(0, this, [this] {
-            regrabQueued_ = false;
-            if (!wanted_) return;
-            const platform::Shortcut wanted = *wanted_;
-            grab(wanted, [](const platform::BindOutcome& outcome) {
-                if (outcome.status == bindStatus::bound) return;
-                logError("the keyboard mapping changed and the X server refused the shortcut's keys (X error " +
-                         std::to_string(outcome.status) + ")");
-                shortcutRebound(std::nullopt);
-            });
+        if (!wanted_) return;
+        const platform::Shortcut wanted = *wanted_;
+        grab(wanted, [](const platform::BindOutcome& outcome) {
+            if (outcome.status == bindStatus::bound) return;
+            logError("the keyboard mapping changed and the X server refused the shortcut's keys (X error " +
+                     std::to_string(outcome.status) + ")");
+            shortcutRebound(std::nullopt);
         });
     }
 
@@ -335,7 +329,7 @@ private:
     std::vector<Grab> held_;
     // The shortcut's X modifiers, and the lock modifiers a press may carry.
     std::uint16_t modifiers_ = 0, lockModifiers_ = 0;
-    bool keyDown_ = false, regrabQueued_ = false;
+    bool keyDown_ = false;
     // Answers to requests of an earlier generation are stale.
     unsigned generation_ = 0;
 };
@@ -410,7 +404,7 @@ void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
 
 void GlobalShortcut::unbind() {
     ++generation;
-    if (XKeys::current()) XKeys::current()->release();
+    if (XKeys::current) XKeys::current->release();
     if (waylandSession()) unbindThroughPortal();
 }
 

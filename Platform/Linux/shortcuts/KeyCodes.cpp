@@ -98,13 +98,6 @@ QString keysymText(xkb_keysym_t keysym) {
     return QString::fromUcs4(&codePoint, 1);
 }
 
-// In the order Dusk shows modifiers, as the shortcuts syntax writes them.
-constexpr std::array<std::pair<platform::ModifierFlags, const char*>, 4> triggerModifiers{
-    {{platform::Modifier::control, "CTRL"},
-     {platform::Modifier::option, "ALT"},
-     {platform::Modifier::shift, "SHIFT"},
-     {platform::Modifier::command, "LOGO"}}};
-
 // Every desktop spells modifiers its own way: GNOME "Super", KDE "Meta",
 // GTK accelerators "<Primary>".
 std::optional<platform::ModifierFlags> modifierFlag(std::string_view token) {
@@ -200,11 +193,11 @@ std::optional<std::string> preferredTrigger(const platform::Shortcut& shortcut, 
     const xkb_keysym_t keysym = keysymAt(keymap, shortcut.keyCode, 0);
     std::array<char, 64> name{};
     if (keysym == XKB_KEY_NoSymbol || xkb_keysym_get_name(keysym, name.data(), name.size()) <= 0) return std::nullopt;
-    std::string trigger;
-    for (const auto& [flag, modifier] : triggerModifiers) {
-        if ((shortcut.modifiers & flag) != 0) trigger += std::string(modifier) + "+";
-    }
-    return trigger + name.data();
+    // The modifiers in the order Dusk shows them.
+    const auto has = [&shortcut](platform::ModifierFlags flag) { return (shortcut.modifiers & flag) != 0; };
+    return std::string(has(platform::Modifier::control) ? "CTRL+" : "") +
+           (has(platform::Modifier::option) ? "ALT+" : "") + (has(platform::Modifier::shift) ? "SHIFT+" : "") +
+           (has(platform::Modifier::command) ? "LOGO+" : "") + name.data();
 }
 
 std::optional<platform::Shortcut> readTrigger(std::string_view text, const Keymap& keymap) {
