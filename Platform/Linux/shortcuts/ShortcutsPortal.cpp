@@ -4,7 +4,6 @@
 // binding later. Each answer has a deadline, after which the bind is reported
 // as unanswered; an answer that comes later still counts.
 #include <QCoreApplication>
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -25,34 +24,10 @@
 #include "shortcuts/Shortcuts.h"
 
 namespace dusk::backend {
-
-// One entry of the a(sa{sv}) lists in which the portal names shortcuts.
-struct PortalShortcut {
-    QString id;
-    QVariantMap properties;
-};
-using PortalShortcuts = QList<PortalShortcut>;
-
-QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut& shortcut) {
-    argument.beginStructure();
-    argument << shortcut.id << shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& shortcut) {
-    argument.beginStructure();
-    argument >> shortcut.id >> shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-}  // namespace dusk::backend
-
-Q_DECLARE_METATYPE(dusk::backend::PortalShortcut)
-
-namespace dusk::backend {
 namespace {
+
+// The a(sa{sv}) lists in which the portal names shortcuts: id, properties.
+using PortalShortcuts = QList<std::pair<QString, QVariantMap>>;
 
 // Binding may wait on the user.
 constexpr std::chrono::seconds answerDeadline{10}, bindDeadline{30};
@@ -97,9 +72,8 @@ std::string seconds(std::chrono::seconds duration) { return std::to_string(durat
 // The text the desktop shows for the keys of Dusk's shortcut in a list of
 // them: empty for none, and for a list without it, which no longer binds it.
 QString triggerIn(const QVariant& list) {
-    for (const auto& shortcut : qdbus_cast<PortalShortcuts>(list)) {
-        if (shortcut.id == shortcutId)
-            return shortcut.properties.value(QStringLiteral("trigger_description")).toString();
+    for (const auto& [id, properties] : qdbus_cast<PortalShortcuts>(list)) {
+        if (id == shortcutId) return properties.value(QStringLiteral("trigger_description")).toString();
     }
     return {};
 }
@@ -220,7 +194,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     using Answered = std::function<void(std::uint32_t code, const QVariantMap& results)>;
 
     explicit ShortcutsPortal(QObject* parent) : QObject(parent) {
-        qDBusRegisterMetaType<PortalShortcut>();
+        qDBusRegisterMetaType<PortalShortcuts::value_type>();
         qDBusRegisterMetaType<PortalShortcuts>();
         // Every session's and request's signals come this way, listened to
         // before anything is asked, or a quick answer would be missed; the
