@@ -336,8 +336,6 @@ private:
 
 std::function<void()> activated;
 std::function<void(const std::optional<platform::Shortcut>&)> rebound;
-// Answers about the portal for a bind that was replaced meanwhile are stale.
-unsigned generation = 0;
 
 bool waylandSession() {
     const char* display = std::getenv("WAYLAND_DISPLAY");
@@ -383,27 +381,22 @@ void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
         }
         return;
     }
-    whenPortalKnown(
-        [shortcut, done = std::move(done), bindGeneration = generation](const std::optional<std::string>& whyNot) {
-            if (bindGeneration != generation) return;
-            if (!whyNot) {
-                bindThroughPortal(shortcut, done);
-            } else if (auto* keys = XKeys::shared()) {
-                logNotice(*whyNot +
-                          "; the keys are grabbed on the X display instead, which sees them only while an X11 "
-                          "window has the keyboard");
-                keys->grab(shortcut, done);
-            } else {
-                cannotBind("BindShortcuts",
-                           "the global shortcut cannot be bound: " + *whyNot +
-                               ", and otherwise global shortcuts need an X11 display, which this session lacks",
-                           done);
-            }
-        });
+    bindThroughPortal(shortcut, done, [shortcut, done](const std::string& whyNot) {
+        if (auto* keys = XKeys::shared()) {
+            logNotice(whyNot +
+                      "; the keys are grabbed on the X display instead, which sees them only while an X11 "
+                      "window has the keyboard");
+            keys->grab(shortcut, done);
+        } else {
+            cannotBind("BindShortcuts",
+                       "the global shortcut cannot be bound: " + whyNot +
+                           ", and otherwise global shortcuts need an X11 display, which this session lacks",
+                       done);
+        }
+    });
 }
 
 void GlobalShortcut::unbind() {
-    ++generation;
     if (XKeys::current) XKeys::current->release();
     if (waylandSession()) unbindThroughPortal();
 }

@@ -35,12 +35,11 @@ inline constexpr std::int32_t noSuchKey = -2;  // no X keycode, no symbol to nam
 void shortcutPressed(const char* how);
 void shortcutRebound(const std::optional<platform::Shortcut>& keys);
 
-// The portal. `answer` gets
-// none once the portal has said it offers global shortcuts, else why not;
-// only the latest question is answered.
-void whenPortalKnown(std::function<void(const std::optional<std::string>& whyNot)> answer);
-// Replaces any earlier binding; `done` gets the outcome, never once unbound.
-void bindThroughPortal(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done);
+// The portal. Replaces any earlier binding; `done` gets the outcome, never
+// once unbound, or, where the portal offers no global shortcuts, `otherwise`
+// why not.
+using Otherwise = std::function<void(const std::string& whyNot)>;
+void bindThroughPortal(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done, Otherwise otherwise);
 void unbindThroughPortal();
 
 }  // namespace dusk::backend

@@ -100,41 +100,18 @@ public:
         return *portal;
     }
 
+    // Each bind has a session of its own, once the portal has said it offers
+    // global shortcuts; where it does not, `otherwise` gets why not instead.
     // A portal that said no is asked again next time: it may have started
-    // since. Only the latest bind's question counts, asked once at a time.
-    void whenOffered(std::function<void(const std::optional<std::string>& whyNot)> answer) {
+    // since. Only the latest bind waits for the answer.
+    void bind(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done, Otherwise otherwise) {
+        unbind();
+        current_ = std::make_shared<Binding>(Binding{shortcut, std::move(done), std::move(otherwise)});
         if (offered_) {
-            answer(std::nullopt);
-        } else if (!std::exchange(offerAnswer_, std::move(answer))) {
+            start(current_);
+        } else if (!std::exchange(askingForOffer_, true)) {
             askForVersion();
         }
-    }
-
-    // Each bind has a session of its own.
-    void bind(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
-        unbind();
-        const auto keymap = currentKeymap();
-        const auto trigger = keymap ? preferredTrigger(shortcut, *keymap) : std::nullopt;
-        if (!trigger) {
-            logError("the global shortcut is not bound: the keyboard layout has no key of code " +
-                     std::to_string(shortcut.keyCode));
-            done({"BindShortcuts", bindStatus::noSuchKey, std::nullopt, "The keyboard layout has no such key."});
-            return;
-        }
-        current_ = std::make_shared<Binding>(Binding{QString::fromStdString(*trigger), std::move(done)});
-        // A new session has the token of the one before, which must be gone
-        // first (see releaseToken); one that is not gone by the deadline is
-        // left to stand under its token, and the next free one is taken.
-        if (!tokensInUse_.contains(sessionToken)) {
-            createSession(current_, sessionToken);
-            return;
-        }
-        QTimer::singleShot(answerDeadline, this, [this, binding = current_] {
-            if (binding != current_ || !binding->token.isEmpty()) return;
-            QString token = sessionToken;
-            for (int next = 2; tokensInUse_.contains(token); ++next) token = sessionToken + QString::number(next);
-            createSession(binding, token);
-        });
     }
 
     void unbind() {
@@ -182,9 +159,10 @@ private Q_SLOTS:
 
 private:  // NOLINT(readability-redundant-access-specifiers): slots need their own section
     struct Binding {
-        QString trigger;
+        platform::Shortcut shortcut;
         platform::GlobalShortcut::Done done;
-        QString token{}, session{};
+        Otherwise otherwise;
+        QString trigger{}, token{}, session{};
         // The desktop has answered the bind, and its keys are Dusk's shortcut.
         bool answered = false, live = false;
         // Its token may name a session: asked for, and not yet refused or
@@ -246,7 +224,13 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
                     ")";
             }
             offered_ = !whyNot;
-            if (const auto answer = std::exchange(offerAnswer_, {})) answer(whyNot);
+            askingForOffer_ = false;
+            if (!current_) return;
+            if (offered_) {
+                start(current_);
+            } else {
+                std::exchange(current_, nullptr)->otherwise(*whyNot);
+            }
         });
     }
 
@@ -280,6 +264,32 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
                           "The desktop refused Dusk's request: " + reply.errorMessage().toStdString());
                  }
              });
+    }
+
+    void start(const std::shared_ptr<Binding>& binding) {
+        const auto keymap = currentKeymap();
+        const auto trigger = keymap ? preferredTrigger(binding->shortcut, *keymap) : std::nullopt;
+        if (!trigger) {
+            logError("the global shortcut is not bound: the keyboard layout has no key of code " +
+                     std::to_string(binding->shortcut.keyCode));
+            report(binding,
+                   {"BindShortcuts", bindStatus::noSuchKey, std::nullopt, "The keyboard layout has no such key."});
+            return;
+        }
+        binding->trigger = QString::fromStdString(*trigger);
+        // A new session has the token of the one before, which must be gone
+        // first (see releaseToken); one that is not gone by the deadline is
+        // left to stand under its token, and the next free one is taken.
+        if (!tokensInUse_.contains(sessionToken)) {
+            createSession(binding, sessionToken);
+            return;
+        }
+        QTimer::singleShot(answerDeadline, this, [this, binding] {
+            if (binding != current_ || !binding->token.isEmpty()) return;
+            QString token = sessionToken;
+            for (int next = 2; tokensInUse_.contains(token); ++next) token = sessionToken + QString::number(next);
+            createSession(binding, token);
+        });
     }
 
     void createSession(const std::shared_ptr<Binding>& binding, const QString& token) {
@@ -372,8 +382,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     void releaseToken(Binding& binding) {
         if (!std::exchange(binding.holdsToken, false)) return;
         tokensInUse_.erase(binding.token);
-        // The current bind, without a token yet, waits for Dusk's own.
-        if (binding.token == sessionToken && current_ && current_->token.isEmpty()) {
+        // The current bind, started and without a token yet, waits for Dusk's own.
+        if (binding.token == sessionToken && current_ && !current_->trigger.isEmpty() && current_->token.isEmpty()) {
             createSession(current_, sessionToken);
         }
     }
@@ -387,17 +397,11 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     unsigned requests_ = 0;
     // Tokens whose session may stand.
     std::set<QString> tokensInUse_;
-    bool offered_ = false, registered_ = false;
-    // The question about the offer being asked.
-    std::function<void(const std::optional<std::string>&)> offerAnswer_;
+    bool offered_ = false, askingForOffer_ = false, registered_ = false;
 };
 
-void whenPortalKnown(std::function<void(const std::optional<std::string>& whyNot)> answer) {
-    ShortcutsPortal::shared().whenOffered(std::move(answer));
-}
-
-void bindThroughPortal(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
-    ShortcutsPortal::shared().bind(shortcut, std::move(done));
+void bindThroughPortal(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done, Otherwise otherwise) {
+    ShortcutsPortal::shared().bind(shortcut, std::move(done), std::move(otherwise));
 }
 
 void unbindThroughPortal() { ShortcutsPortal::shared().unbind(); }
