@@ -6,9 +6,7 @@
 // Caps Lock and Num Lock, which are no part of a shortcut. Where Alt, Super
 // and Num Lock sit among the eight X modifiers comes from the server's
 // modifier mapping, and the grabs are made again when it or the keymap
-// changes.
-//
-// The X connection is Dusk's own: Qt has one only where it draws through
+// changes. The X connection is Dusk's own: Qt has one only where it draws through
 // X11. Nothing waits for the server: answers are handed on from the
 // connection's queue once they have come.
 #include "platform/GlobalShortcut.h"
@@ -342,9 +340,23 @@ bool waylandSession() {
     return display != nullptr && *display != '\0';
 }
 
-void cannotBind(const char* call, const std::string& problem, const platform::GlobalShortcut::Done& done) {
-    logError(problem + "; bind `dusk toggle` to a key in your desktop's keyboard settings");
-    done({call, bindStatus::noWayToBind, std::nullopt,
+// The X display's key grab where one answers, else no way to bind;
+// `whyNotPortal` is why the desktop's portal does not serve, on Wayland.
+void grabOrGiveUp(const platform::Shortcut& shortcut, const platform::GlobalShortcut::Done& done,
+                  const std::string& whyNotPortal = {}) {
+    if (auto* keys = XKeys::shared()) {
+        if (!whyNotPortal.empty()) {
+            logNotice(whyNotPortal +
+                      "; the keys are grabbed on the X display instead, which sees them only while an "
+                      "X11 window has the keyboard");
+        }
+        keys->grab(shortcut, done);
+        return;
+    }
+    logError((whyNotPortal.empty() ? "" : whyNotPortal + ", and ") +
+             "global shortcuts need an X11 display, which this session lacks; bind `dusk toggle` to a key in your "
+             "desktop's keyboard settings");
+    done({whyNotPortal.empty() ? "XGrabKey" : "BindShortcuts", bindStatus::noWayToBind, std::nullopt,
           "This desktop lets no application have a global shortcut. Bind the command `dusk toggle` to a key in your "
           "desktop's keyboard settings instead."});
 }
@@ -373,27 +385,12 @@ using namespace dusk::backend;
 
 void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
     unbind();
-    if (!waylandSession()) {
-        if (auto* keys = XKeys::shared()) {
-            keys->grab(shortcut, std::move(done));
-        } else {
-            cannotBind("XGrabKey", "global shortcuts need an X11 display, and this session has none", done);
-        }
-        return;
+    if (waylandSession()) {
+        bindThroughPortal(shortcut, done,
+                          [shortcut, done](const std::string& whyNot) { grabOrGiveUp(shortcut, done, whyNot); });
+    } else {
+        grabOrGiveUp(shortcut, done);
     }
-    bindThroughPortal(shortcut, done, [shortcut, done](const std::string& whyNot) {
-        if (auto* keys = XKeys::shared()) {
-            logNotice(whyNot +
-                      "; the keys are grabbed on the X display instead, which sees them only while an X11 "
-                      "window has the keyboard");
-            keys->grab(shortcut, done);
-        } else {
-            cannotBind("BindShortcuts",
-                       "the global shortcut cannot be bound: " + whyNot +
-                           ", and otherwise global shortcuts need an X11 display, which this session lacks",
-                       done);
-        }
-    });
 }
 
 void GlobalShortcut::unbind() {

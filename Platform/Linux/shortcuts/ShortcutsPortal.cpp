@@ -197,8 +197,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
                                                                QStringLiteral("Register"));
             registration << QStringLiteral("app.dusk.Dusk") << QVariantMap();
             call(this, registration, answerDeadline, [this](const QDBusMessage& reply) {
-                const auto error = QDBusError(reply).type();
                 // No registry, or no portal at all, which the version tells.
+                const auto error = QDBusError(reply).type();
                 const bool noRegistry = error == QDBusError::UnknownMethod || error == QDBusError::UnknownInterface ||
                                         error == QDBusError::UnknownObject || error == QDBusError::ServiceUnknown ||
                                         error == QDBusError::Disconnected;
@@ -216,21 +216,17 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
             service, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get << shortcutsInterface << QStringLiteral("version");
         call(this, get, answerDeadline, [this](const QDBusMessage& reply) {
-            std::optional<std::string> whyNot;
-            if (isError(reply)) {
-                whyNot =
-                    "this session's portal offers no global shortcuts (" +
-                    (unanswered(reply) ? "it did not answer within " + seconds(answerDeadline) : errorText(reply)) +
-                    ")";
-            }
-            offered_ = !whyNot;
+            offered_ = !isError(reply);
             askingForOffer_ = false;
             if (!current_) return;
             if (offered_) {
                 start(current_);
-            } else {
-                std::exchange(current_, nullptr)->otherwise(*whyNot);
+                return;
             }
+            const auto why =
+                unanswered(reply) ? "it did not answer within " + seconds(answerDeadline) : errorText(reply);
+            std::exchange(current_, nullptr)
+                ->otherwise("this session's portal offers no global shortcuts (" + why + ")");
         });
     }
 
