@@ -1,14 +1,12 @@
 // Dusk's global shortcut on Linux. On Wayland only the desktop's portal
 // (ShortcutsPortal.cpp) can give Dusk keys typed into other applications;
-// elsewhere, and where the portal offers no global shortcuts, passive key
-// grabs on an X display's root window (XWayland's too): the key at each of
-// its X keycodes, with the shortcut's modifiers, once for each combination of
-// Caps Lock and Num Lock, which are no part of a shortcut. Where Alt, Super
-// and Num Lock sit among the eight X modifiers comes from the server's
-// modifier mapping, and the grabs are made again when it or the keymap
-// changes. The X connection is Dusk's own: Qt has one only where it draws through
-// X11. Nothing waits for the server: answers are handed on from the
-// connection's queue once they have come.
+// elsewhere, and where the portal offers none, key grabs on an X display's
+// root window (XWayland's too): the key at each of its X keycodes, with the
+// shortcut's modifiers, once for each combination of Caps Lock and Num Lock.
+// Where Alt, Super and Num Lock sit comes from the server's modifier
+// mapping, grabbed again when it changes. The X connection is Dusk's own (Qt
+// has one only where it draws through X11), and nothing waits for the
+// server: answers are handed on from its queue once they have come.
 #include "platform/GlobalShortcut.h"
 
 #include <xcb/xcbext.h>
@@ -66,9 +64,8 @@ std::uint16_t modifierTyping(const xcb_get_modifier_mapping_reply_t& modifiers,
 
 class XKeys final : public QObject {
 public:
-    // The connection to $DISPLAY, made on first use and kept until the
-    // application goes or the server drops it; none where no X display
-    // answers, or before there is an application whose loop can serve it.
+    // The connection to $DISPLAY, made on first use, kept until the application
+    // goes or the server drops it; none without an X display or application.
     static XKeys* shared() {
         auto* application = QCoreApplication::instance();
         const char* name = std::getenv("DISPLAY");
@@ -118,13 +115,9 @@ public:
     }
 
 private:
-    struct Grab {
-        std::uint8_t keycode;
-        std::uint16_t modifiers;
-    };
-    // Gets the reply to a request, or its error; answers come in request
-    // order. A checked request without a reply is answered once a later
-    // request's reply arrives.
+    using Grab = std::pair<std::uint8_t, std::uint16_t>;  // keycode, modifiers
+    // A request's reply or error, in request order; a checked request without a
+    // reply is answered once a later request's reply arrives.
     using Answer = std::function<void(XcbReply<void> reply, XcbReply<xcb_generic_error_t> error)>;
 
     XKeys(XcbConnection connection, xcb_window_t root, QObject* parent)
@@ -203,9 +196,8 @@ private:
         const auto type = event.response_type & 0x7f;
         if (type == XCB_KEY_PRESS) {
             const auto& press = reinterpret_cast<const xcb_key_press_event_t&>(event);
-            // Lock modifiers and mouse buttons are no part of the
-            // combination; a key held down is one press, however long it
-            // repeats.
+            // Lock modifiers and mouse buttons are no part of the combination;
+            // a key held down is one press, however long it repeats.
             const auto modifiers = static_cast<std::uint16_t>(press.state & 0xff & ~lockModifiers_);
             if (holds(press.detail) && modifiers == modifiers_ && !std::exchange(keyDown_, true)) {
                 shortcutPressed("hotkey event received from the X server");
@@ -271,8 +263,8 @@ private:
             // Without Num Lock, the last two are the first two again.
             for (std::size_t i = 0; i < (numLock != 0 ? 4 : 2); ++i) {
                 grabs.push_back({keycode, static_cast<std::uint16_t>(modifiers_ | locks.at(i))});
-                const auto cookie = xcb_grab_key_checked(c, 1, root_, grabs.back().modifiers, keycode,
-                                                         XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+                const auto cookie = xcb_grab_key_checked(c, 1, root_, grabs.back().second, keycode, XCB_GRAB_MODE_ASYNC,
+                                                         XCB_GRAB_MODE_ASYNC);
                 whenAnswered(cookie.sequence, [refusal](auto, XcbReply<xcb_generic_error_t> error) {
                     if (error && *refusal == 0) *refusal = error->error_code;
                 });
@@ -295,13 +287,12 @@ private:
     }
 
     void ungrab(const std::vector<Grab>& grabs) {
-        for (const auto& grab : grabs) xcb_ungrab_key(connection_.get(), grab.keycode, root_, grab.modifiers);
+        for (const auto& [keycode, modifiers] : grabs) xcb_ungrab_key(connection_.get(), keycode, root_, modifiers);
         xcb_flush(connection_.get());
     }
 
-    // Alt, Super or Num Lock may sit elsewhere now: what is held is let go
-    // and grabbed again. In a burst of changes, each grab replaces the one
-    // before, whose answers are dropped.
+    // Alt, Super or Num Lock may sit elsewhere now. In a burst of changes,
+    // each grab replaces the one before, whose answers are dropped.
     void mappingChanged() {
         if (!wanted_) return;
         const platform::Shortcut wanted = *wanted_;
@@ -314,7 +305,7 @@ private:
     }
 
     bool holds(std::uint8_t keycode) const {
-        return std::any_of(held_.begin(), held_.end(), [keycode](const Grab& grab) { return grab.keycode == keycode; });
+        return std::any_of(held_.begin(), held_.end(), [keycode](const Grab& grab) { return grab.first == keycode; });
     }
 
     XcbConnection connection_;

@@ -42,8 +42,7 @@ const QString sessionToken = QStringLiteral("dusk");
 
 QDBusConnection bus() { return QDBusConnection::sessionBus(); }
 
-// Calls a method without waiting. `answered` gets the reply or the error,
-// run by `context`'s loop; the error is NoReply once `timeout` has passed.
+// `answered` gets the reply, or the error: NoReply once `timeout` has passed.
 void call(QObject* context, const QDBusMessage& message, std::chrono::milliseconds timeout,
           std::function<void(const QDBusMessage& reply)> answered) {
     const QDBusPendingCall pending = bus().asyncCall(message, static_cast<int>(timeout.count()));
@@ -100,10 +99,9 @@ public:
         return *portal;
     }
 
-    // Each bind has a session of its own, once the portal has said it offers
-    // global shortcuts; where it does not, `otherwise` gets why not instead.
-    // A portal that said no is asked again next time: it may have started
-    // since. Only the latest bind waits for the answer.
+    // Each bind has a session of its own, once the portal says it offers global
+    // shortcuts; else `otherwise` gets why not. A portal that said no is asked
+    // again: it may have started since. Only the latest bind waits for it.
     void bind(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done, Otherwise otherwise) {
         unbind();
         current_ = std::make_shared<Binding>(Binding{shortcut, std::move(done), std::move(otherwise)});
@@ -165,8 +163,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         QString trigger{}, token{}, session{};
         // The desktop has answered the bind, and its keys are Dusk's shortcut.
         bool answered = false, live = false;
-        // Its token may name a session: asked for, and not yet refused or
-        // closed.
+        // Its token may name a session: asked for, not yet refused or closed.
         bool holdsToken = false, sessionMade = false;
     };
     using Answered = std::function<void(std::uint32_t code, const QVariantMap& results)>;
@@ -174,9 +171,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     explicit ShortcutsPortal(QObject* parent) : QObject(parent) {
         qDBusRegisterMetaType<PortalShortcuts::value_type>();
         qDBusRegisterMetaType<PortalShortcuts>();
-        // Every session's and request's signals come this way, listened to
-        // before anything is asked, or a quick answer would be missed; the
-        // session or request they name tells whose they are.
+        // Every session's and request's signals, listened to before anything is
+        // asked, or a quick answer is missed; the path they name tells whose.
         bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
                       SLOT(activated(QDBusMessage)));
         bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
@@ -234,8 +230,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     void request(const std::shared_ptr<Binding>& binding, const QString& method, QVariantList arguments,
                  QVariantMap options, std::chrono::seconds deadline, Answered answered) {
         const QString token = QStringLiteral("dusk_%1").arg(++requests_);
-        const QString sender = bus().baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
-        const QString path = portalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
+        const QString sender = bus().baseService().mid(1).replace(u'.', u'_');
+        const QString path = QStringLiteral("%1/request/%2/%3").arg(portalPath, sender, token);
         options.insert(QStringLiteral("handle_token"), token);
         responses_[path] = std::move(answered);
         QTimer::singleShot(deadline, this, [this, binding, method, path, deadline] {
@@ -247,8 +243,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         });
         auto message = QDBusMessage::createMethodCall(service, portalPath, shortcutsInterface, method);
         message.setArguments(arguments << options);
-        // The deadline above is Dusk's; the call itself waits as long as the
-        // desktop takes.
+        // The deadline above is Dusk's; the call waits as long as the desktop takes.
         call(this, message, std::chrono::milliseconds(std::numeric_limits<int>::max()),
              [this, binding, method, path](const QDBusMessage& reply) {
                  if (!isError(reply)) return;
@@ -266,16 +261,14 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         const auto keymap = currentKeymap();
         const auto trigger = keymap ? preferredTrigger(binding->shortcut, *keymap) : std::nullopt;
         if (!trigger) {
-            logError("the global shortcut is not bound: the keyboard layout has no key of code " +
-                     std::to_string(binding->shortcut.keyCode));
-            report(binding,
-                   {"BindShortcuts", bindStatus::noSuchKey, std::nullopt, "The keyboard layout has no such key."});
+            fail(binding, bindStatus::noSuchKey,
+                 "the keyboard layout has no key of code " + std::to_string(binding->shortcut.keyCode),
+                 "The keyboard layout has no such key.");
             return;
         }
         binding->trigger = QString::fromStdString(*trigger);
         // A new session has the token of the one before, which must be gone
-        // first (see releaseToken); one that is not gone by the deadline is
-        // left to stand under its token, and the next free one is taken.
+        // first; one still there at the deadline keeps it, and the next is taken.
         if (!tokensInUse_.contains(sessionToken)) {
             createSession(binding, sessionToken);
             return;
