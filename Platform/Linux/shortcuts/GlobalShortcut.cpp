@@ -83,7 +83,7 @@ public:
     // Cleared when the server drops the connection: the next use connects afresh.
     static inline QPointer<XKeys> current;
 
-    void grab(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
+    void grab(const platform::Shortcut& shortcut, const platform::GlobalShortcut::Done& done) {
         release();
         if (keycodesOf(shortcut.keyCode).empty()) {
             logError("the global shortcut is not bound: no key of this keyboard has code " +
@@ -92,7 +92,7 @@ public:
             return;
         }
         wanted_ = shortcut;
-        requestGrabs(std::move(done));
+        requestGrabs(done);
     }
 
     void release() {
@@ -219,36 +219,35 @@ private:
 
     // The modifier mapping first, and the keysyms it points at: which
     // modifiers Alt, Super and Num Lock are decides what to grab.
-    void requestGrabs(platform::GlobalShortcut::Done done) {
+    void requestGrabs(const platform::GlobalShortcut::Done& done) {
         xcb_connection_t* const c = connection_.get();
         const auto first = xcb_get_setup(c)->min_keycode;
         const auto count = static_cast<std::uint8_t>(xcb_get_setup(c)->max_keycode - first + 1);
-        const auto modifierCookie = xcb_get_modifier_mapping(c);
-        const auto keyboardCookie = xcb_get_keyboard_mapping(c, first, count);
         auto modifierMap = std::make_shared<XcbReply<void>>();
-        whenAnswered(modifierCookie.sequence,
+        whenAnswered(xcb_get_modifier_mapping(c).sequence,
                      [modifierMap](XcbReply<void> reply, auto) { *modifierMap = std::move(reply); });
-        whenAnswered(keyboardCookie.sequence, [this, modifierMap, first, generation = generation_, done](
-                                                  XcbReply<void> keyboardMap, auto) {
-            if (generation != generation_) return;
-            // Without the mappings, the usual places.
-            std::uint16_t alt = XCB_MOD_MASK_1, super = XCB_MOD_MASK_4, numLock = XCB_MOD_MASK_2;
-            if (*modifierMap && keyboardMap) {
-                const auto& modifiers = *static_cast<const xcb_get_modifier_mapping_reply_t*>(modifierMap->get());
-                const auto& keyboard = *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboardMap.get());
-                alt = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Alt_L, XKB_KEY_Alt_R});
-                super = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Super_L, XKB_KEY_Super_R});
-                numLock = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Num_Lock});
-            }
-            const auto flags = wanted_->modifiers;
-            modifiers_ =
-                static_cast<std::uint16_t>(((flags & platform::Modifier::control) != 0 ? XCB_MOD_MASK_CONTROL : 0) |
-                                           ((flags & platform::Modifier::shift) != 0 ? XCB_MOD_MASK_SHIFT : 0) |
-                                           ((flags & platform::Modifier::option) != 0 ? alt : 0) |
-                                           ((flags & platform::Modifier::command) != 0 ? super : 0));
-            lockModifiers_ = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLock);
-            sendGrabs(numLock, done);
-        });
+        whenAnswered(
+            xcb_get_keyboard_mapping(c, first, count).sequence,
+            [this, modifierMap, first, generation = generation_, done](XcbReply<void> keyboardMap, auto) {
+                if (generation != generation_) return;
+                // Without the mappings, the usual places.
+                std::uint16_t alt = XCB_MOD_MASK_1, super = XCB_MOD_MASK_4, numLock = XCB_MOD_MASK_2;
+                if (*modifierMap && keyboardMap) {
+                    const auto& modifiers = *static_cast<const xcb_get_modifier_mapping_reply_t*>(modifierMap->get());
+                    const auto& keyboard = *static_cast<const xcb_get_keyboard_mapping_reply_t*>(keyboardMap.get());
+                    alt = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Alt_L, XKB_KEY_Alt_R});
+                    super = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Super_L, XKB_KEY_Super_R});
+                    numLock = modifierTyping(modifiers, keyboard, first, {XKB_KEY_Num_Lock});
+                }
+                const auto flags = wanted_->modifiers;
+                modifiers_ =
+                    static_cast<std::uint16_t>(((flags & platform::Modifier::control) != 0 ? XCB_MOD_MASK_CONTROL : 0) |
+                                               ((flags & platform::Modifier::shift) != 0 ? XCB_MOD_MASK_SHIFT : 0) |
+                                               ((flags & platform::Modifier::option) != 0 ? alt : 0) |
+                                               ((flags & platform::Modifier::command) != 0 ? super : 0));
+                lockModifiers_ = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLock);
+                sendGrabs(numLock, done);
+            });
         xcb_flush(c);
     }
 
@@ -262,7 +261,7 @@ private:
         for (const auto keycode : keycodesOf(wanted_->keyCode)) {
             // Without Num Lock, the last two are the first two again.
             for (std::size_t i = 0; i < (numLock != 0 ? 4 : 2); ++i) {
-                grabs.push_back({keycode, static_cast<std::uint16_t>(modifiers_ | locks.at(i))});
+                grabs.emplace_back(keycode, static_cast<std::uint16_t>(modifiers_ | locks.at(i)));
                 const auto cookie = xcb_grab_key_checked(c, 1, root_, grabs.back().second, keycode, XCB_GRAB_MODE_ASYNC,
                                                          XCB_GRAB_MODE_ASYNC);
                 whenAnswered(cookie.sequence, [refusal](auto, XcbReply<xcb_generic_error_t> error) {
@@ -377,8 +376,8 @@ using namespace dusk::backend;
 void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
     unbind();
     if (waylandSession()) {
-        bindThroughPortal(shortcut, done,
-                          [shortcut, done](const std::string& whyNot) { grabOrGiveUp(shortcut, done, whyNot); });
+        auto fallBack = [shortcut, done](const std::string& whyNot) { grabOrGiveUp(shortcut, done, whyNot); };
+        bindThroughPortal(shortcut, std::move(done), std::move(fallBack));
     } else {
         grabOrGiveUp(shortcut, done);
     }

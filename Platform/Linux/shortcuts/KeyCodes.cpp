@@ -16,13 +16,11 @@ namespace dusk::backend {
 namespace {
 
 // Indexed by virtual key code: the evdev code of the key in the same place
-// on an ANSI or ISO keyboard; 0 (no evdev key) where a Mac has no key of
-// that code. A key a Mac has no code for (Menu, Henkan, Zenkaku/Hankaku) is
-// not listed: Dusk could neither name nor store it. The two ISO keys are
-// where a Mac numbers them on its ISO keyboards: Section (10) left of 1,
-// Grave (50) beside the left Shift. Keypad Clear (71) sits where Num Lock
-// does; Eisu (102) and Kana (104) where a PC keyboard has Muhenkan and
-// Katakana/Hiragana.
+// on an ANSI or ISO keyboard, 0 for none. Keys a Mac has no code for (Menu,
+// Henkan) Dusk could neither name nor store. A Mac's ISO keyboards put
+// Section (10) left of 1 and Grave (50) beside the left Shift; Clear (71)
+// sits where Num Lock does, Eisu (102) and Kana (104) where a PC keyboard
+// has Muhenkan and Katakana/Hiragana.
 // clang-format off
 constexpr std::array<std::uint8_t, 128> evdevCodes{
     30, 31, 32, 33, 35, 34, 44, 45,       // A S D F H G Z X
@@ -100,22 +98,21 @@ QString keysymText(xkb_keysym_t keysym) {
 
 // Every desktop spells modifiers its own way: GNOME "Super", KDE "Meta",
 // GTK accelerators "<Primary>".
-std::optional<platform::ModifierFlags> modifierFlag(std::string_view token) {
-    std::string name(token);
+std::optional<platform::ModifierFlags> modifierFlag(std::string name) {
+    namespace Modifier = platform::Modifier;
+    static const std::map<std::string, platform::ModifierFlags, std::less<>> flags{
+        {"ctrl", Modifier::control}, {"control", Modifier::control}, {"primary", Modifier::control},
+        {"alt", Modifier::option},   {"option", Modifier::option},   {"mod1", Modifier::option},
+        {"shift", Modifier::shift},  {"logo", Modifier::command},    {"super", Modifier::command},
+        {"meta", Modifier::command}, {"win", Modifier::command},     {"windows", Modifier::command},
+        {"cmd", Modifier::command},  {"command", Modifier::command}, {"mod4", Modifier::command}};
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (name == "ctrl" || name == "control" || name == "primary") return platform::Modifier::control;
-    if (name == "alt" || name == "option" || name == "mod1") return platform::Modifier::option;
-    if (name == "shift") return platform::Modifier::shift;
-    if (name == "logo" || name == "super" || name == "meta" || name == "win" || name == "windows" || name == "cmd" ||
-        name == "command" || name == "mod4") {
-        return platform::Modifier::command;
-    }
-    return std::nullopt;
+    const auto flag = flags.find(name);
+    return flag == flags.end() ? std::nullopt : std::optional(flag->second);
 }
 
 // A keysym by its name, in any case, or by the one character it types.
-xkb_keysym_t keysymNamed(std::string_view token) {
-    const std::string name(token);
+xkb_keysym_t keysymNamed(const std::string& name) {
     for (const auto flags : {XKB_KEYSYM_NO_FLAGS, XKB_KEYSYM_CASE_INSENSITIVE}) {
         if (const auto keysym = xkb_keysym_from_name(name.c_str(), flags); keysym != XKB_KEY_NoSymbol) return keysym;
     }
@@ -157,13 +154,9 @@ std::vector<std::uint8_t> xKeycodesForVirtualKey(std::uint32_t virtualKey) {
 }
 
 std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode) {
-    if (xKeycode <= evdevToX) return std::nullopt;
-    const auto evdev = xKeycode - evdevToX;
-    if (const auto* key = std::find(evdevCodes.begin(), evdevCodes.end(), evdev); key != evdevCodes.end()) {
-        return static_cast<std::uint16_t>(key - evdevCodes.begin());
-    }
-    for (const auto& [key, code] : alsoAt) {
-        if (code == evdev) return key;
+    for (std::uint16_t key = 0; key < std::uint16_t{evdevCodes.size()}; ++key) {
+        const auto codes = xKeycodesForVirtualKey(key);
+        if (std::find(codes.begin(), codes.end(), xKeycode) != codes.end()) return key;
     }
     return std::nullopt;
 }
@@ -209,7 +202,7 @@ std::optional<platform::Shortcut> readTrigger(std::string_view text, const Keyma
     platform::Shortcut shortcut;
     // A "+" standing where a key belongs is the key itself: "Ctrl++".
     for (auto plus = rest.find('+', 1); plus != std::string::npos; plus = rest.find('+', 1)) {
-        const auto flag = modifierFlag(std::string_view(rest).substr(0, plus));
+        const auto flag = modifierFlag(rest.substr(0, plus));
         if (!flag) return std::nullopt;
         shortcut.modifiers |= *flag;
         rest.erase(0, plus + 1);

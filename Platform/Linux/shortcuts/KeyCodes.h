@@ -21,8 +21,8 @@ namespace dusk::backend {
 // keycodes (F13 is also where a PC keyboard has Print); the first is the
 // key's own, where its name is read.
 std::vector<std::uint8_t> xKeycodesForVirtualKey(std::uint32_t virtualKey);
-// What a key event's keycode (QKeyEvent::nativeScanCode on X11 and Wayland
-// alike) stands for; none for a key a Mac has no code for (Menu, Henkan).
+// What a key event's keycode (QKeyEvent::nativeScanCode) stands for; none
+// for a key a Mac has no code for (Menu, Henkan).
 std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode);
 
 struct XkbUnref {
@@ -41,8 +41,7 @@ struct Keymap {
 
 // The X server's keymap where an X display speaks XKB, else the system's
 // keyboard configuration, which a Wayland compositor starts from too (Qt
-// keeps the compositor's keymap to itself). Read afresh each call: the user
-// may have switched layouts since.
+// keeps its keymap to itself). Read afresh: the layout may have changed.
 std::optional<Keymap> currentKeymap();
 std::optional<Keymap> xServerKeymap(xkb_context* context);  // GlobalShortcut.cpp
 

@@ -11,12 +11,10 @@
 
 namespace dusk::backend {
 
-// The status a bind reports beside the call it made (XGrabKey or
-// BindShortcuts) in the log line of its outcome. 0 is bound, and nothing else
-// is. XGrabKey reports the X error of the first grab the server refused (10,
-// BadAccess: another client holds the keys), else Dusk's own negative ones
-// below; BindShortcuts the portal's response code (1: cancelled, 2: the
-// desktop ended the request otherwise), else Dusk's own below.
+// The status a bind logs beside the call it made; 0 alone is bound. XGrabKey
+// gives the X error of the first grab refused (10, BadAccess: another client
+// holds the keys), else Dusk's own negative ones below; BindShortcuts the
+// portal's response code (1: cancelled, 2: ended otherwise), else Dusk's own.
 namespace bindStatus {
 inline constexpr std::int32_t bound = 0;
 inline constexpr std::int32_t noKeysBound = 3;    // the desktop answered, and bound no keys
@@ -30,8 +28,7 @@ inline constexpr std::int32_t noSuchKey = -2;  // no X keycode, no symbol to nam
 }  // namespace bindStatus
 
 // What either way reports later (GlobalShortcut.cpp): a press of the bound
-// keys (`how` is the log line), and the keys the binding has now (none once
-// it is gone).
+// keys (`how` is the log line), and the keys bound now (none once gone).
 void shortcutPressed(const char* how);
 void shortcutRebound(const std::optional<platform::Shortcut>& keys);
 

@@ -1,8 +1,7 @@
-// The desktop's GlobalShortcuts portal: how a Wayland session gives an
-// application a global shortcut. The desktop has the last word: it may ask
-// the user first, bind other keys than asked for, and change or drop the
-// binding later. Each answer has a deadline, after which the bind is reported
-// as unanswered; an answer that comes later still counts.
+// The desktop's GlobalShortcuts portal, how Wayland gives an application a
+// global shortcut. The desktop has the last word: it may ask the user first,
+// bind other keys than asked for, and change or drop the binding later. An
+// answer after its deadline, when the bind was reported unanswered, counts.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
@@ -20,6 +19,7 @@
 #include <utility>
 
 #include "common/Log.h"
+#include "shortcuts/BusSignal.h"
 #include "shortcuts/KeyCodes.h"
 #include "shortcuts/Shortcuts.h"
 
@@ -51,12 +51,12 @@ void call(QObject* context, const QDBusMessage& message, std::chrono::millisecon
         QTimer::singleShot(0, context, [reply = pending.reply(), answered = std::move(answered)] { answered(reply); });
         return;
     }
-    auto* watcher = new QDBusPendingCallWatcher(pending, context);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, answered = std::move(answered)] {
-        watcher->deleteLater();
-        answered(watcher->reply());
-    });
-}
+    QObject::connect(new QDBusPendingCallWatcher(pending, context), &QDBusPendingCallWatcher::finished, context,
+                     [answered = std::move(answered)](QDBusPendingCallWatcher* watcher) {
+                         watcher->deleteLater();
+                         answered(watcher->reply());
+                     });
+}  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks): the context owns the watcher
 
 bool isError(const QDBusMessage& reply) { return reply.type() == QDBusMessage::ErrorMessage; }
 
@@ -90,8 +90,6 @@ std::optional<platform::Shortcut> keysOf(const QString& trigger) {
 }  // namespace
 
 class ShortcutsPortal final : public QObject {
-    Q_OBJECT
-
 public:
     static ShortcutsPortal& shared() {
         static QPointer<ShortcutsPortal> portal;
@@ -119,43 +117,7 @@ public:
         }
     }
 
-private Q_SLOTS:
-    void responded(const QDBusMessage& response) {
-        const auto found = responses_.find(response.path());
-        if (found == responses_.end()) return;
-        const Answered answered = std::move(found->second);
-        responses_.erase(found);
-        // 0 done, 1 cancelled by the user, 2 ended otherwise.
-        answered(response.arguments().value(0, 2U).toUInt(), qdbus_cast<QVariantMap>(response.arguments().value(1)));
-    }
-
-    // Deactivated (the keys let go) means nothing to a toggle.
-    void activated(const QDBusMessage& signal) {
-        const auto arguments = signal.arguments();
-        if (isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) && current_->live &&
-            arguments.value(1).toString() == shortcutId) {
-            shortcutPressed("hotkey event received from the desktop's portal");
-        }
-    }
-
-    void shortcutsChanged(const QDBusMessage& signal) {
-        if (!isCurrent(signal.arguments().value(0).value<QDBusObjectPath>().path()) || !current_->answered) return;
-        const QString trigger = triggerIn(signal.arguments().value(1));
-        const auto keys = trigger.isEmpty() ? std::nullopt : keysOf(trigger);
-        current_->live = keys.has_value();
-        shortcutRebound(keys);
-    }
-
-    void sessionClosed(const QDBusMessage& signal) {
-        if (!isCurrent(signal.path())) return;
-        logNotice("the desktop closed Dusk's shortcuts session");
-        current_->session.clear();
-        current_->live = false;
-        releaseToken(*current_);
-        shortcutRebound(std::nullopt);
-    }
-
-private:  // NOLINT(readability-redundant-access-specifiers): slots need their own section
+private:
     struct Binding {
         platform::Shortcut shortcut;
         platform::GlobalShortcut::Done done;
@@ -173,14 +135,44 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
         qDBusRegisterMetaType<PortalShortcuts>();
         // Every session's and request's signals, listened to before anything is
         // asked, or a quick answer is missed; the path they name tells whose.
-        bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
-                      SLOT(activated(QDBusMessage)));
-        bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
-                      SLOT(shortcutsChanged(QDBusMessage)));
-        bus().connect(service, {}, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"), this,
-                      SLOT(responded(QDBusMessage)));
-        bus().connect(service, {}, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"), this,
-                      SLOT(sessionClosed(QDBusMessage)));
+        new BusSignal(this, service, {}, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
+                      [this](const QDBusMessage& response) {
+                          const auto found = responses_.find(response.path());
+                          if (found == responses_.end()) return;
+                          const Answered answered = std::move(found->second);
+                          responses_.erase(found);
+                          // 0 done, 1 cancelled by the user, 2 ended otherwise.
+                          answered(response.arguments().value(0, 2U).toUInt(),
+                                   qdbus_cast<QVariantMap>(response.arguments().value(1)));
+                      });
+        // Deactivated (the keys let go) means nothing to a toggle.
+        new BusSignal(this, service, portalPath, shortcutsInterface, QStringLiteral("Activated"),
+                      [this](const QDBusMessage& signal) {
+                          const auto arguments = signal.arguments();
+                          if (isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) && current_->live &&
+                              arguments.value(1).toString() == shortcutId) {
+                              shortcutPressed("hotkey event received from the desktop's portal");
+                          }
+                      });
+        new BusSignal(this, service, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"),
+                      [this](const QDBusMessage& signal) {
+                          const auto arguments = signal.arguments();
+                          if (!isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) || !current_->answered)
+                              return;
+                          const QString trigger = triggerIn(arguments.value(1));
+                          const auto keys = trigger.isEmpty() ? std::nullopt : keysOf(trigger);
+                          current_->live = keys.has_value();
+                          shortcutRebound(keys);
+                      });
+        new BusSignal(this, service, {}, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"),
+                      [this](const QDBusMessage& signal) {
+                          if (!isCurrent(signal.path())) return;
+                          logNotice("the desktop closed Dusk's shortcuts session");
+                          current_->session.clear();
+                          current_->live = false;
+                          releaseToken(*current_);
+                          shortcutRebound(std::nullopt);
+                      });
     }
 
     void askForVersion() {
@@ -396,5 +388,3 @@ void bindThroughPortal(const platform::Shortcut& shortcut, platform::GlobalShort
 void unbindThroughPortal() { ShortcutsPortal::shared().unbind(); }
 
 }  // namespace dusk::backend
-
-#include "ShortcutsPortal.moc"
