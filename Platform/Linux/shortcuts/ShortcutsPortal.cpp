@@ -87,8 +87,6 @@ std::optional<platform::Shortcut> keysOf(const QString& trigger) {
     return keys;
 }
 
-}  // namespace
-
 class ShortcutsPortal final : public QObject {
 public:
     static ShortcutsPortal& shared() {
@@ -149,24 +147,21 @@ private:
         new BusSignal(this, service, portalPath, shortcutsInterface, QStringLiteral("Activated"),
                       [this](const QDBusMessage& signal) {
                           const auto arguments = signal.arguments();
-                          if (isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) && current_->live &&
-                              arguments.value(1).toString() == shortcutId) {
+                          if (isCurrent(signal) && current_->live && arguments.value(1).toString() == shortcutId) {
                               shortcutPressed("hotkey event received from the desktop's portal");
                           }
                       });
         new BusSignal(this, service, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"),
                       [this](const QDBusMessage& signal) {
-                          const auto arguments = signal.arguments();
-                          if (!isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) || !current_->answered)
-                              return;
-                          const QString trigger = triggerIn(arguments.value(1));
+                          if (!isCurrent(signal) || !current_->answered) return;
+                          const QString trigger = triggerIn(signal.arguments().value(1));
                           const auto keys = trigger.isEmpty() ? std::nullopt : keysOf(trigger);
                           current_->live = keys.has_value();
                           shortcutRebound(keys);
                       });
         new BusSignal(this, service, {}, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"),
                       [this](const QDBusMessage& signal) {
-                          if (!isCurrent(signal.path())) return;
+                          if (!isCurrent(signal)) return;
                           logNotice("the desktop closed Dusk's shortcuts session");
                           current_->session.clear();
                           current_->live = false;
@@ -213,8 +208,8 @@ private:
             }
             const auto why =
                 unanswered(reply) ? "it did not answer within " + seconds(answerDeadline) : errorText(reply);
-            std::exchange(current_, nullptr)
-                ->otherwise("this session's portal offers no global shortcuts (" + why + ")");
+            const auto binding = std::exchange(current_, nullptr);
+            binding->otherwise("this session's portal offers no global shortcuts (" + why + ")");
         });
     }
 
@@ -369,8 +364,11 @@ private:
         }
     }
 
-    bool isCurrent(const QString& session) const {
-        return current_ && !current_->session.isEmpty() && current_->session == session;
+    // The portal's own signals name the session first; a session's come from it.
+    bool isCurrent(const QDBusMessage& signal) const {
+        const QString named = signal.arguments().value(0).value<QDBusObjectPath>().path();
+        return current_ && !current_->session.isEmpty() &&
+               (current_->session == signal.path() || current_->session == named);
     }
 
     std::shared_ptr<Binding> current_;
@@ -380,6 +378,8 @@ private:
     std::set<QString> tokensInUse_;
     bool offered_ = false, askingForOffer_ = false, registered_ = false;
 };
+
+}  // namespace
 
 void bindThroughPortal(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done, Otherwise otherwise) {
     ShortcutsPortal::shared().bind(shortcut, std::move(done), std::move(otherwise));
