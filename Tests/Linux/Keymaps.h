@@ -2,7 +2,7 @@
 // the way a session has them, for the tests of naming keys.
 #pragma once
 
-#include "shortcuts/Keymap.h"
+#include "shortcuts/KeyCodes.h"
 
 namespace dusk::backend {
 

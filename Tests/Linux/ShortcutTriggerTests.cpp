@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Keymaps.h"
-#include "shortcuts/ShortcutTrigger.h"
+#include "shortcuts/KeyCodes.h"
 
 namespace dusk::backend {
 namespace {

@@ -1,321 +1,84 @@
-#include "shortcuts/ShortcutsPortal.h"
-
+// The desktop's GlobalShortcuts portal, how Wayland gives an application a
+// global shortcut. The desktop has the last word: it may ask the user first,
+// bind other keys than asked for, and change or drop the binding later. An
+// answer after its deadline, when the bind was reported unanswered, counts.
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QPointer>
 #include <QTimer>
+#include <chrono>
 #include <limits>
+#include <map>
+#include <memory>
+#include <set>
 #include <utility>
 
 #include "common/Log.h"
-#include "shortcuts/BindStatus.h"
-#include "shortcuts/PortalCalls.h"
-#include "shortcuts/ShortcutTrigger.h"
+#include "shortcuts/BusSignal.h"
+#include "shortcuts/KeyCodes.h"
+#include "shortcuts/Shortcuts.h"
 
 namespace dusk::backend {
 namespace {
 
-const QString service = QString::fromLatin1(portal::service);
-const QString portalPath = QString::fromLatin1(portal::path);
-const QString shortcutsInterface = QString::fromLatin1(portal::shortcutsInterface);
-const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
-const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
+// The a(sa{sv}) lists in which the portal names shortcuts: id, properties.
+using PortalShortcuts = QList<std::pair<QString, QVariantMap>>;
+
+// Binding may wait on the user.
+constexpr std::chrono::seconds answerDeadline{10}, bindDeadline{30};
+
+const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString shortcutId = QStringLiteral("toggle-appearance");
-const QString shortcutDescription = QStringLiteral("Switch between Light and Dark");
 // Without the process id: KDE names its record of the shortcut after the
 // session's token, which must be the same at every start.
 const QString sessionToken = QStringLiteral("dusk");
 
 QDBusConnection bus() { return QDBusConnection::sessionBus(); }
 
-// Dusk's shortcut in a list of them: none when the list does not hold it,
-// else the text the desktop shows for its keys (empty for none).
-std::optional<QString> triggerIn(const QVariant& list) {
-    for (const auto& shortcut : qdbus_cast<PortalShortcuts>(list)) {
-        if (shortcut.id == shortcutId) {
-            return shortcut.properties.value(QStringLiteral("trigger_description")).toString();
-        }
-    }
-    return std::nullopt;
-}
-
-// Sent as a string by the interface's word, as an object path by some
-// portals.
-QString sessionHandleIn(const QVariantMap& results) {
-    const QVariant handle = results.value(QStringLiteral("session_handle"));
-    return handle.metaType() == QMetaType::fromType<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
-                                                                       : handle.toString();
-}
-
-}  // namespace
-
-struct ShortcutsPortal::Binding {
-    QString trigger;
-    platform::GlobalShortcut::Done done;
-    QString token, session;
-    // Unbound, or replaced by a later bind.
-    bool abandoned = false;
-    // The desktop has answered the bind, and its keys are Dusk's shortcut.
-    bool answered = false, live = false;
-    // Counts calls and answers, so that a deadline knows its call was
-    // answered.
-    unsigned step = 0;
-};
-
-ShortcutsPortal& ShortcutsPortal::shared() {
-    static QPointer<ShortcutsPortal> portal;
-    if (!portal) portal = new ShortcutsPortal(QCoreApplication::instance());
-    return *portal;
-}
-
-ShortcutsPortal::ShortcutsPortal(QObject* parent) : QObject(parent) {
-    portal::registerTypes();
-    // Every session's signals come this way; the session they name tells
-    // whose they are. Deactivated (the keys let go) means nothing to a toggle.
-    bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
-                  SLOT(activated(QDBusMessage)));
-    bus().connect(service, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
-                  SLOT(shortcutsChanged(QDBusMessage)));
-}
-
-ShortcutsPortal::~ShortcutsPortal() = default;
-
-// --- Binding ------------------------------------------------------------------
-
-void ShortcutsPortal::bind(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done) {
-    unbind();
-    const auto keymap = currentKeymap();
-    const auto trigger = keymap ? preferredTrigger(shortcut, *keymap) : std::nullopt;
-    if (!trigger) {
-        logError("the global shortcut is not bound: the keyboard layout has no key of code " +
-                 std::to_string(shortcut.keyCode));
-        done({"BindShortcuts", bindStatus::noSuchKey, std::nullopt, "The keyboard layout has no such key."});
+// `answered` gets the reply, or the error: NoReply once `timeout` has passed.
+void call(QObject* context, const QDBusMessage& message, std::chrono::milliseconds timeout,
+          std::function<void(const QDBusMessage& reply)> answered) {
+    const QDBusPendingCall pending = bus().asyncCall(message, static_cast<int>(timeout.count()));
+    // Without a bus the error is there at once, and a watcher never says so.
+    if (pending.isFinished()) {
+        QTimer::singleShot(0, context, [reply = pending.reply(), answered = std::move(answered)] { answered(reply); });
         return;
     }
-    current_ = std::make_shared<Binding>();
-    current_->trigger = QString::fromStdString(*trigger);
-    current_->done = std::move(done);
-    createSessionWhenFree(current_);
+    QObject::connect(new QDBusPendingCallWatcher(pending, context), &QDBusPendingCallWatcher::finished, context,
+                     [answered = std::move(answered)](QDBusPendingCallWatcher* watcher) {
+                         watcher->deleteLater();
+                         answered(watcher->reply());
+                     });
+}  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks): the context owns the watcher
+
+bool isError(const QDBusMessage& reply) { return reply.type() == QDBusMessage::ErrorMessage; }
+
+bool unanswered(const QDBusMessage& reply) { return QDBusError(reply).type() == QDBusError::NoReply; }
+
+std::string errorText(const QDBusMessage& reply) {
+    return (reply.errorName() + QStringLiteral(": ") + reply.errorMessage()).toStdString();
 }
 
-void ShortcutsPortal::unbind() {
-    if (!current_) return;
-    const auto binding = std::exchange(current_, nullptr);
-    binding->abandoned = true;
-    // A session still being made is closed once the desktop has made it.
-    if (!binding->session.isEmpty()) close(binding->session, binding->token);
-}
+std::string seconds(std::chrono::seconds duration) { return std::to_string(duration.count()) + " s"; }
 
-// A new session has the token of the one before, which must be gone first;
-// one that is not gone by the deadline is left to stand under its token.
-void ShortcutsPortal::createSessionWhenFree(const std::shared_ptr<Binding>& binding) {
-    if (!tokensInUse_.contains(sessionToken)) {
-        createSession(binding, sessionToken);
-        return;
+// The text the desktop shows for the keys of Dusk's shortcut in a list of
+// them: empty for none, and for a list without it, which no longer binds it.
+QString triggerIn(const QVariant& list) {
+    for (const auto& [id, properties] : qdbus_cast<PortalShortcuts>(list)) {
+        if (id == shortcutId) return properties.value(QStringLiteral("trigger_description")).toString();
     }
-    waitingForToken_ = binding;
-    QTimer::singleShot(answerDeadline, this, [this, binding] {
-        if (waitingForToken_ != binding) return;
-        waitingForToken_.reset();
-        QString token;
-        for (int next = 2; token.isEmpty() || tokensInUse_.contains(token); ++next) {
-            token = sessionToken + QString::number(next);
-        }
-        if (!binding->abandoned) createSession(binding, token);
-    });
+    return {};
 }
 
-void ShortcutsPortal::settled(const QString& token) {
-    tokensInUse_.erase(token);
-    if (token != sessionToken || !waitingForToken_) return;
-    const auto binding = std::exchange(waitingForToken_, nullptr);
-    if (!binding->abandoned) createSession(binding, token);
-}
-
-void ShortcutsPortal::request(const std::shared_ptr<Binding>& binding, const QString& method, QVariantList arguments,
-                              QVariantMap options, std::chrono::seconds deadline, Answered answered, Refused refused) {
-    const QString token = QStringLiteral("dusk_%1").arg(++requests_);
-    const QString sender = bus().baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    const QString path = portalPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
-    // The token names the Request, which is listened to before asking, or a
-    // quick answer would be missed.
-    options.insert(QStringLiteral("handle_token"), token);
-    arguments << options;
-    const unsigned step = ++binding->step;
-    listenForResponse(path, [binding, answered = std::move(answered)](std::uint32_t code, const QVariantMap& results) {
-        ++binding->step;
-        answered(code, results);
-    });
-    QTimer::singleShot(deadline, this, [this, binding, step, method, deadline] {
-        if (binding->step != step || binding->abandoned) return;
-        logError("the desktop has not answered " + method.toStdString() + " within " + portal::seconds(deadline) +
-                 "; the global shortcut is not bound until it does");
-        report(binding, {"BindShortcuts", bindStatus::noAnswer, std::nullopt,
-                         "The desktop has not answered Dusk's request for the shortcut."});
-    });
-    auto message = QDBusMessage::createMethodCall(service, portalPath, shortcutsInterface, method);
-    message.setArguments(arguments);
-    // The deadline above is Dusk's; the call itself waits as long as the
-    // desktop takes.
-    portal::call(this, message, std::chrono::milliseconds(std::numeric_limits<int>::max()),
-                 [this, binding, path, refused = std::move(refused)](const QDBusMessage& reply) {
-                     if (portal::isError(reply)) {
-                         ++binding->step;
-                         stopListening(path);
-                         refused(reply);
-                         return;
-                     }
-                     // Portals older than the handle token chose the path
-                     // themselves.
-                     const QString handle = reply.arguments().value(0).value<QDBusObjectPath>().path();
-                     if (handle.isEmpty() || handle == path || !responses_.contains(path)) return;
-                     auto moved = std::move(responses_.at(path));
-                     stopListening(path);
-                     listenForResponse(handle, std::move(moved));
-                 });
-}
-
-void ShortcutsPortal::listenForResponse(const QString& path, Answered answered) {
-    responses_[path] = std::move(answered);
-    bus().connect(service, path, requestInterface, QStringLiteral("Response"), this, SLOT(responded(QDBusMessage)));
-}
-
-void ShortcutsPortal::stopListening(const QString& path) {
-    responses_.erase(path);
-    bus().disconnect(service, path, requestInterface, QStringLiteral("Response"), this, SLOT(responded(QDBusMessage)));
-}
-
-void ShortcutsPortal::responded(const QDBusMessage& response) {
-    const auto found = responses_.find(response.path());
-    if (found == responses_.end()) return;
-    const Answered answered = std::move(found->second);
-    stopListening(response.path());
-    const auto arguments = response.arguments();
-    // 0 done, 1 cancelled by the user, 2 ended otherwise.
-    const std::uint32_t code = arguments.value(0, 2U).toUInt();
-    answered(code, qdbus_cast<QVariantMap>(arguments.value(1)));
-}
-
-void ShortcutsPortal::createSession(const std::shared_ptr<Binding>& binding, const QString& token) {
-    binding->token = token;
-    tokensInUse_.insert(token);
-    const auto refused = [this, binding](const QDBusMessage& error) {
-        settled(binding->token);
-        if (!binding->abandoned) {
-            fail(binding, bindStatus::callFailed, "CreateSession failed: " + portal::errorText(error),
-                 "The desktop refused Dusk's request: " + error.errorMessage().toStdString());
-        }
-    };
-    request(
-        binding, QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), token}}, answerDeadline,
-        [this, binding](std::uint32_t code, const QVariantMap& results) {
-            const QString session = sessionHandleIn(results);
-            if (code != 0 || session.isEmpty()) {
-                settled(binding->token);
-                if (binding->abandoned) return;
-                fail(binding, code == 0 ? bindStatus::callFailed : static_cast<std::int32_t>(code),
-                     code == 1 ? "the desktop cancelled a shortcuts session"
-                               : "the desktop refused a shortcuts session");
-                return;
-            }
-            if (binding->abandoned) {
-                close(session, binding->token);
-                return;
-            }
-            binding->session = session;
-            bus().connect(service, session, sessionInterface, QStringLiteral("Closed"), this,
-                          SLOT(sessionClosed(QDBusMessage)));
-            bindShortcuts(binding);
-        },
-        refused);
-}
-
-void ShortcutsPortal::bindShortcuts(const std::shared_ptr<Binding>& binding) {
-    const PortalShortcuts shortcuts{{shortcutId,
-                                     {{QStringLiteral("description"), shortcutDescription},
-                                      {QStringLiteral("preferred_trigger"), binding->trigger}}}};
-    // No parent window: the desktop's dialog, if any, stands alone.
-    request(
-        binding, QStringLiteral("BindShortcuts"),
-        {QVariant::fromValue(QDBusObjectPath(binding->session)), QVariant::fromValue(shortcuts), QString()}, {},
-        bindDeadline,
-        [this, binding](std::uint32_t code, const QVariantMap& results) {
-            if (binding->abandoned) return;
-            binding->answered = true;
-            if (code != 0) {
-                fail(binding, static_cast<std::int32_t>(code),
-                     code == 1 ? "the desktop cancelled the shortcut" : "the desktop refused the shortcut",
-                     code == 1 ? "The shortcut was cancelled in the desktop's dialog." : "");
-                return;
-            }
-            bound(binding, triggerIn(results.value(QStringLiteral("shortcuts"))).value_or(QString()));
-        },
-        [this, binding](const QDBusMessage& error) {
-            if (binding->abandoned) return;
-            fail(binding, bindStatus::callFailed, "BindShortcuts failed: " + portal::errorText(error),
-                 "The desktop refused Dusk's request: " + error.errorMessage().toStdString());
-        });
-}
-
-void ShortcutsPortal::bound(const std::shared_ptr<Binding>& binding, const QString& trigger) {
-    if (trigger.isEmpty()) {
-        fail(binding, bindStatus::noKeysBound, "the desktop bound no keys to the shortcut");
-        return;
-    }
-    const auto keys = keysOf(trigger);
-    if (!keys) {
-        fail(binding, bindStatus::unnamableKeys, {},
-             "The desktop bound the shortcut to " + trigger.toStdString() + ", keys Dusk cannot name.");
-        return;
-    }
-    binding->live = true;
-    report(binding, {"BindShortcuts", bindStatus::bound, keys, {}});
-}
-
-void ShortcutsPortal::fail(const std::shared_ptr<Binding>& binding, std::int32_t status, const std::string& problem,
-                           const std::string& reason) {
-    if (!problem.empty()) logError("the global shortcut is not bound: " + problem);
-    // Nothing stays bound behind a failure.
-    if (!binding->session.isEmpty()) close(std::exchange(binding->session, {}), binding->token);
-    binding->live = false;
-    report(binding, {"BindShortcuts", status, std::nullopt, reason});
-}
-
-void ShortcutsPortal::report(const std::shared_ptr<Binding>& binding, const platform::BindOutcome& outcome) {
-    if (binding->done) {
-        std::exchange(binding->done, {})(outcome);
-    } else if (binding == current_ && outcome.status == bindStatus::bound && onRebound) {
-        // The answer came after its deadline: the desktop bound it after all.
-        onRebound(outcome.bound);
-    }
-}
-
-void ShortcutsPortal::close(const QString& session, const QString& token) {
-    bus().disconnect(service, session, sessionInterface, QStringLiteral("Closed"), this,
-                     SLOT(sessionClosed(QDBusMessage)));
-    portal::call(this, QDBusMessage::createMethodCall(service, session, sessionInterface, QStringLiteral("Close")),
-                 answerDeadline, [this, token](const QDBusMessage& reply) {
-                     if (portal::unanswered(reply)) {
-                         // The session may stand yet, its token with it.
-                         logNotice("the desktop has not answered Close of Dusk's shortcuts session within " +
-                                   portal::seconds(answerDeadline));
-                         return;
-                     }
-                     if (portal::isError(reply)) {
-                         logNotice("the desktop did not close Dusk's shortcuts session: " + portal::errorText(reply));
-                     }
-                     settled(token);
-                 });
-}
-
-// --- What the desktop says later ------------------------------------------------
-
-bool ShortcutsPortal::isCurrent(const QString& session) const {
-    return current_ && !current_->session.isEmpty() && current_->session == session;
-}
-
-std::optional<platform::Shortcut> ShortcutsPortal::keysOf(const QString& trigger) const {
+// Logs the keys Dusk cannot name.
+std::optional<platform::Shortcut> keysOf(const QString& trigger) {
     const auto keymap = currentKeymap();
     auto keys = keymap ? readTrigger(trigger.toStdString(), *keymap) : std::nullopt;
     if (!keys) {
@@ -324,31 +87,304 @@ std::optional<platform::Shortcut> ShortcutsPortal::keysOf(const QString& trigger
     return keys;
 }
 
-void ShortcutsPortal::activated(const QDBusMessage& signal) {
-    const auto arguments = signal.arguments();
-    if (!isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) || !current_->live) return;
-    if (arguments.value(1).toString() == shortcutId && onActivated) onActivated();
+class ShortcutsPortal final : public QObject {
+public:
+    static ShortcutsPortal& shared() {
+        static QPointer<ShortcutsPortal> portal;
+        if (!portal) portal = new ShortcutsPortal(QCoreApplication::instance());
+        return *portal;
+    }
+
+    // Each bind has a session of its own, once the portal says it offers global
+    // shortcuts; else `otherwise` gets why not. A portal that said no is asked
+    // again: it may have started since. Only the latest bind waits for it.
+    void bind(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done, Otherwise otherwise) {
+        unbind();
+        current_ = std::make_shared<Binding>(Binding{shortcut, std::move(done), std::move(otherwise)});
+        if (offered_) {
+            start(current_);
+        } else if (!std::exchange(askingForOffer_, true)) {
+            askForVersion();
+        }
+    }
+
+    void unbind() {
+        // A session still being made is closed once the desktop has made it.
+        if (const auto binding = std::exchange(current_, nullptr); binding && !binding->session.isEmpty()) {
+            close(binding);
+        }
+    }
+
+private:
+    struct Binding {
+        platform::Shortcut shortcut;
+        platform::GlobalShortcut::Done done;
+        Otherwise otherwise;
+        QString trigger{}, token{}, session{};
+        // The desktop has answered the bind, and its keys are Dusk's shortcut.
+        bool answered = false, live = false;
+        // Its token may name a session: asked for, not yet refused or closed.
+        bool holdsToken = false, sessionMade = false;
+    };
+    using Answered = std::function<void(std::uint32_t code, const QVariantMap& results)>;
+
+    explicit ShortcutsPortal(QObject* parent) : QObject(parent) {
+        qDBusRegisterMetaType<PortalShortcuts::value_type>();
+        qDBusRegisterMetaType<PortalShortcuts>();
+        // Every session's and request's signals, listened to before anything is
+        // asked, or a quick answer is missed; the path they name tells whose.
+        new BusSignal(this, service, {}, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
+                      [this](const QDBusMessage& response) {
+                          const auto found = responses_.find(response.path());
+                          if (found == responses_.end()) return;
+                          const Answered answered = std::move(found->second);
+                          responses_.erase(found);
+                          // 0 done, 1 cancelled by the user, 2 ended otherwise.
+                          answered(response.arguments().value(0, 2U).toUInt(),
+                                   qdbus_cast<QVariantMap>(response.arguments().value(1)));
+                      });
+        // Deactivated (the keys let go) means nothing to a toggle.
+        new BusSignal(this, service, portalPath, shortcutsInterface, QStringLiteral("Activated"),
+                      [this](const QDBusMessage& signal) {
+                          const auto arguments = signal.arguments();
+                          if (isCurrent(signal) && current_->live && arguments.value(1).toString() == shortcutId) {
+                              shortcutPressed("hotkey event received from the desktop's portal");
+                          }
+                      });
+        new BusSignal(this, service, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"),
+                      [this](const QDBusMessage& signal) {
+                          if (!isCurrent(signal) || !current_->answered) return;
+                          const QString trigger = triggerIn(signal.arguments().value(1));
+                          const auto keys = trigger.isEmpty() ? std::nullopt : keysOf(trigger);
+                          current_->live = keys.has_value();
+                          shortcutRebound(keys);
+                      });
+        new BusSignal(this, service, {}, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"),
+                      [this](const QDBusMessage& signal) {
+                          if (!isCurrent(signal)) return;
+                          logNotice("the desktop closed Dusk's shortcuts session");
+                          current_->session.clear();
+                          current_->live = false;
+                          releaseToken(*current_);
+                          shortcutRebound(std::nullopt);
+                      });
+    }
+
+    void askForVersion() {
+        // The registry ties this connection to Dusk's application id, so that
+        // the desktop keeps the binding across restarts. It must come before
+        // any other portal call; portals before 1.19 have none.
+        if (!std::exchange(registered_, true)) {
+            auto registration = QDBusMessage::createMethodCall(service, portalPath,
+                                                               QStringLiteral("org.freedesktop.host.portal.Registry"),
+                                                               QStringLiteral("Register"));
+            registration << QStringLiteral("app.dusk.Dusk") << QVariantMap();
+            call(this, registration, answerDeadline, [this](const QDBusMessage& reply) {
+                // No registry, or no portal at all, which the version tells.
+                const auto error = QDBusError(reply).type();
+                const bool noRegistry = error == QDBusError::UnknownMethod || error == QDBusError::UnknownInterface ||
+                                        error == QDBusError::UnknownObject || error == QDBusError::ServiceUnknown ||
+                                        error == QDBusError::Disconnected;
+                if (unanswered(reply)) {
+                    logNotice("the portal has not answered Register within " + seconds(answerDeadline) +
+                              "; going on without registering Dusk as app.dusk.Dusk");
+                } else if (isError(reply) && !noRegistry) {
+                    logNotice("the portal did not register Dusk as app.dusk.Dusk: " + errorText(reply));
+                }
+                askForVersion();
+            });
+            return;
+        }
+        auto get = QDBusMessage::createMethodCall(
+            service, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << shortcutsInterface << QStringLiteral("version");
+        call(this, get, answerDeadline, [this](const QDBusMessage& reply) {
+            offered_ = !isError(reply);
+            askingForOffer_ = false;
+            if (!current_) return;
+            if (offered_) {
+                start(current_);
+                return;
+            }
+            const auto why =
+                unanswered(reply) ? "it did not answer within " + seconds(answerDeadline) : errorText(reply);
+            const auto binding = std::exchange(current_, nullptr);
+            binding->otherwise("this session's portal offers no global shortcuts (" + why + ")");
+        });
+    }
+
+    // Calls a method whose answer is a Request's Response.
+    void request(const std::shared_ptr<Binding>& binding, const QString& method, QVariantList arguments,
+                 QVariantMap options, std::chrono::seconds deadline, Answered answered) {
+        const QString token = QStringLiteral("dusk_%1").arg(++requests_);
+        const QString sender = bus().baseService().mid(1).replace(u'.', u'_');
+        const QString path = QStringLiteral("%1/request/%2/%3").arg(portalPath, sender, token);
+        options.insert(QStringLiteral("handle_token"), token);
+        responses_[path] = std::move(answered);
+        QTimer::singleShot(deadline, this, [this, binding, method, path, deadline] {
+            if (!responses_.contains(path) || binding != current_) return;
+            logError("the desktop has not answered " + method.toStdString() + " within " + seconds(deadline) +
+                     "; the global shortcut is not bound until it does");
+            report(binding, {"BindShortcuts", bindStatus::noAnswer, std::nullopt,
+                             "The desktop has not answered Dusk's request for the shortcut."});
+        });
+        auto message = QDBusMessage::createMethodCall(service, portalPath, shortcutsInterface, method);
+        message.setArguments(arguments << options);
+        // The deadline above is Dusk's; the call waits as long as the desktop takes.
+        call(this, message, std::chrono::milliseconds(std::numeric_limits<int>::max()),
+             [this, binding, method, path](const QDBusMessage& reply) {
+                 if (!isError(reply)) return;
+                 responses_.erase(path);
+                 if (binding != current_) {
+                     close(binding);
+                 } else {
+                     fail(binding, bindStatus::callFailed, method.toStdString() + " failed: " + errorText(reply),
+                          "The desktop refused Dusk's request: " + reply.errorMessage().toStdString());
+                 }
+             });
+    }
+
+    void start(const std::shared_ptr<Binding>& binding) {
+        const auto keymap = currentKeymap();
+        const auto trigger = keymap ? preferredTrigger(binding->shortcut, *keymap) : std::nullopt;
+        if (!trigger) {
+            fail(binding, bindStatus::noSuchKey,
+                 "the keyboard layout has no key of code " + std::to_string(binding->shortcut.keyCode),
+                 "The keyboard layout has no such key.");
+            return;
+        }
+        binding->trigger = QString::fromStdString(*trigger);
+        // A new session has the token of the one before, which must be gone
+        // first; one still there at the deadline keeps it, and the next is taken.
+        if (!tokensInUse_.contains(sessionToken)) {
+            createSession(binding, sessionToken);
+            return;
+        }
+        QTimer::singleShot(answerDeadline, this, [this, binding] {
+            if (binding != current_ || !binding->token.isEmpty()) return;
+            QString token = sessionToken;
+            for (int next = 2; tokensInUse_.contains(token); ++next) token = sessionToken + QString::number(next);
+            createSession(binding, token);
+        });
+    }
+
+    void createSession(const std::shared_ptr<Binding>& binding, const QString& token) {
+        binding->token = token;
+        binding->holdsToken = true;
+        tokensInUse_.insert(token);
+        request(binding, QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), token}},
+                answerDeadline, [this, binding](std::uint32_t code, const QVariantMap& results) {
+                    if (code == 0) binding->session = results.value(QStringLiteral("session_handle")).toString();
+                    binding->sessionMade = !binding->session.isEmpty();
+                    if (binding != current_) {
+                        close(binding);
+                    } else if (!binding->sessionMade) {
+                        fail(binding, code == 0 ? bindStatus::callFailed : static_cast<std::int32_t>(code),
+                             code == 1 ? "the desktop cancelled a shortcuts session"
+                                       : "the desktop refused a shortcuts session");
+                    } else {
+                        bindShortcuts(binding);
+                    }
+                });
+    }
+
+    void bindShortcuts(const std::shared_ptr<Binding>& binding) {
+        const PortalShortcuts shortcuts{
+            {shortcutId,
+             {{QStringLiteral("description"), QStringLiteral("Switch between Light and Dark")},
+              {QStringLiteral("preferred_trigger"), binding->trigger}}}};
+        // No parent window: the desktop's dialog, if any, stands alone.
+        const QVariantList arguments{QVariant::fromValue(QDBusObjectPath(binding->session)),
+                                     QVariant::fromValue(shortcuts), QString()};
+        request(binding, QStringLiteral("BindShortcuts"), arguments, {}, bindDeadline,
+                [this, binding](std::uint32_t code, const QVariantMap& results) {
+                    if (binding != current_) return;
+                    binding->answered = true;
+                    const QString trigger = triggerIn(results.value(QStringLiteral("shortcuts")));
+                    const auto keys = code != 0 || trigger.isEmpty() ? std::nullopt : keysOf(trigger);
+                    if (code != 0) {
+                        fail(binding, static_cast<std::int32_t>(code),
+                             code == 1 ? "the desktop cancelled the shortcut" : "the desktop refused the shortcut",
+                             code == 1 ? "The shortcut was cancelled in the desktop's dialog." : "");
+                    } else if (trigger.isEmpty()) {
+                        fail(binding, bindStatus::noKeysBound, "the desktop bound no keys to the shortcut");
+                    } else if (!keys) {
+                        fail(binding, bindStatus::unnamableKeys, {},
+                             "The desktop bound the shortcut to " + trigger.toStdString() + ", keys Dusk cannot name.");
+                    } else {
+                        binding->live = true;
+                        report(binding, {"BindShortcuts", bindStatus::bound, keys, {}});
+                    }
+                });
+    }
+
+    // Nothing stays bound behind a failure. An empty `problem` was logged already.
+    void fail(const std::shared_ptr<Binding>& binding, std::int32_t status, const std::string& problem,
+              const std::string& reason = {}) {
+        if (!problem.empty()) logError("the global shortcut is not bound: " + problem);
+        close(binding);
+        binding->live = false;
+        report(binding, {"BindShortcuts", status, std::nullopt, reason});
+    }
+
+    void report(const std::shared_ptr<Binding>& binding, const platform::BindOutcome& outcome) {
+        if (binding->done) {
+            std::exchange(binding->done, {})(outcome);
+        } else if (binding == current_ && outcome.status == bindStatus::bound) {
+            // The answer came after its deadline: the desktop bound it after all.
+            shortcutRebound(outcome.bound);
+        }
+    }
+
+    // Closes the binding's session; where none was made, its token is free.
+    void close(const std::shared_ptr<Binding>& binding) {
+        const QString session = std::exchange(binding->session, {});
+        if (!binding->sessionMade) releaseToken(*binding);
+        if (session.isEmpty()) return;
+        const auto close = QDBusMessage::createMethodCall(
+            service, session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close"));
+        call(this, close, answerDeadline, [this, binding](const QDBusMessage& reply) {
+            if (unanswered(reply)) {
+                // The session may stand yet, its token with it.
+                logNotice("the desktop has not answered Close of Dusk's shortcuts session within " +
+                          seconds(answerDeadline));
+                return;
+            }
+            if (isError(reply)) logNotice("the desktop did not close Dusk's shortcuts session: " + errorText(reply));
+            releaseToken(*binding);
+        });
+    }
+
+    void releaseToken(Binding& binding) {
+        if (!std::exchange(binding.holdsToken, false)) return;
+        tokensInUse_.erase(binding.token);
+        // The current bind, started and without a token yet, waits for Dusk's own.
+        if (binding.token == sessionToken && current_ && !current_->trigger.isEmpty() && current_->token.isEmpty()) {
+            createSession(current_, sessionToken);
+        }
+    }
+
+    // The portal's own signals name the session first; a session's come from it.
+    bool isCurrent(const QDBusMessage& signal) const {
+        const QString named = signal.arguments().value(0).value<QDBusObjectPath>().path();
+        return current_ && !current_->session.isEmpty() &&
+               (current_->session == signal.path() || current_->session == named);
+    }
+
+    std::shared_ptr<Binding> current_;
+    std::map<QString, Answered> responses_;
+    unsigned requests_ = 0;
+    // Tokens whose session may stand.
+    std::set<QString> tokensInUse_;
+    bool offered_ = false, askingForOffer_ = false, registered_ = false;
+};
+
+}  // namespace
+
+void bindThroughPortal(const platform::Shortcut& shortcut, platform::GlobalShortcut::Done done, Otherwise otherwise) {
+    ShortcutsPortal::shared().bind(shortcut, std::move(done), std::move(otherwise));
 }
 
-void ShortcutsPortal::shortcutsChanged(const QDBusMessage& signal) {
-    const auto arguments = signal.arguments();
-    if (!isCurrent(arguments.value(0).value<QDBusObjectPath>().path()) || !current_->answered) return;
-    // A list without Dusk's shortcut no longer binds it.
-    const QString trigger = triggerIn(arguments.value(1)).value_or(QString());
-    const auto keys = trigger.isEmpty() ? std::nullopt : keysOf(trigger);
-    current_->live = keys.has_value();
-    if (onRebound) onRebound(keys);
-}
-
-void ShortcutsPortal::sessionClosed(const QDBusMessage& signal) {
-    if (!isCurrent(signal.path())) return;
-    logNotice("the desktop closed Dusk's shortcuts session");
-    bus().disconnect(service, signal.path(), sessionInterface, QStringLiteral("Closed"), this,
-                     SLOT(sessionClosed(QDBusMessage)));
-    current_->session.clear();
-    current_->live = false;
-    settled(current_->token);
-    if (onRebound) onRebound(std::nullopt);
-}
+void unbindThroughPortal() { ShortcutsPortal::shared().unbind(); }
 
 }  // namespace dusk::backend
