@@ -35,7 +35,7 @@ TEST(SettingsFile, KeepsEveryValueAndTellsAStoredZeroFromAnAbsentKey) {
     const SettingsValues values{{"hotKeyCode", 0},
                                 {"hotKeyModifiers", std::numeric_limits<std::int64_t>::min()},
                                 {"other", std::numeric_limits<std::int64_t>::max()}};
-    const auto read = parseSettings(formatSettings(values));
+    const auto read = parseSettings(formatSettings("", values));
     ASSERT_TRUE(read);
     EXPECT_EQ(*read, values);
     EXPECT_TRUE(read->contains("hotKeyCode"));
@@ -56,8 +56,8 @@ TEST(SettingsFile, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     const auto directory = std::filesystem::temp_directory_path() / ("dusk-atomic-" + std::to_string(::getpid()));
     std::filesystem::create_directories(directory);
     const std::string path = directory / "settings.conf";
-    const std::string older = formatSettings({{"hotKeyCode", 2}, {"hotKeyModifiers", 1835008}});
-    const std::string newer = formatSettings({{"hotKeyCode", 40}, {"hotKeyModifiers", 1179648}});
+    const std::string older = formatSettings("", {{"hotKeyCode", 2}, {"hotKeyModifiers", 1835008}});
+    const std::string newer = formatSettings("", {{"hotKeyCode", 40}, {"hotKeyModifiers", 1179648}});
     ASSERT_TRUE(writeFileAtomically(path, older));
     std::mt19937 random(12345);
     for (int round = 0; round < 60; ++round) {
@@ -145,24 +145,51 @@ TEST(SettingsFile, ADamagedFileIsNeverMovedOverAnEarlierOne) {
     EXPECT_TRUE(std::filesystem::is_fifo(*fifo));
 }
 
+// The user's own copies beside the file are theirs, whatever their names.
 TEST(SettingsFile, OnlyTheTemporariesOfUnfinishedSavesAreRemoved) {
     const ScratchDirectory directory("leftovers");
     const std::string path = directory / "settings.conf";
-    for (const std::string name :
-         {"settings.conf", "settings.conf.Ab3dE9", "settings.conf.000000", "settings.conf.Ab3dE",
-          "settings.conf.Ab3dE9x", "settings.conf.corrupt-20261207T111500", "settings.conf.ab-de9",
-          "other.conf.Ab3dE9"}) {
+    const std::string save = ".settings.conf.dusk-unfinished-save-";
+    for (const std::string& name : std::vector<std::string>{
+             "settings.conf", save + "Ab3dE9", save + "000000", save + "Ab3dE", save + "Ab3dE9x", save + "ab-de9",
+             "settings.conf.Ab3dE9", "settings.conf.backup", "settings.conf.bak001", "settings.conf.ORIG12",
+             "settings.conf.corrupt-20261207T111500", ".other.conf.dusk-unfinished-save-Ab3dE9"}) {
         writeText(directory / name, "x");
     }
-    std::filesystem::create_directory(directory / "settings.conf.Dir123");
-    std::filesystem::create_symlink(directory / "settings.conf", directory / "settings.conf.Lnk123");
+    std::filesystem::create_directory(directory / (save + "Dir123"));
+    std::filesystem::create_symlink(directory / "settings.conf", directory / (save + "Lnk123"));
+    auto kept = directory.names();
     const auto removed = removeUnfinishedSaves(path);
     EXPECT_EQ(std::set<std::string>(removed.begin(), removed.end()),
-              (std::set<std::string>{directory / "settings.conf.Ab3dE9", directory / "settings.conf.000000"}));
-    EXPECT_EQ(directory.names(),
-              (std::set<std::string>{"settings.conf", "settings.conf.Ab3dE", "settings.conf.Ab3dE9x",
-                                     "settings.conf.corrupt-20261207T111500", "settings.conf.ab-de9",
-                                     "other.conf.Ab3dE9", "settings.conf.Dir123", "settings.conf.Lnk123"}));
+              (std::set<std::string>{directory / (save + "Ab3dE9"), directory / (save + "000000")}));
+    kept.erase(save + "Ab3dE9");
+    kept.erase(save + "000000");
+    EXPECT_EQ(directory.names(), kept);
+}
+
+// A dotfiles manager keeps the file elsewhere and links to it: a save
+// replaces that file, beside it, and the link stays a link. Lines Dusk does
+// not own survive the save.
+TEST(SettingsFile, ASaveThroughALinkReplacesTheLinkedFileAndKeepsTheUsersLines) {
+    const ScratchDirectory directory("linked");
+    std::filesystem::create_directory(directory / "dotfiles");
+    const std::string linked = directory / "dotfiles/settings.conf";
+    const std::string path = directory / "settings.conf";
+    const std::string mine = "# my shortcut\n\nhotKeyCode = 40\r\nmine=7\n# end\n";
+    writeText(linked, mine);
+    std::filesystem::create_symlink("dotfiles/settings.conf", path);
+    const SettingsValues values{{"hotKeyCode", 38}, {"hotKeyModifiers", 786432}, {"mine", 7}};
+    const std::string saved = formatSettings(mine, values);
+    EXPECT_EQ(saved, "# my shortcut\n\nhotKeyCode=38\nmine=7\n# end\nhotKeyModifiers=786432\n");
+    ASSERT_TRUE(writeFileAtomically(path, saved)) << std::strerror(errno);
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(readText(linked), saved);
+    EXPECT_EQ(directory.names(), (std::set<std::string>{"dotfiles", "settings.conf"}));
+    EXPECT_EQ(parseSettings(formatSettings("", values)), values);
+    // Its leftovers are found beside the linked file.
+    writeText(directory / "dotfiles/.settings.conf.dusk-unfinished-save-Ab3dE9", "x");
+    EXPECT_EQ(removeUnfinishedSaves(path),
+              std::vector<std::string>{directory / "dotfiles/.settings.conf.dusk-unfinished-save-Ab3dE9"});
 }
 
 // What the store reports to the user is errno after the save: cleaning up
@@ -183,7 +210,7 @@ TEST(SettingsFile, AFailedSaveSaysWhyAndLeavesNothingBehind) {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4, 4};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const bool saved = writeFileAtomically(path, formatSettings({{"hotKeyCode", 40}}));
+        const bool saved = writeFileAtomically(path, formatSettings("", {{"hotKeyCode", 40}}));
         ::_exit(!saved && errno == EFBIG ? 0 : 1);
     }
     int status = 0;
@@ -219,7 +246,10 @@ TEST(DesktopEntry, ExecStartsExactlyTheGivenPath) {
              "/usr/bin/dusk", "/home/a b/Dusk apps/bin/dusk", "/opt/it's \"Dusk\"/dusk", "/tmp/$HOME/`id`/dusk",
              "/tmp/100%/%f/dusk", "/tmp/back\\slash\\\\/dusk", "/tmp/new\nline/tab\t/dusk", "/tmp/;|&<>*?#()~/dusk"}) {
         EXPECT_EQ(launchedProgram(execArgument(path)), path);
+        // Dusk reads its own entry back as the launcher does.
+        EXPECT_EQ(execProgram(desktopEntryKeys(autostartEntry(path)).at("Exec")), path);
     }
+    EXPECT_EQ(execProgram("dusk --flag"), "dusk");
 }
 
 TEST(DesktopEntry, ReadsTheMainGroupUnescaped) {
@@ -227,6 +257,7 @@ TEST(DesktopEntry, ReadsTheMainGroupUnescaped) {
         desktopEntryKeys("# c\n[Desktop Entry]\nHidden = true\nName=A\\sB\\\\\n[Desktop Action x]\nHidden=false\n");
     EXPECT_EQ(keys.at("Hidden"), "true");
     EXPECT_EQ(keys.at("Name"), "A B\\");
+    EXPECT_EQ(desktopEntryKeys("[Desktop Entry]\r\nHidden=true\r\n").at("Hidden"), "true");
 }
 
 // The arguments a launcher runs for a group's Exec key.

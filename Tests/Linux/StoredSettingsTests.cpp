@@ -166,13 +166,16 @@ TEST(StoredSettings, AnythingButASettingsFileIsKeptAsideAndDefaultsAreUsed) {
 TEST(StoredSettings, TheTemporariesOfAnUnfinishedSaveAreRemovedAtStart) {
     const ScratchDirectory directory("store");
     const std::string path = directory / "settings.conf";
+    const std::string leftover = directory / ".settings.conf.dusk-unfinished-save-q7Rz0b";
     writeText(path, older);
-    writeText(path + ".q7Rz0b", "hotKeyCode=38\n");
+    writeText(leftover, "hotKeyCode=38\n");
+    writeText(path + ".bak001", "the user's own\n");
     RecordingHost host;
     const StoredSettings store(directory.path(), host, "20261207T111500");
-    EXPECT_FALSE(std::filesystem::exists(path + ".q7Rz0b"));
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_TRUE(std::filesystem::exists(path + ".bak001"));
     EXPECT_EQ(host.lines,
-              (std::vector<std::string>{"removed " + path + ".q7Rz0b, left behind by a save that did not finish"}));
+              (std::vector<std::string>{"removed " + leftover + ", left behind by a save that did not finish"}));
     EXPECT_EQ(store.values().at("hotKeyCode"), 40);
 }
 

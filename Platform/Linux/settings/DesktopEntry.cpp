@@ -40,6 +40,8 @@ std::map<std::string, std::string> desktopEntryKeys(std::string_view text) {
         const auto end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        // An entry written on another system may end its lines with CRLF.
+        if (line.ends_with('\r')) line.remove_suffix(1);
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
             inMainGroup = line == "[Desktop Entry]";
@@ -77,6 +79,20 @@ std::map<std::string, std::string> desktopEntryKeys(std::string_view text) {
         keys.insert_or_assign(std::string(key), std::move(value));
     }
     return keys;
+}
+
+std::string execProgram(std::string_view exec) {
+    while (exec.starts_with(' ')) exec.remove_prefix(1);
+    const bool quoted = exec.starts_with('"');
+    std::string program;
+    for (std::size_t i = quoted ? 1 : 0; i < exec.size(); ++i) {
+        if (quoted ? exec[i] == '"' : exec[i] == ' ') break;
+        if ((quoted && exec[i] == '\\') || (exec[i] == '%' && i + 1 < exec.size() && exec[i + 1] == '%')) {
+            if (++i == exec.size()) break;
+        }
+        program += exec[i];
+    }
+    return program;
 }
 
 std::string autostartEntry(std::string_view program) {

@@ -19,6 +19,10 @@ std::string execArgument(std::string_view argument);
 // ignored.
 std::map<std::string, std::string> desktopEntryKeys(std::string_view text);
 
+// The program an Exec value (unescaped) starts: its first argument, with
+// the quoting and "%%" of execArgument undone.
+std::string execProgram(std::string_view exec);
+
 // The autostart entry that starts `program` when the user logs in.
 std::string autostartEntry(std::string_view program);
 

@@ -1,7 +1,9 @@
 // Launch at login is an XDG autostart entry that starts this installed copy.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -17,6 +19,23 @@ namespace {
 std::string autostartDirectory() { return configHome() + "/autostart"; }
 std::string autostartPath() { return autostartDirectory() + "/" + std::string(applicationId) + ".desktop"; }
 
+// A program a launcher can start: a path, or a name found on PATH.
+bool programExists(const std::string& program) {
+    const auto runnable = [](const std::string& path) {
+        struct stat status {};
+        return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(path.c_str(), X_OK) == 0;
+    };
+    if (program.empty() || program.find('/') != std::string::npos) return runnable(program);
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path != nullptr ? path : "/usr/bin:/bin";
+    while (!folders.empty()) {
+        const auto colon = folders.find(':');
+        if (runnable(std::string(folders.substr(0, colon)) + "/" + program)) return true;
+        folders.remove_prefix(colon == std::string_view::npos ? folders.size() : colon + 1);
+    }
+    return false;
+}
+
 }  // namespace
 }  // namespace dusk::backend
 
@@ -26,19 +45,21 @@ using namespace dusk::backend;
 
 LoginItemStatus LoginItem::status() {
     if (!runsInstalled()) return LoginItemStatus::NotFound;
-    bool unreadable = false;
-    const auto contents = readFile(autostartPath(), unreadable);
+    std::string problem;
+    const auto contents = readRegularFile(autostartPath(), problem);
+    if (!problem.empty()) logError(autostartPath() + " is ignored: " + problem);
     if (!contents) return LoginItemStatus::NotRegistered;
     const auto keys = desktopEntryKeys(*contents);
     const auto value = [&keys](const std::string& key) {
         const auto found = keys.find(key);
         return found == keys.end() ? std::string() : found->second;
     };
-    // The two ways a desktop's own settings switch an entry off.
-    if (value("Hidden") == "true" || value("X-GNOME-Autostart-enabled") == "false") {
-        return LoginItemStatus::NotRegistered;
-    }
-    return LoginItemStatus::Enabled;
+    // What the Autostart rules start: an entry neither hidden nor switched
+    // off in GNOME's settings, whose program is there to start.
+    const bool starts = value("Hidden") != "true" && value("X-GNOME-Autostart-enabled") != "false" &&
+                        (value("TryExec").empty() || programExists(value("TryExec"))) &&
+                        programExists(execProgram(value("Exec")));
+    return starts ? LoginItemStatus::Enabled : LoginItemStatus::NotRegistered;
 }
 
 std::optional<std::string> LoginItem::enable() {

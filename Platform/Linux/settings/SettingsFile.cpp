@@ -83,18 +83,35 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+// Where a save of a file goes. Where the file is a link to a regular file,
+// as a dotfiles manager keeps settings, the save replaces the file it links
+// to, so the link stays. The temporary file beside it is named "." + the
+// file's name + ".dusk-unfinished-save-" + mkostemp's six letters or digits:
+// no person names a backup so, and nothing else is removed as a leftover.
+struct SavePlace {
+    std::string target;
+    std::string directory;
+    std::string temporaryPrefix;
+};
+
+SavePlace savePlace(const std::string& path) {
+    SavePlace place{path, {}, {}};
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode) && ::stat(path.c_str(), &status) == 0 &&
+        S_ISREG(status.st_mode)) {
+        const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+        if (resolved) place.target = resolved.get();
+    }
+    const auto slash = place.target.rfind('/');
+    place.directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : place.target.substr(0, slash));
+    place.temporaryPrefix = "." + place.target.substr(slash + 1) + ".dusk-unfinished-save-";
+    return place;
 }
 
-// The name mkostemp gives a temporary file for `base`: six letters or digits.
-bool isTemporaryName(std::string_view name, std::string_view base) {
-    if (name.size() != base.size() + 7 || !name.starts_with(base) || name[base.size()] != '.') return false;
-    for (const char c : name.substr(base.size() + 1)) {
-        if (std::isalnum(static_cast<unsigned char>(c)) == 0) return false;
-    }
-    return true;
+bool isTemporaryName(std::string_view name, std::string_view prefix) {
+    return name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
 bool renameWithoutReplacing(const std::string& from, const std::string& to) {
@@ -134,15 +151,31 @@ std::optional<SettingsValues> parseSettings(std::string_view text) {
     return values;
 }
 
-std::string formatSettings(const SettingsValues& values) {
-    std::string out = "# Dusk's settings. Each line is key=signed 64-bit integer.\n";
-    for (const auto& [key, value] : values) out += key + "=" + std::to_string(value) + "\n";
+std::string formatSettings(std::string_view previous, const SettingsValues& values) {
+    std::string out = previous.empty() ? "# Dusk's settings. Each line is key=signed 64-bit integer.\n" : "";
+    SettingsValues unwritten = values;
+    while (!previous.empty()) {
+        const auto end = previous.find('\n');
+        const auto line = previous.substr(0, end);
+        previous.remove_prefix(end == std::string_view::npos ? previous.size() : end + 1);
+        const auto body = trim(line, blanks);
+        const auto equals = body.starts_with('#') ? std::string_view::npos : body.find('=');
+        const auto found =
+            equals == std::string_view::npos ? unwritten.end() : unwritten.find(trim(body.substr(0, equals), blanks));
+        if (found == unwritten.end()) {
+            out += std::string(line) + "\n";
+            continue;
+        }
+        out += found->first + "=" + std::to_string(found->second) + "\n";
+        unwritten.erase(found);
+    }
+    for (const auto& [key, value] : unwritten) out += key + "=" + std::to_string(value) + "\n";
     return out;
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view contents) {
-    const std::string directory = directoryOf(path);
-    TemporaryName temporary{path + ".XXXXXX"};
+    const SavePlace place = savePlace(path);
+    TemporaryName temporary{place.directory + "/" + place.temporaryPrefix + "XXXXXX"};
     FileDescriptor file(::mkostemp(temporary.path.data(), O_CLOEXEC));
     if (file.get() < 0) {
         temporary.renamed = true;  // nothing was created
@@ -152,9 +185,9 @@ bool writeFileAtomically(const std::string& path, std::string_view contents) {
         !file.close()) {
         return false;
     }
-    if (::rename(temporary.path.c_str(), path.c_str()) != 0) return false;
+    if (::rename(temporary.path.c_str(), place.target.c_str()) != 0) return false;
     temporary.renamed = true;
-    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor dir(::open(place.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) ::fsync(dir.get());
     return true;
 }
@@ -228,20 +261,19 @@ std::optional<std::string> moveAside(const std::string& path, std::string_view s
 }
 
 std::vector<std::string> removeUnfinishedSaves(const std::string& path) {
-    const std::string directory = directoryOf(path);
-    const std::string base = path.substr(path.rfind('/') + 1);
+    const SavePlace place = savePlace(path);
     std::vector<std::string> removed;
     const auto close = [](DIR* open) { ::closedir(open); };
-    const std::unique_ptr<DIR, decltype(close)> listing(::opendir(directory.c_str()), close);
+    const std::unique_ptr<DIR, decltype(close)> listing(::opendir(place.directory.c_str()), close);
     if (!listing) return removed;
     const int fd = ::dirfd(listing.get());
     while (const dirent* entry = ::readdir(listing.get())) {
         struct stat status {};
-        if (!isTemporaryName(entry->d_name, base) || ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(status.st_mode)) {
+        if (!isTemporaryName(entry->d_name, place.temporaryPrefix) ||
+            ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode)) {
             continue;
         }
-        if (::unlinkat(fd, entry->d_name, 0) == 0) removed.push_back(directory + "/" + entry->d_name);
+        if (::unlinkat(fd, entry->d_name, 0) == 0) removed.push_back(place.directory + "/" + entry->d_name);
     }
     return removed;
 }

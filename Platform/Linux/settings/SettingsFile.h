@@ -17,12 +17,16 @@ using SettingsValues = std::map<std::string, std::int64_t, std::less<>>;
 // None when the text is not a settings file: a line that is neither blank,
 // a comment nor key=integer, a duplicate key, or a number out of range.
 std::optional<SettingsValues> parseSettings(std::string_view text);
-std::string formatSettings(const SettingsValues& values);
+// A settings file holding `values`, written over the `previous` one: the
+// lines of its keys take their new values, every other line (a comment, a
+// blank) stays, and new keys follow at the end.
+std::string formatSettings(std::string_view previous, const SettingsValues& values);
 
 // Writes `contents` to `path` so that a crash at any moment leaves either
 // the old file or the new one: a temporary file beside it, flushed to the
-// disk, renamed over it, and the directory flushed. False on failure, with
-// errno saying why.
+// disk, renamed over it, and the directory flushed. A link to a regular file
+// stays, and the file it links to is replaced. False on failure, with errno
+// saying why.
 bool writeFileAtomically(const std::string& path, std::string_view contents);
 
 // mkdir -p, each new level private to the user. False with errno on failure.
@@ -37,21 +41,14 @@ std::string_view trim(std::string_view text, std::string_view characters);
 // with endless data. A file larger than `limitMiB` is refused as well.
 std::optional<std::string> readRegularFile(const std::string& path, std::string& problem, std::size_t limitMiB = 1);
 
-// The same, for callers that only tell a missing file from an unreadable one.
-inline std::optional<std::string> readFile(const std::string& path, bool& unreadable) {
-    std::string problem;
-    auto contents = readRegularFile(path, problem);
-    unreadable = !problem.empty();
-    return contents;
-}
-
 // Renames `path` to "<path>.corrupt-<stamp>", or to "<path>.corrupt-<stamp>-2",
 // "-3"... when that name is taken: an earlier damaged file is never replaced.
 // Answers the new name; none with errno on failure.
 std::optional<std::string> moveAside(const std::string& path, std::string_view stamp);
 
 // Removes the temporary files that writeFileAtomically leaves beside `path`
-// when the process dies in the middle of a save. Answers their names.
+// (or the file it links to) when the process dies in the middle of a save,
+// and nothing else. Answers their names.
 std::vector<std::string> removeUnfinishedSaves(const std::string& path);
 
 }  // namespace dusk::backend

@@ -35,6 +35,7 @@ void StoredSettings::load(std::string_view stamp) {
     if (contents) {
         if (auto parsed = parseSettings(*contents)) {
             values_ = std::move(*parsed);
+            text_ = *contents;
             return;
         }
     } else if (problem.empty()) {
@@ -60,9 +61,11 @@ void StoredSettings::save(bool tellTheUser) {
     if (tellTheUser) host_.saveFailed(path_, *failure);
 }
 
-std::optional<std::string> StoredSettings::write() const {
-    if (makeDirectories(directory_) && writeFileAtomically(path_, formatSettings(values_))) return std::nullopt;
-    return std::strerror(errno);
+std::optional<std::string> StoredSettings::write() {
+    std::string text = formatSettings(text_, values_);
+    if (!makeDirectories(directory_) || !writeFileAtomically(path_, text)) return std::strerror(errno);
+    text_ = std::move(text);
+    return std::nullopt;
 }
 
 }  // namespace dusk::backend

@@ -48,12 +48,14 @@ private:
     void load(std::string_view stamp);
     void save(bool tellTheUser);
     // None when saved; otherwise why not, in words.
-    std::optional<std::string> write() const;
+    std::optional<std::string> write();
 
     std::string directory_;
     std::string path_;
     Host& host_;
     SettingsValues values_;
+    // The file as last read or saved: its comments outlive Dusk's saves.
+    std::string text_;
     bool pending_ = false;
     // Set when the file can be neither read nor moved aside: a save would
     // destroy the only copy of whatever it holds.

@@ -1,6 +1,7 @@
 // The autostart entry is read back from a folder the user and other programs
-// write to: its reader must never crash, and an entry pointed at a program
-// must start that program whatever the template held.
+// write to: its reader must never crash, an entry pointed at a program must
+// start that program whatever the template held, and the program Dusk's own
+// entry starts, whatever its path, is read back as that path.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,7 +11,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    static_cast<void>(dusk::backend::desktopEntryKeys(text));
+    static_cast<void>(dusk::backend::execProgram(dusk::backend::desktopEntryKeys(text)["Exec"]));
+    if (dusk::backend::execProgram(dusk::backend::desktopEntryKeys(dusk::backend::autostartEntry(text))["Exec"]) !=
+        text) {
+        std::abort();
+    }
     const std::string program = "/opt/d \"u\" $k/dusk";
     const auto pointed = dusk::backend::pointedAt(text, program);
     if (!pointed) return 0;
