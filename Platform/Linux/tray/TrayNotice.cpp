@@ -4,7 +4,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QFile>
 #include <QStringList>
 #include <QVariantMap>
 #include <string>
@@ -26,33 +25,31 @@ const char* const logLine =
     "Dusk without its menu: pkill -x dusk";
 
 // The desktops already told, one name a line, beside Dusk's other state.
-QString toldFile() { return QString::fromStdString(stateHome()) + QStringLiteral("/dusk/no-tray-notified"); }
+std::string toldFile() { return stateHome() + "/dusk/no-tray-notified"; }
 
 QString desktopName() {
     const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
     return desktop.isEmpty() ? QStringLiteral("unnamed desktop") : desktop;
 }
 
-bool alreadyTold() {
-    // Read the way the settings file is: never a FIFO or a device, which
-    // could block the loop or pour out data for ever.
+// The desktops told before; none where the file holds no such list (a FIFO,
+// a device, a huge file), which is then neither read nor written.
+std::optional<std::string> desktopsTold() {
     std::string problem;
-    const auto told = readRegularFile(toldFile().toStdString(), problem);
-    return told && QString::fromStdString(*told).split('\n').contains(desktopName());
-}
-
-void rememberTold() {
-    const QString path = toldFile();
-    makeDirectories(path.section('/', 0, -2).toStdString());
-    QFile file(path);
-    if (file.open(QIODevice::Append | QIODevice::Text)) file.write((desktopName() + '\n').toUtf8());
+    auto told = readRegularFile(toldFile(), problem);
+    if (!problem.empty()) {
+        logError(toldFile() + " is ignored: " + problem);
+        return std::nullopt;
+    }
+    return told.value_or("");
 }
 
 }  // namespace
 
 void TrayNotice::tell() {
     logNotice(logLine);
-    if (alreadyTold()) return;
+    const auto told = desktopsTold();
+    if (told && QString::fromStdString(*told).split('\n').contains(desktopName())) return;
     auto call =
         QDBusMessage::createMethodCall(notifications, notificationsPath, notifications, QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("app.dusk.Dusk")}};
@@ -67,11 +64,13 @@ void TrayNotice::tell() {
          << QStringList{} << hints << -1;
     // No notification server is no error: the log line has said it.
     auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, told](QDBusPendingCallWatcher* finished) {
         const QDBusPendingReply<uint> reply = *finished;
         finished->deleteLater();
         if (reply.isError()) return;
-        rememberTold();
+        if (told && makeDirectories(stateHome() + "/dusk")) {
+            writeFileAtomically(toldFile(), *told + desktopName().toStdString() + "\n");
+        }
         notification_ = reply.value();
         if (withdrawn_) withdraw();
     });
