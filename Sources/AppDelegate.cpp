@@ -16,6 +16,12 @@ namespace {
 
 bool loginItemEnabled() { return platform::LoginItem::status() == platform::LoginItemStatus::Enabled; }
 
+// The keys the desktop has bound, as it reports them; else the stored shortcut.
+std::optional<HotKey> shownHotKey() {
+    const auto& inEffect = HotKeyManager::shared().registered();
+    return inEffect ? inEffect : Settings::hotKey();
+}
+
 }  // namespace
 
 std::function<void()> AppDelegate::action(void (AppDelegate::*method)()) {
@@ -58,9 +64,11 @@ void AppDelegate::startHotKey() {
     auto& manager = HotKeyManager::shared();
     manager.onTrigger = [] { AppearanceToggler::toggle(); };
     // The desktop's choice of keys is the shortcut from then on: the menu,
-    // the recorder and the next start all show and ask for it.
+    // the recorder and the next start all show and ask for it. Keys the
+    // recorder would refuse (a bare Q) are shown while bound but never
+    // stored, since the next start would refuse them too.
     manager.onBindingChanged = [](const std::optional<HotKey>& inEffect) {
-        if (inEffect) Settings::setHotKey(inEffect);
+        if (inEffect && inEffect->isRecordable()) Settings::setHotKey(inEffect);
     };
     applyHotKey(Settings::hotKey(), false);
 }
@@ -129,10 +137,10 @@ void AppDelegate::applyHotKey(const std::optional<HotKey>& hotKey, bool showErro
 }
 
 std::string AppDelegate::hotKeyItemTitle() const {
-    const auto stored = Settings::hotKey();
-    if (!stored) return "Set Hotkey…";
-    const bool inEffect = HotKeyManager::shared().registered() == stored;
-    return "Hotkey: " + stored->desktopDisplayString() + (inEffect ? "…" : " (not registered)…");
+    const auto shown = shownHotKey();
+    if (!shown) return "Set Hotkey…";
+    const bool inEffect = HotKeyManager::shared().registered().has_value();
+    return "Hotkey: " + shown->desktopDisplayString() + (inEffect ? "…" : " (not registered)…");
 }
 
 // --- Recorder window --------------------------------------------------------
@@ -142,14 +150,14 @@ void AppDelegate::showRecorder() {
         recorderWindow->bringToFront();
         return;
     }
+    const auto shown = shownHotKey();
     // Pressing the current shortcut must reach the recorder, not toggle.
     HotKeyManager::shared().unregister();
-    const auto stored = Settings::hotKey();
     recorderWindow = std::make_shared<platform::RecorderWindow>(platform::RecorderWindow::Content{
         "Dusk Hotkey",
         "Press the shortcut you want to use to toggle Light/Dark mode.",
         std::string(HotKeyRecorderView::unfocusedText),
-        stored ? "Current: " + stored->desktopDisplayString() : "No hotkey set",
+        shown ? "Current: " + shown->desktopDisplayString() : "No hotkey set",
         "Clear Hotkey",
         "Cancel",
     });
@@ -183,8 +191,8 @@ void AppDelegate::cancelRecorder() {
 
 void AppDelegate::windowWillClose() {
     // The window is still closing: it and its recorder go once it is done.
-    platform::Session::post([window = std::move(recorderWindow),
-                             view = std::shared_ptr<HotKeyRecorderView>(std::move(recorderView))] {});
+    platform::Session::post(
+        [window = std::move(recorderWindow), view = std::shared_ptr<HotKeyRecorderView>(std::move(recorderView))] {});
     // A recording whose bind the desktop has yet to answer keeps it: binding
     // again would drop the answer, and with it the alert a refusal deserves.
     const auto stored = Settings::hotKey();

@@ -33,6 +33,38 @@ TEST(DesktopBinding, KeysTheDesktopDropsLeaveTheShortcutStoredButNotRegistered) 
     EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D (not registered)…");
 }
 
+// A desktop may bind keys the recorder would refuse; stored, they would be
+// refused at the next start and the shortcut lost.
+constexpr HotKey bareA{0, 0};
+
+TEST(DesktopBinding, KeysTheRecorderWouldRefuseAreShownWhileBoundButNeverStored) {
+    inNewProcess([] {
+        const auto dusk = launchDusk();
+        fake::rebind(bareA);
+        EXPECT_EQ(loggedTexts().back(), "hot key binding changed by the desktop: A");
+        EXPECT_EQ(hotKeyItemTitle(), "Hotkey: A…");
+        EXPECT_TRUE(fake::storedSettings().empty());
+        EXPECT_TRUE(fake::pressKeys(bareA));
+        fake::drainMainQueue();
+        EXPECT_EQ(fake::toggleRequests(), 1);
+        openRecorder();
+        EXPECT_EQ(fake::recorderWindow()->content.current, "Current: A");
+    });
+    // The next start: a desktop that keeps the keys it chose, then one that does not.
+    inNewProcess([] {
+        fake::bindOtherKeysNextTime(bareA);
+        const auto dusk = launchDusk();
+        EXPECT_EQ(fake::boundShortcut(), bareA);
+        EXPECT_EQ(hotKeyItemTitle(), "Hotkey: A…");
+    });
+    inNewProcess([] {
+        const auto dusk = launchDusk();
+        EXPECT_EQ(fake::boundShortcut(), controlOptionCommandD);
+        EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌃⌥⌘D…");
+        EXPECT_TRUE(fake::storedSettings().empty());
+    });
+}
+
 TEST(DesktopBinding, KeysOtherThanAskedForAreTheShortcutFromThenOn) {
     fake::bindOtherKeysNextTime(controlOptionCommandL);
     inNewProcess([] {
