@@ -77,8 +77,10 @@ void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
     // The previous registration is gone whatever the outcome.
     hotKeys.registration.reset();
     HotKeyRef registered = nullptr;
+    // Exclusive, so that keys another application holds are a refusal the
+    // user hears of, not a press that reaches both.
     const std::int32_t status = mac::eventManager::registerHotKey(shortcut.keyCode, carbonModifiers(shortcut.modifiers),
-                                                                  dusksHotKey, registered);
+                                                                  dusksHotKey, mac::exclusiveHotKey, registered);
     if (status == noErr) hotKeys.registration.emplace(registered);
     if (done) done({"RegisterEventHotKey", status, status == noErr ? std::optional(shortcut) : std::nullopt, {}});
 }

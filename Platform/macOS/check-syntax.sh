@@ -205,6 +205,11 @@ must_fail "a login-item status numbered unlike ServiceManagement's" Platform/mac
   's/Enabled) == SMAppServiceStatusEnabled/Enabled) == SMAppServiceStatusRequiresApproval/' "static_assert failed|static assertion failed"
 must_fail "a Carbon modifier mask unlike the event manager's" Platform/macOS/EventManager.h \
   's/option = 0x800;/option = 0x400;/' "static_assert failed|static assertion failed" Platform/macOS/EventManager.cpp
+must_fail "an exclusive option unlike Carbon's" Platform/macOS/EventManager.h \
+  's/exclusiveHotKey = 1U << 0;/exclusiveHotKey = 1U << 1;/' "static_assert failed|static assertion failed" \
+  Platform/macOS/EventManager.cpp
+must_fail "a registration that drops its exclusive option" Platform/macOS/EventManager.cpp \
+  's/GetEventDispatcherTarget(), options,/GetEventDispatcherTarget(), 0,/' "unused parameter 'options'"
 must_fail "a modifier flag unlike AppKit's" Platform/macOS/RecorderWindow.mm \
   's/Modifier::option == NSEventModifierFlagOption/Modifier::option == NSEventModifierFlagControl/' \
   "static_assert failed|static assertion failed"

@@ -54,7 +54,7 @@ std::int32_t platform::mac::eventManager::installPressHandler() {
 // Like the real one, it refuses keys that are registered already, and a
 // refusal hands back no registration.
 std::int32_t platform::mac::eventManager::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
-                                                         HotKeyId id, HotKeyRef& registered) {
+                                                         HotKeyId id, std::uint32_t options, HotKeyRef& registered) {
     auto& calls = recorded();
     std::int32_t status = calls.registerStatus;
     for (const auto& earlier : calls.registrations) {
@@ -65,7 +65,7 @@ std::int32_t platform::mac::eventManager::registerHotKey(std::uint32_t keyCode, 
         }
     }
     registered = status == 0 ? &calls.handles.emplace_back() : nullptr;
-    calls.registrations.push_back({keyCode, carbonModifiers, id, registered});
+    calls.registrations.push_back({keyCode, carbonModifiers, id, options, registered});
     return status;
 }
 

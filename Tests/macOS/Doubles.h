@@ -22,6 +22,7 @@ struct Registered {
     std::uint32_t keyCode;
     std::uint32_t carbonModifiers;
     platform::mac::HotKeyId id;
+    std::uint32_t options;
     platform::mac::eventManager::HotKeyRef handle;
 };
 

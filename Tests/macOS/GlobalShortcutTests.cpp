@@ -43,7 +43,7 @@ TEST(GlobalShortcut, ABindIsAFirstUseToo) {
     EXPECT_EQ(loggedLines()[0].text, "InstallEventHandler status=0");
 }
 
-TEST(GlobalShortcut, RegistersWithCarbonsMaskUnderDusksIdentifierAndAnswersAtOnce) {
+TEST(GlobalShortcut, RegistersExclusivelyWithCarbonsMaskUnderDusksIdentifierAndAnswersAtOnce) {
     const auto outcome = bindNow(controlOptionCommandD);
     ASSERT_TRUE(outcome) << "a Mac answers before bind returns";
     EXPECT_EQ(outcome->call, "RegisterEventHotKey");
@@ -54,6 +54,9 @@ TEST(GlobalShortcut, RegistersWithCarbonsMaskUnderDusksIdentifierAndAnswersAtOnc
     EXPECT_EQ(registrations()[0].keyCode, 2U);
     EXPECT_EQ(registrations()[0].carbonModifiers, 0x1900U);
     EXPECT_EQ(registrations()[0].id, dusk1);
+    // kEventHotKeyExclusive: keys another application holds are refused, not
+    // shared with it.
+    EXPECT_EQ(registrations()[0].options, 1U);
 
     // Each modifier has its own mask; bits Dusk gives no meaning to (Caps
     // Lock here) reach no mask, but the shortcut in effect keeps them.
