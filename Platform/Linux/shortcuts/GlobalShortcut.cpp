@@ -126,6 +126,10 @@ void GlobalShortcut::bind(const Shortcut& shortcut, Done done) { Shortcuts::shar
 
 void GlobalShortcut::unbind() { Shortcuts::shared().unbind(); }
 
+// The X server refuses no keys for their modifiers; a portal that will not
+// have some says so when asked to bind them.
+bool GlobalShortcut::refusesModifiers(ModifierFlags) { return false; }
+
 void GlobalShortcut::onActivated(std::function<void()> activated) {
     Shortcuts::shared().activated = std::move(activated);
 }
