@@ -91,6 +91,7 @@ struct Desktop {
     int recorderWindowsMade = 0;
     int loginEnableCalls = 0;
     int loginDisableCalls = 0;
+    int loginApprovalSettingsOpened = 0;
 };
 
 Desktop& desktop();

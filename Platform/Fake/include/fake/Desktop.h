@@ -176,5 +176,6 @@ void onLoginEnable(LoginOutcome outcome);
 void onLoginDisable(LoginOutcome outcome);
 int loginEnableCalls();
 int loginDisableCalls();
+int loginApprovalSettingsOpened();
 
 }  // namespace fake
