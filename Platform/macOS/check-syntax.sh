@@ -194,6 +194,8 @@ must_fail "a URL that may be nil handed to a parameter that takes none" Platform
   "nullable pointer"
 must_fail "a call that needs a newer macOS than Dusk runs on" Platform/macOS/StatusItem.mm \
   's/\[NSMenuItem separatorItem\]/[NSMenuItem sectionHeaderWithTitle:@""]/' "only available on macOS 14"
+must_fail "an activation that needs macOS 14, unguarded" Platform/macOS/Activation.h \
+  's/if (@available(macOS 14.0, \*)) {/if (true) {/' "'activate' is only available on macOS 14" Platform/macOS/Alert.mm
 must_fail "a call deprecated before that macOS" Platform/macOS/StatusItem.mm \
   's/? NSControlStateValueOn/? NSOnState/' "NSOnState.*deprecated"
 must_fail "a Core Foundation cast without a bridge" Platform/macOS/Appearance.mm \
