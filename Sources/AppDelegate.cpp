@@ -22,6 +22,16 @@ std::optional<HotKey> shownHotKey() {
     return inEffect ? inEffect : Settings::hotKey();
 }
 
+void askForLoginItemApproval() {
+    platform::showAlert(
+        {"Dusk needs your approval to launch at login",
+         "Open System Settings › General › Login Items and allow Dusk, and it will launch when you log in.",
+         {"Open System Settings", "Cancel"}},
+        [](std::size_t button) {
+            if (button == 0) platform::LoginItem::openApprovalSettings();
+        });
+}
+
 }  // namespace
 
 std::function<void()> AppDelegate::action(void (AppDelegate::*method)()) {
@@ -112,8 +122,16 @@ void AppDelegate::toggleAppearance() { AppearanceToggler::toggle(); }
 // --- Launch at login --------------------------------------------------------
 
 void AppDelegate::toggleLaunchAtLogin() {
-    const auto failure = loginItemEnabled() ? platform::LoginItem::disable() : platform::LoginItem::enable();
-    if (failure) platform::showAlert({*failure, std::string(platform::LoginItem::requirement()), {}});
+    const bool enabling = !loginItemEnabled();
+    const auto failure = enabling ? platform::LoginItem::enable() : platform::LoginItem::disable();
+    // An item that waits for the user's approval, whether the call failed or
+    // not, needs the settings page; advice about where Dusk runs from would
+    // not fit.
+    if (enabling && platform::LoginItem::status() == platform::LoginItemStatus::RequiresApproval) {
+        askForLoginItemApproval();
+    } else if (failure) {
+        platform::showAlert({*failure, std::string(platform::LoginItem::requirement()), {}});
+    }
     // The check mark shows what the platform reports now, not what was asked.
     refreshMenuTitles();
 }

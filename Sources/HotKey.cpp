@@ -61,8 +61,9 @@ std::string modifierNames(ModifierFlags modifiers) {
     return names;
 }
 
-std::string missingModifierHint() {
+std::string missingModifierHint(ModifierFlags held) {
     const auto words = platform::modifierNames();
+    if ((held & Modifier::option) != 0) return "Add " + words.command + " or " + words.control;
     return "Add " + words.command + ", " + words.option + ", or " + words.control;
 }
 

@@ -24,8 +24,9 @@ std::string modifierSymbols(ModifierFlags modifiers);
 // The same modifiers in this desktop's own words, in the same order, each
 // followed by the desktop's separator ("Ctrl+Shift+" where ⌃⇧ is the symbol).
 std::string modifierNames(ModifierFlags modifiers);
-// What the recorder asks for when a key alone will not do.
-std::string missingModifierHint();
+// What the recorder asks for when the keys held will not do: a key alone, or
+// Option with nothing but Shift on a desktop that refuses that.
+std::string missingModifierHint(ModifierFlags held);
 
 struct HotKey : platform::Shortcut {
     constexpr HotKey() = default;
@@ -42,8 +43,10 @@ struct HotKey : platform::Shortcut {
     // How the user sees the shortcut in menus, windows and alerts: the
     // desktop's words for the modifiers, then the key's name.
     std::string desktopDisplayString() const;
-    // What the recorder accepts, and so all Dusk will take from every
-    // application: a key with Control, Option or Command, or a function key.
+    // What the recorder accepts on every desktop, and so all Dusk will take
+    // from every application: a key with Control, Option or Command, or a
+    // function key. A desktop may refuse some of these too
+    // (GlobalShortcut::refusesModifiers).
     bool isRecordable() const;
 
     bool operator==(const HotKey&) const = default;

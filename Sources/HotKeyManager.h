@@ -31,7 +31,9 @@ public:
 
     // Drops the current registration first, whatever the outcome. `done`
     // hears whether the desktop took the shortcut, once it has answered.
-    // What the recorder would refuse is refused here too, without asking.
+    // What the recorder refuses on every desktop is refused here too,
+    // without asking; what only this desktop refuses is asked for, so that
+    // the refusal and its reason are the desktop's.
     void registerHotKey(const HotKey& hotKey, std::function<void(bool bound, const std::string& reason)> done = {});
     void unregister();
 

@@ -1,6 +1,7 @@
 #include "HotKeyRecorderView.h"
 
 #include "platform/Alert.h"
+#include "platform/GlobalShortcut.h"
 
 namespace dusk {
 namespace {
@@ -36,14 +37,16 @@ void HotKeyRecorderView::keyDown(const platform::KeyPress& press) {
         return;
     }
     const HotKey candidate{press.keyCode, press.modifiers & Modifier::recordable};
-    if (candidate.isRecordable()) {
+    // What this desktop refuses is never offered: it could only end in an
+    // alert, or in a shortcut that does nothing.
+    if (candidate.isRecordable() && !platform::GlobalShortcut::refusesModifiers(candidate.modifiers)) {
         // The text stays as it is until the next change of keys or focus.
         liveModifiers_ = 0;
         if (onRecord) onRecord(candidate);
         return;
     }
     platform::beep();
-    window_.setRecorderText(missingModifierHint());
+    window_.setRecorderText(missingModifierHint(candidate.modifiers));
 }
 
 }  // namespace dusk

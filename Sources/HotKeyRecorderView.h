@@ -1,7 +1,8 @@
 // What the recorder box in the recorder window does with the keyboard: it
 // follows the modifiers held, records a key with Control, Option or Command
-// (or a function key), refuses anything else with a beep and a hint, and
-// takes Escape as cancel. The window only shows its text.
+// (or a function key) that this desktop does not refuse, refuses anything
+// else with a beep and a hint, and takes Escape as cancel. The window only
+// shows its text.
 #pragma once
 
 #include <functional>

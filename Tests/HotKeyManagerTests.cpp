@@ -67,6 +67,22 @@ TEST(HotKeyStartUp, AStoredShortcutTheRecorderWouldRefuseIsShownButNeverBound) {
     }
 }
 
+// Stored before the desktop began to refuse it, as ⌥D before macOS 15.0: the
+// refusal, and its reason, are the desktop's to give.
+TEST(HotKeyStartUp, AStoredShortcutTheDesktopRefusesIsAskedForAndShownAsNotRegistered) {
+    const HotKey optionD{2, Modifier::option};
+    fake::refuseModifiers(Modifier::option, "Not with ⌥ alone.");
+    Settings::setHotKey(optionD);
+    const auto dusk = launchDusk();
+    EXPECT_EQ(fake::bindRequests(), 1);
+    EXPECT_EQ(loggedTexts().back(), "RegisterEventHotKey ⌥D code=2 mods=2048 status=-9868");
+    EXPECT_EQ(hotKeyItemTitle(), "Hotkey: ⌥D (not registered)…");
+    EXPECT_TRUE(fake::alerts().empty());
+    dusk->applyHotKey(optionD, true);
+    ASSERT_EQ(fake::alerts().size(), 1u);
+    EXPECT_EQ(fake::alerts()[0].alert.informativeText, "Not with ⌥ alone.");
+}
+
 TEST(HotKeyPress, TogglesOnceOnTheMainQueueAfterTheDesktopsCallbackReturned) {
     const auto dusk = launchDusk();
     EXPECT_TRUE(fake::pressKeys(controlOptionCommandD));

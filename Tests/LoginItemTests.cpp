@@ -33,12 +33,38 @@ TEST(LaunchAtLogin, EachStatusChoosesEnableOrDisableAndTheMarkFollows) {
     EXPECT_TRUE(fake::alerts().empty());
 }
 
-TEST(LaunchAtLogin, AnEnableAwaitingApprovalShowsNoMarkAndNoAlert) {
+void expectApprovalAlert(const fake::ShownAlert& shown) {
+    EXPECT_EQ(shown.alert.messageText, "Dusk needs your approval to launch at login");
+    EXPECT_EQ(shown.alert.informativeText,
+              "Open System Settings › General › Login Items and allow Dusk, and it will launch when you log in.");
+    EXPECT_EQ(shown.alert.buttons, (std::vector<std::string>{"Open System Settings", "Cancel"}));
+}
+
+TEST(LaunchAtLogin, AnEnableAwaitingApprovalOffersTheSettingsPageAndShowsNoMark) {
     const auto dusk = launchDusk();
     fake::onLoginEnable({std::nullopt, LoginItemStatus::RequiresApproval});
+    fake::answerNextAlertWith(1);
     fake::chooseMenuItem("Launch at Login");
-    EXPECT_EQ(fake::loginEnableCalls(), 1);
-    EXPECT_TRUE(fake::alerts().empty());
+    EXPECT_EQ(fake::loginApprovalSettingsOpened(), 0);
+    fake::chooseMenuItem("Launch at Login");
+    EXPECT_EQ(fake::loginApprovalSettingsOpened(), 1);
+
+    EXPECT_EQ(fake::loginEnableCalls(), 2);
+    ASSERT_EQ(fake::alerts().size(), 2u);
+    for (const auto& shown : fake::alerts()) expectApprovalAlert(shown);
+    EXPECT_FALSE(checkMark());
+}
+
+// ServiceManagement may refuse to register again what the user has not
+// approved: where Dusk runs from is not the trouble then.
+TEST(LaunchAtLogin, AFailureWhileApprovalIsAwaitedOffersTheSettingsPageToo) {
+    fake::setLoginItemStatus(LoginItemStatus::RequiresApproval);
+    const auto dusk = launchDusk();
+    fake::onLoginEnable({"Operation not permitted", std::nullopt});
+    fake::chooseMenuItem("Launch at Login");
+    ASSERT_EQ(fake::alerts().size(), 1u);
+    expectApprovalAlert(fake::alerts()[0]);
+    EXPECT_EQ(fake::loginApprovalSettingsOpened(), 1);
     EXPECT_FALSE(checkMark());
 }
 

@@ -18,7 +18,8 @@ TEST(ModifierNames, FollowTheFixedOrderWithTheDesktopsSeparator) {
     EXPECT_EQ(modifierNames(0), "");
     // Bits outside the four are no modifier of Dusk's.
     EXPECT_EQ(modifierNames(Modifier::control | 0x10000), "c-");
-    EXPECT_EQ(missingModifierHint(), "Add m, o, or c");
+    EXPECT_EQ(missingModifierHint(0), "Add m, o, or c");
+    EXPECT_EQ(missingModifierHint(Modifier::option | Modifier::shift), "Add m or c");
 
     fake::useModifierNames(spelledOut);
     EXPECT_EQ(controlOptionCommandD.desktopDisplayString(), "Ctrl+Alt+Super+D");
@@ -32,7 +33,8 @@ TEST(ModifierNames, OnAMacTheSymbolsAreTheWords) {
         const HotKey hotKey{2, modifiers};
         EXPECT_EQ(hotKey.desktopDisplayString(), hotKey.displayString());
     }
-    EXPECT_EQ(missingModifierHint(), "Add ⌘, ⌥, or ⌃");
+    EXPECT_EQ(missingModifierHint(Modifier::shift), "Add ⌘, ⌥, or ⌃");
+    EXPECT_EQ(missingModifierHint(Modifier::option), "Add ⌘ or ⌃");
 }
 
 TEST(ModifierNames, ReachTheMenuTheRecorderAndTheAlertButNotTheLogOrTheStore) {

@@ -74,6 +74,31 @@ TEST(RecorderView, RefusesPlainKeysWithABeepAndAHint) {
     EXPECT_EQ(recorderText(), "⌘…");
 }
 
+// As macOS 15.0 and 15.1 refuse every application ⌥ and ⌥⇧ alone.
+TEST(RecorderView, RefusesWhatTheDesktopRefusesAndAsksForAModifierThatMakesAShortcutOfIt) {
+    fake::refuseModifiers(Modifier::option);
+    fake::refuseModifiers(Modifier::option | Modifier::shift);
+    RecorderInWindow r;
+    fake::typeKey(2, Modifier::option);
+    EXPECT_EQ(recorderText(), "Add ⌘ or ⌃");
+    fake::typeKey(2, Modifier::option | Modifier::shift | capsLock);
+    fake::typeKey(f5, Modifier::option);
+    EXPECT_EQ(fake::beeps(), 3);
+    EXPECT_TRUE(r.recorded.empty());
+    EXPECT_EQ(recorderText(), "Add ⌘ or ⌃");
+    // A key alone still asks for any of the three.
+    fake::typeKey(40);
+    EXPECT_EQ(recorderText(), "Add ⌘, ⌥, or ⌃");
+
+    fake::typeKey(2, Modifier::option | Modifier::command);
+    fake::typeKey(2, Modifier::control | Modifier::option | Modifier::shift);
+    fake::typeKey(f5);
+    EXPECT_EQ(r.recorded, (std::vector<HotKey>{{2, Modifier::option | Modifier::command},
+                                               {2, Modifier::control | Modifier::option | Modifier::shift},
+                                               {f5, 0}}));
+    EXPECT_EQ(fake::beeps(), 4);
+}
+
 TEST(RecorderView, EscapeCancelsWhateverIsHeld) {
     RecorderInWindow r;
     fake::changeModifiers(Modifier::command);

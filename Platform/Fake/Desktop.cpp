@@ -24,12 +24,26 @@ void settleToggle(const platform::Appearance::Done& done) {
 }
 
 // Modifiers beyond the four Dusk knows do not change which keys are pressed.
+constexpr platform::ModifierFlags knownModifiers = 0x1E0000;
+
 bool sameKeys(const platform::Shortcut& a, const platform::Shortcut& b) {
-    constexpr platform::ModifierFlags known = 0x1E0000;
-    return a.keyCode == b.keyCode && (a.modifiers & known) == (b.modifiers & known);
+    return a.keyCode == b.keyCode && (a.modifiers & knownModifiers) == (b.modifiers & knownModifiers);
+}
+
+const RefusedModifiers* refusal(platform::ModifierFlags modifiers) {
+    const auto& refused = desktop().refusedModifiers;
+    const auto found = std::find_if(refused.begin(), refused.end(), [modifiers](const RefusedModifiers& each) {
+        return each.modifiers == (modifiers & knownModifiers);
+    });
+    return found != refused.end() ? &*found : nullptr;
 }
 
 void settleBind(const PendingBind& bind) {
+    // As a Mac refuses them: with eventInternalErr.
+    if (const auto* refused = refusal(bind.keys.modifiers)) {
+        bind.done({"RegisterEventHotKey", -9868, std::nullopt, refused->reason});
+        return;
+    }
     const auto& others = desktop().heldByOthers;
     const auto held = std::find_if(others.begin(), others.end(),
                                    [&](const HeldKeys& other) { return sameKeys(other.keys, bind.keys); });
@@ -80,6 +94,9 @@ int permissionSettingsOpened() { return desktop().permissionSettingsOpened; }
 
 void holdInOtherApp(platform::Shortcut keys, std::string reason) {
     desktop().heldByOthers.push_back({keys, std::move(reason)});
+}
+void refuseModifiers(platform::ModifierFlags modifiers, std::string reason) {
+    desktop().refusedModifiers.push_back({modifiers, std::move(reason)});
 }
 void answerBindsLater(bool later) { desktop().bindsLater = later; }
 
@@ -165,6 +182,8 @@ void GlobalShortcut::unbind() {
     desktop().bound.reset();
     desktop().pendingBind.reset();
 }
+
+bool GlobalShortcut::refusesModifiers(ModifierFlags modifiers) { return fake::refusal(modifiers) != nullptr; }
 
 void GlobalShortcut::onActivated(std::function<void()> activated) { desktop().activated = std::move(activated); }
 

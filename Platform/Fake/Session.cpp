@@ -107,6 +107,7 @@ void onLoginEnable(LoginOutcome outcome) { desktop().enableOutcome = std::move(o
 void onLoginDisable(LoginOutcome outcome) { desktop().disableOutcome = std::move(outcome); }
 int loginEnableCalls() { return desktop().loginEnableCalls; }
 int loginDisableCalls() { return desktop().loginDisableCalls; }
+int loginApprovalSettingsOpened() { return desktop().loginApprovalSettingsOpened; }
 
 }  // namespace fake
 
@@ -185,5 +186,7 @@ std::optional<std::string> LoginItem::disable() {
 std::string_view LoginItem::requirement() {
     return "Launch at Login only works when Dusk is run from the built Dusk.app bundle.";
 }
+
+void LoginItem::openApprovalSettings() { ++desktop().loginApprovalSettingsOpened; }
 
 }  // namespace platform

@@ -26,6 +26,11 @@ struct HeldKeys {
     std::string reason;
 };
 
+struct RefusedModifiers {
+    platform::ModifierFlags modifiers;
+    std::string reason;
+};
+
 struct PendingAlert {
     std::size_t index;
     std::function<void(std::size_t)> answered;
@@ -48,6 +53,7 @@ struct Desktop {
     std::optional<platform::AppearanceFailure> toggleFailure;
     bool togglesLater = false;
     std::vector<HeldKeys> heldByOthers;
+    std::vector<RefusedModifiers> refusedModifiers;
     bool bindsLater = false;
     std::optional<platform::Shortcut> otherKeys;
     std::optional<std::map<std::uint16_t, std::string>> layout = usLayout();
@@ -85,6 +91,7 @@ struct Desktop {
     int recorderWindowsMade = 0;
     int loginEnableCalls = 0;
     int loginDisableCalls = 0;
+    int loginApprovalSettingsOpened = 0;
 };
 
 Desktop& desktop();

@@ -3,6 +3,7 @@
 
 #import <AppKit/AppKit.h>
 
+#import "Activation.h"
 #include "ModalResponse.h"
 #import "Text.h"
 
@@ -19,8 +20,7 @@ void showAlert(const Alert& alert, std::function<void(std::size_t button)> answe
     panel.messageText = toNSString(alert.messageText);
     panel.informativeText = toNSString(alert.informativeText);
     for (const auto& title : alert.buttons) [panel addButtonWithTitle:toNSString(title)];
-    // Dusk has no window of its own that the alert could come up in front of.
-    [NSApp activateIgnoringOtherApps:YES];
+    mac::comeToFront();
     const NSModalResponse response = [panel runModal];
     if (answered) answered(mac::buttonChosen(response, alert.buttons.size()));
 }

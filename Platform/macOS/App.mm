@@ -25,6 +25,11 @@
     if (_launched) _launched();
 }
 
+// Dusk restores no windows; what AppKit would restore is decoded securely.
+- (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)app {
+    return YES;
+}
+
 @end
 
 namespace platform {
@@ -44,12 +49,18 @@ int Session::run(std::function<void()> launched) {
 }
 
 int Session::runCommand(const std::function<void(Finish finish)>& command) {
+    // The whole command line runs in here, with no NSApplication to drain
+    // pools for it: one for the command, and one for each turn of the loop.
     @autoreleasepool {
         std::optional<int> status;
         command([&status](int finished) { status = finished; });
         // The main run loop also serves the main queue, where later answers
         // arrive; on the main thread it always has that to wait for.
-        while (!status) [[NSRunLoop mainRunLoop] runMode:NSDefaultRunLoopMode beforeDate:[NSDate distantFuture]];
+        while (!status) {
+            @autoreleasepool {
+                [[NSRunLoop mainRunLoop] runMode:NSDefaultRunLoopMode beforeDate:[NSDate distantFuture]];
+            }
+        }
         return *status;
     }
 }

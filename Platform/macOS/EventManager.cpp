@@ -11,6 +11,7 @@ static_assert(carbonModifier::shift == shiftKey);
 static_assert(carbonModifier::option == optionKey);
 static_assert(carbonModifier::control == controlKey);
 static_assert(sizeof(HotKeyId) == sizeof(EventHotKeyID));
+static_assert(exclusiveHotKey == kEventHotKeyExclusive);
 
 namespace {
 
@@ -36,8 +37,8 @@ std::int32_t eventManager::installPressHandler() {
 }
 
 std::int32_t eventManager::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, HotKeyId id,
-                                          HotKeyRef& registered) {
-    return RegisterEventHotKey(keyCode, carbonModifiers, {id.signature, id.id}, GetEventDispatcherTarget(), 0,
+                                          std::uint32_t options, HotKeyRef& registered) {
+    return RegisterEventHotKey(keyCode, carbonModifiers, {id.signature, id.id}, GetEventDispatcherTarget(), options,
                                &registered);
 }
 

@@ -27,6 +27,11 @@ inline constexpr std::uint32_t option = 0x800;
 inline constexpr std::uint32_t control = 0x1000;
 }  // namespace carbonModifier
 
+// Carbon's kEventHotKeyExclusive: the keys are Dusk's alone while it holds
+// them, and keys another application holds the same way are refused instead
+// of shared, both applications then firing.
+inline constexpr std::uint32_t exclusiveHotKey = 1U << 0;
+
 namespace eventManager {
 
 using HotKeyRef = OpaqueEventHotKeyRef*;
@@ -34,9 +39,10 @@ using HotKeyRef = OpaqueEventHotKeyRef*;
 // From now on every hot-key press of this application reaches hotKeyPressed.
 // Answers InstallEventHandler's status.
 std::int32_t installPressHandler();
-// RegisterEventHotKey on the application's event target; answers its status,
-// and on success the registration in `registered`.
-std::int32_t registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, HotKeyId id, HotKeyRef& registered);
+// RegisterEventHotKey on the application's event target with these options;
+// answers its status, and on success the registration in `registered`.
+std::int32_t registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers, HotKeyId id, std::uint32_t options,
+                            HotKeyRef& registered);
 void unregisterHotKey(HotKeyRef registered);
 
 }  // namespace eventManager

@@ -1,11 +1,14 @@
 // Dusk's shortcut as a Carbon hot key: the handler installed once, one
-// registration at a time, and presses sorted from whatever else arrives.
+// registration at a time, the keys this macOS refuses to every application,
+// and presses sorted from whatever else arrives.
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "EventManager.h"
+#include "SystemVersion.h"
 #include "platform/GlobalShortcut.h"
 #include "platform/Log.h"
 
@@ -36,6 +39,14 @@ std::uint32_t carbonModifiers(ModifierFlags modifiers) {
     }
     return mask;
 }
+
+// macOS 15.0 and 15.1 register no hot key whose only modifiers are Option,
+// or Option and Shift, for any application: those keys type the accented
+// characters of passwords, which a hot key could watch. 15.2 takes them again.
+bool refusesOptionAlone(const mac::SystemVersion& version) { return version.major == 15 && version.minor < 2; }
+
+constexpr std::string_view optionAloneRefused =
+    "This version of macOS doesn't allow shortcuts that use only ⌥ or ⌥⇧. Try a combination with ⌘ or ⌃.";
 
 // One hot key held by the event manager, for as long as this lives.
 class Registration final {
@@ -77,13 +88,27 @@ void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
     // The previous registration is gone whatever the outcome.
     hotKeys.registration.reset();
     HotKeyRef registered = nullptr;
+    // Exclusive, so that keys another application holds are a refusal the
+    // user hears of, not a press that reaches both.
     const std::int32_t status = mac::eventManager::registerHotKey(shortcut.keyCode, carbonModifiers(shortcut.modifiers),
-                                                                  dusksHotKey, registered);
+                                                                  dusksHotKey, mac::exclusiveHotKey, registered);
     if (status == noErr) hotKeys.registration.emplace(registered);
-    if (done) done({"RegisterEventHotKey", status, status == noErr ? std::optional(shortcut) : std::nullopt, {}});
+    if (!done) return;
+    // A refusal of keys this macOS refuses everyone is no sign of another
+    // application, whatever the status says.
+    const bool refusedEverywhere = status != noErr && refusesModifiers(shortcut.modifiers);
+    done({"RegisterEventHotKey", status, status == noErr ? std::optional(shortcut) : std::nullopt,
+          refusedEverywhere ? std::string(optionAloneRefused) : std::string()});
 }
 
 void GlobalShortcut::unbind() { state().registration.reset(); }
+
+bool GlobalShortcut::refusesModifiers(ModifierFlags modifiers) {
+    const std::uint32_t mask = carbonModifiers(modifiers);
+    const bool optionAlone =
+        mask == mac::carbonModifier::option || mask == (mac::carbonModifier::option | mac::carbonModifier::shift);
+    return optionAlone && refusesOptionAlone(mac::systemVersion());
+}
 
 void GlobalShortcut::onActivated(std::function<void()> activated) {
     installHandlerOnce();

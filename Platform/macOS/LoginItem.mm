@@ -40,4 +40,7 @@ std::string_view LoginItem::requirement() {
     return "Launch at Login only works when Dusk is run from the built Dusk.app bundle.";
 }
 
+// System Settings › General › Login Items.
+void LoginItem::openApprovalSettings() { [SMAppService openSystemSettingsLoginItems]; }
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 
 #import <AppKit/AppKit.h>
 
+#import "Activation.h"
 #import "RecorderBox.h"
 #import "Text.h"
 
@@ -138,14 +139,14 @@ RecorderWindow::~RecorderWindow() {
 
 void RecorderWindow::show() {
     impl_->controller.open = YES;
-    [NSApp activateIgnoringOtherApps:YES];
+    platform::mac::comeToFront();
     [impl_->window makeKeyAndOrderFront:nil];
     // The first key press is the box's at once.
     [impl_->window makeFirstResponder:impl_->box];
 }
 
 void RecorderWindow::bringToFront() {
-    [NSApp activateIgnoringOtherApps:YES];
+    platform::mac::comeToFront();
     [impl_->window makeKeyAndOrderFront:nil];
 }
 

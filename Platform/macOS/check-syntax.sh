@@ -194,6 +194,8 @@ must_fail "a URL that may be nil handed to a parameter that takes none" Platform
   "nullable pointer"
 must_fail "a call that needs a newer macOS than Dusk runs on" Platform/macOS/StatusItem.mm \
   's/\[NSMenuItem separatorItem\]/[NSMenuItem sectionHeaderWithTitle:@""]/' "only available on macOS 14"
+must_fail "an activation that needs macOS 14, unguarded" Platform/macOS/Activation.h \
+  's/if (@available(macOS 14.0, \*)) {/if (true) {/' "'activate' is only available on macOS 14" Platform/macOS/Alert.mm
 must_fail "a call deprecated before that macOS" Platform/macOS/StatusItem.mm \
   's/? NSControlStateValueOn/? NSOnState/' "NSOnState.*deprecated"
 must_fail "a Core Foundation cast without a bridge" Platform/macOS/Appearance.mm \
@@ -205,6 +207,11 @@ must_fail "a login-item status numbered unlike ServiceManagement's" Platform/mac
   's/Enabled) == SMAppServiceStatusEnabled/Enabled) == SMAppServiceStatusRequiresApproval/' "static_assert failed|static assertion failed"
 must_fail "a Carbon modifier mask unlike the event manager's" Platform/macOS/EventManager.h \
   's/option = 0x800;/option = 0x400;/' "static_assert failed|static assertion failed" Platform/macOS/EventManager.cpp
+must_fail "an exclusive option unlike Carbon's" Platform/macOS/EventManager.h \
+  's/exclusiveHotKey = 1U << 0;/exclusiveHotKey = 1U << 1;/' "static_assert failed|static assertion failed" \
+  Platform/macOS/EventManager.cpp
+must_fail "a registration that drops its exclusive option" Platform/macOS/EventManager.cpp \
+  's/GetEventDispatcherTarget(), options,/GetEventDispatcherTarget(), 0,/' "unused parameter 'options'"
 must_fail "a modifier flag unlike AppKit's" Platform/macOS/RecorderWindow.mm \
   's/Modifier::option == NSEventModifierFlagOption/Modifier::option == NSEventModifierFlagControl/' \
   "static_assert failed|static assertion failed"

@@ -14,6 +14,7 @@ struct Recorded {
     std::vector<LoggedLine> lines;
     std::int32_t installStatus = 0;
     std::int32_t registerStatus = 0;
+    platform::mac::SystemVersion version{14, 0, 0};
     int handlersInstalled = 0;
     std::vector<Registered> registrations;
     std::vector<platform::mac::eventManager::HotKeyRef> unregistered;
@@ -34,6 +35,7 @@ Recorded& recorded() {
 const std::vector<LoggedLine>& loggedLines() { return recorded().lines; }
 void answerInstallWith(std::int32_t status) { recorded().installStatus = status; }
 void answerRegisterWith(std::int32_t status) { recorded().registerStatus = status; }
+void runOnMacOS(platform::mac::SystemVersion version) { recorded().version = version; }
 int handlersInstalled() { return recorded().handlersInstalled; }
 const std::vector<Registered>& registrations() { return recorded().registrations; }
 const std::vector<platform::mac::eventManager::HotKeyRef>& unregistered() { return recorded().unregistered; }
@@ -54,7 +56,7 @@ std::int32_t platform::mac::eventManager::installPressHandler() {
 // Like the real one, it refuses keys that are registered already, and a
 // refusal hands back no registration.
 std::int32_t platform::mac::eventManager::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
-                                                         HotKeyId id, HotKeyRef& registered) {
+                                                         HotKeyId id, std::uint32_t options, HotKeyRef& registered) {
     auto& calls = recorded();
     std::int32_t status = calls.registerStatus;
     for (const auto& earlier : calls.registrations) {
@@ -65,10 +67,12 @@ std::int32_t platform::mac::eventManager::registerHotKey(std::uint32_t keyCode, 
         }
     }
     registered = status == 0 ? &calls.handles.emplace_back() : nullptr;
-    calls.registrations.push_back({keyCode, carbonModifiers, id, registered});
+    calls.registrations.push_back({keyCode, carbonModifiers, id, options, registered});
     return status;
 }
 
 void platform::mac::eventManager::unregisterHotKey(HotKeyRef registered) {
     recorded().unregistered.push_back(registered);
 }
+
+platform::mac::SystemVersion platform::mac::systemVersion() { return recorded().version; }

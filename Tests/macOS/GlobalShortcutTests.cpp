@@ -43,7 +43,7 @@ TEST(GlobalShortcut, ABindIsAFirstUseToo) {
     EXPECT_EQ(loggedLines()[0].text, "InstallEventHandler status=0");
 }
 
-TEST(GlobalShortcut, RegistersWithCarbonsMaskUnderDusksIdentifierAndAnswersAtOnce) {
+TEST(GlobalShortcut, RegistersExclusivelyWithCarbonsMaskUnderDusksIdentifierAndAnswersAtOnce) {
     const auto outcome = bindNow(controlOptionCommandD);
     ASSERT_TRUE(outcome) << "a Mac answers before bind returns";
     EXPECT_EQ(outcome->call, "RegisterEventHotKey");
@@ -54,6 +54,9 @@ TEST(GlobalShortcut, RegistersWithCarbonsMaskUnderDusksIdentifierAndAnswersAtOnc
     EXPECT_EQ(registrations()[0].keyCode, 2U);
     EXPECT_EQ(registrations()[0].carbonModifiers, 0x1900U);
     EXPECT_EQ(registrations()[0].id, dusk1);
+    // kEventHotKeyExclusive: keys another application holds are refused, not
+    // shared with it.
+    EXPECT_EQ(registrations()[0].options, 1U);
 
     // Each modifier has its own mask; bits Dusk gives no meaning to (Caps
     // Lock here) reach no mask, but the shortcut in effect keeps them.
@@ -90,6 +93,57 @@ TEST(GlobalShortcut, ARefusalLeavesNothingBound) {
     ASSERT_EQ(unregistered().size(), 1U);
     GlobalShortcut::unbind();
     EXPECT_EQ(unregistered().size(), 1U);
+}
+
+TEST(GlobalShortcut, MacOS15Point0And15Point1RefuseOptionAndOptionShiftAlone) {
+    using platform::mac::SystemVersion;
+    constexpr platform::ModifierFlags capsLock = 0x10000;
+    struct Row {
+        SystemVersion version;
+        bool refusesOptionAlone = false;
+    };
+    for (const auto& row : {Row{{14, 7, 1}, false}, Row{{15, 0, 0}, true}, Row{{15, 0, 1}, true}, Row{{15, 1, 1}, true},
+                            Row{{15, 2, 0}, false}, Row{{26, 0, 0}, false}}) {
+        SCOPED_TRACE(std::to_string(row.version.major) + "." + std::to_string(row.version.minor));
+        runOnMacOS(row.version);
+        for (const auto modifiers :
+             {Modifier::option, Modifier::option | Modifier::shift, Modifier::option | capsLock}) {
+            EXPECT_EQ(GlobalShortcut::refusesModifiers(modifiers), row.refusesOptionAlone);
+        }
+        // Any other modifier with them, or none of them, is taken.
+        for (const auto modifiers : {Modifier::option | Modifier::command, Modifier::control | Modifier::option,
+                                     Modifier::option | Modifier::shift | Modifier::control, Modifier::shift,
+                                     Modifier::command, platform::ModifierFlags{0}}) {
+            EXPECT_FALSE(GlobalShortcut::refusesModifiers(modifiers));
+        }
+    }
+}
+
+TEST(GlobalShortcut, ARefusalOfKeysThisMacOSRefusesEveryoneSaysSo) {
+    const Shortcut optionD{2, Modifier::option};
+    const std::string why =
+        "This version of macOS doesn't allow shortcuts that use only ⌥ or ⌥⇧. Try a combination with ⌘ or ⌃.";
+    runOnMacOS({15, 1, 0});
+    answerRegisterWith(eventInternalErr);
+    const auto refused = bindNow(optionD);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, eventInternalErr);
+    EXPECT_FALSE(refused->bound);
+    EXPECT_EQ(refused->reason, why);
+    EXPECT_EQ(bindNow({2, Modifier::option | Modifier::shift})->reason, why);
+
+    // Other keys refused there, and the same keys refused elsewhere, may be
+    // another application's.
+    EXPECT_EQ(bindNow({2, Modifier::option | Modifier::command})->reason, "");
+    runOnMacOS({15, 2, 0});
+    EXPECT_EQ(bindNow(optionD)->reason, "");
+
+    // A Mac that takes them after all is believed.
+    runOnMacOS({15, 0, 0});
+    answerRegisterWith(0);
+    const auto taken = bindNow(optionD);
+    EXPECT_EQ(taken->bound, optionD);
+    EXPECT_EQ(taken->reason, "");
 }
 
 TEST(GlobalShortcut, EveryPressIsLoggedAndOnlyDusksOwnActivates) {

@@ -88,4 +88,8 @@ std::string_view LoginItem::requirement() {
            "build/default --prefix ~/.local and start ~/.local/bin/dusk.";
 }
 
+// An autostart entry needs nobody's approval: the status is never
+// RequiresApproval, and there is no page to open.
+void LoginItem::openApprovalSettings() {}
+
 }  // namespace platform

@@ -388,6 +388,10 @@ void GlobalShortcut::unbind() {
     if (waylandSession()) unbindThroughPortal();
 }
 
+// The X server refuses no keys for their modifiers; a portal that will not
+// have some says so when asked to bind them.
+bool GlobalShortcut::refusesModifiers(ModifierFlags) { return false; }
+
 void GlobalShortcut::onActivated(std::function<void()> activated) { dusk::backend::activated = std::move(activated); }
 
 void GlobalShortcut::onRebound(std::function<void(const std::optional<Shortcut>& bound)> rebound) {

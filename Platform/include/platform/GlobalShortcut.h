@@ -39,6 +39,12 @@ public:
     // Nothing is bound afterwards; an unanswered bind is forgotten.
     static void unbind();
 
+    // Whether this desktop takes, from no application, a shortcut whose only
+    // modifiers are these, whatever its key (macOS 15.0 and 15.1 take none
+    // with just ⌥ or ⌥⇧). A bind of one is refused all the same; the
+    // recorder does not offer it. Bits beyond the four modifiers do not count.
+    static bool refusesModifiers(ModifierFlags modifiers);
+
     // Each press of the bound keys, on the main thread.
     static void onActivated(std::function<void()> activated);
     // The desktop moved the binding to other keys, or dropped it (none).

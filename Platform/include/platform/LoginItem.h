@@ -20,6 +20,9 @@ public:
     static std::optional<std::string> disable();
     // Where a copy of Dusk must run from for its login item to work.
     static std::string_view requirement();
+    // Opens the page of the platform's settings where the user approves a
+    // login item that waits for it (RequiresApproval).
+    static void openApprovalSettings();
 };
 
 }  // namespace platform

@@ -128,6 +128,10 @@ void pressCloseButton();
 // Another application holds these keys: binding them is refused, with
 // `reason` as the desktop's words for why where it gives any.
 void holdInOtherApp(platform::Shortcut keys, std::string reason = {});
+// This desktop takes no shortcut whose only modifiers are these, as macOS
+// 15.0 and 15.1 take none with just ⌥ or ⌥⇧: binding one is refused with
+// `reason`.
+void refuseModifiers(platform::ModifierFlags modifiers, std::string reason = {});
 // Binds wait in the desktop until answerBind, as a portal keeps them.
 void answerBindsLater(bool later);
 bool answerBind();
@@ -172,5 +176,6 @@ void onLoginEnable(LoginOutcome outcome);
 void onLoginDisable(LoginOutcome outcome);
 int loginEnableCalls();
 int loginDisableCalls();
+int loginApprovalSettingsOpened();
 
 }  // namespace fake
