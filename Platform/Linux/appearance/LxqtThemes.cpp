@@ -115,7 +115,8 @@ QString gtk2Settings() {
 }  // namespace
 
 std::vector<ThemeSetting> themeSettings() {
-    const QString themeKey = QStringLiteral("General/theme");
+    // QSettings reads the [General] section as keys without a group.
+    const QString themeKey = QStringLiteral("theme");
     std::vector<ThemeSetting> settings{
         {.what = "LXQt theme",
          .id = "theme in " + configFile("lxqt.conf").toStdString(),

@@ -85,9 +85,8 @@ std::vector<ThemePair> handWritten() {
 
 void tellNoSibling(const std::string& what, const std::string& theme, bool dark) {
     const std::string side = dark ? "dark" : "light";
-    const std::string name = theme.empty() ? "the default one" : "“" + theme + "”";
-    const std::string words = "The " + what + " " + name + " has no " + side +
-                              " version installed, so it stayed as it was. Install one (" +
+    const std::string named = theme.empty() ? "The default " + what : "The " + what + " “" + theme + "”";
+    const std::string words = named + " has no " + side + " version installed, so it stayed as it was. Install one (" +
                               (theme.empty() ? std::string("NAME-dark for NAME") : siblingNames(theme, dark).front()) +
                               "), or write the pair in " + pairsFile() + " as “light theme = dark theme”.";
     logNotice("switched to " + std::string(dark ? "Dark" : "Light") + " but for the " + what + ": " + words);
