@@ -171,11 +171,17 @@ class DesktopCase(SessionTestCase):
         return dusk
 
     def save_row(self):
+        """Light, Dark, Light again side by side: the windows, and the
+        bottom of the screen where the panels are."""
         out = os.environ.get("DUSK_SHOTS")
         if not out:
             return
-        subprocess.run(["convert", *self.shots, "-resize", "33%", "+append",
-                        os.path.join(os.path.abspath(out), f"desktop-{self.desktop.lower()}.png")], check=True)
+        frames = []
+        for shot in self.shots:
+            frames += ["(", shot, "-crop", "600x180+20+40", "+repage", "(", shot, "-crop", "600x30+0+738", "+repage",
+                       ")", "-append", ")", "-size", "12x210", "xc:white"]
+        subprocess.run(["convert", *frames[:-3], "+append",
+                        os.path.join(os.path.abspath(out), f"desktop-{type(self).__name__.lower()}.png")], check=True)
 
     def notice_naming(self, theme):
         return wait_until(lambda: [n for n in self.session.notices() if NOTICE in n and f"“{theme}”" in n],
@@ -221,11 +227,19 @@ class Xfce(DesktopCase):
                            stderr=subprocess.DEVNULL)
         self.open_windows()
         regions = {**self.regions(), "xfce4-panel": "1024x28+0+740"}
-        self.round_trip(regions, lambda: self.assertEqual(self.xfconf("xsettings", "/Net/ThemeName"), "Adwaita-dark"),
-                        lambda: self.assertEqual(self.xfconf("xsettings", "/Net/ThemeName"), "Adwaita"))
+        dusk = self.round_trip(regions,
+                               lambda: self.assertEqual(self.xfconf("xsettings", "/Net/ThemeName"), "Adwaita-dark"),
+                               lambda: self.assertEqual(self.xfconf("xsettings", "/Net/ThemeName"), "Adwaita"))
+        # Twice without a sibling, one notice.
         notices = self.notice_naming("Default")
         self.assertEqual(len(notices), 1)
         self.assertIn("xfwm4 theme", notices[0])
+        # The user picks a dark theme in Xfce's own settings, then a light one.
+        for theme, tooltip in (("Adwaita-dark", "Dusk – switch to Light Mode"),
+                               ("Adwaita", "Dusk – switch to Dark Mode")):
+            subprocess.run(["xfconf-query", "-c", "xsettings", "-p", "/Net/ThemeName", "-s", theme],
+                           env=self.session.env, check=True)
+            wait_until(lambda: dusk.tooltip() == tooltip, what=f"{tooltip!r} after {theme} was chosen elsewhere")
 
 
 class Mate(DesktopCase):
@@ -245,6 +259,14 @@ class Mate(DesktopCase):
                         lambda: self.assertEqual(gtk_theme(), "'Adwaita'"))
         self.assertEqual(self.session.gsettings("get", "org.mate.Marco.general", "theme"), "'Atlanta'")
         self.assertIn("Marco theme", self.notice_naming("Atlanta")[0])
+
+    def test_a_theme_chosen_in_mates_settings_moves_the_icon(self):
+        self.session.gsettings("set", "org.mate.interface", "gtk-theme", "Adwaita")
+        dusk = self.start()
+        for theme, tooltip in (("Adwaita-dark", "Dusk – switch to Light Mode"),
+                               ("Adwaita", "Dusk – switch to Dark Mode")):
+            self.session.gsettings("set", "org.mate.interface", "gtk-theme", theme)
+            wait_until(lambda: dusk.tooltip() == tooltip, what=f"{tooltip!r} after {theme} was chosen elsewhere")
 
 
 class Cinnamon(DesktopCase):
@@ -311,6 +333,13 @@ class Lxqt(DesktopCase):
         self.round_trip(regions, lambda: self.assertIn("theme=dark", conf()),
                         lambda: self.assertIn("theme=light", conf()))
         self.assertIn("icon_theme=breeze", conf())
+
+    def test_a_theme_chosen_in_lxqts_settings_moves_the_icon(self):
+        self.write_config("lxqt/lxqt.conf", "[General]\ntheme=light\n")
+        dusk = self.start()
+        for theme, tooltip in (("dark", "Dusk – switch to Light Mode"), ("light", "Dusk – switch to Dark Mode")):
+            self.write_config("lxqt/lxqt.conf", f"[General]\ntheme={theme}\n")
+            wait_until(lambda: dusk.tooltip() == tooltip, what=f"{tooltip!r} after {theme} was chosen elsewhere")
 
 
 if __name__ == "__main__":
