@@ -87,7 +87,7 @@ std::vector<ThemeSetting> themeSettings(DesktopFamily desktop) {
 
 // One switch: every setting read, a theme chosen for each, then written.
 struct Switch : std::enable_shared_from_this<Switch> {
-    bool dark;
+    bool dark = false;
     SideTracker::Landed landed;
     std::vector<ThemeSetting> settings;
     std::vector<std::string> current;
@@ -223,7 +223,7 @@ void writeDesktopSide(bool dark, SideTracker::Landed landed) {
     job->start();
 }
 
-void followDesktopThemes(std::function<void(bool dark)> changed) {
+void followDesktopThemes(const std::function<void(bool dark)>& changed) {
     const DesktopFamily desktop = desktopFamily();
     // The GTK theme, listed first, speaks for the desktop; on GNOME the
     // colour scheme does.

@@ -24,6 +24,6 @@ void writeDesktopSide(bool dark, SideTracker::Landed landed);
 // Each change of the desktop's theme made anywhere, as the side it means,
 // starting with the theme it has now; on the main thread. Nothing where the
 // colour scheme is the desktop's own word for the side (GNOME, others).
-void followDesktopThemes(std::function<void(bool dark)> changed);
+void followDesktopThemes(const std::function<void(bool dark)>& changed);
 
 }  // namespace dusk::backend

@@ -16,12 +16,12 @@
 namespace dusk::backend::gsettings {
 
 struct Key {
-    const char* schema;
-    const char* name;
+    const char* schema = nullptr;
+    const char* name = nullptr;
     // Whose schema and where it comes from, for the reason it is missing:
     // "GNOME's", "gsettings-desktop-schemas".
-    const char* owner;
-    const char* package;
+    const char* owner = nullptr;
+    const char* package = nullptr;
     // Which versions have the key, for the reason it is missing; may be empty.
     const char* since = "";
 

@@ -78,7 +78,7 @@ std::vector<ThemePair> handWritten() {
     std::vector<std::string> problems;
     auto pairs = parseThemePairs(*text, problems);
     for (const auto& line : problems) {
-        logError(pairsFile() + ": the line \"" + line + "\" is not \"light theme = dark theme\"; it is ignored");
+        logError(pairsFile() + ": the line “" + line + "” is not “light theme = dark theme”; it is ignored");
     }
     return pairs;
 }
