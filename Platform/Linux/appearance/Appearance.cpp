@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "appearance/DesktopAppearance.h"
+#include "appearance/DesktopThemes.h"
 #include "appearance/GnomeColorScheme.h"
 #include "appearance/SettingsPortal.h"
 #include "appearance/SideTracker.h"
@@ -85,10 +86,6 @@ void applyPlasmaScheme(bool dark, SideTracker::Landed applied) {
     deadline->start(plasmaToolDeadlineMilliseconds);
 }
 
-bool onPlasma() {
-    return qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':').contains(QStringLiteral("KDE"), Qt::CaseInsensitive);
-}
-
 // Fusion draws a check box in the palette's base colour with a border a shade
 // darker than the window: on a dark menu, box and border all but vanish
 // (#1E1E20 and #222224 on #202023). In Dark, the box gets a light border, and
@@ -150,7 +147,8 @@ QPalette darkPalette() {
 SideTracker& tracker() {
     // On Plasma, Plasma's own colour scheme would be the truer reading; until
     // Dusk reads it, GNOME's setting is the one there is.
-    static SideTracker instance({gnome::prefersDark, onPlasma() ? applyPlasmaScheme : gnome::write});
+    static SideTracker instance(
+        {gnome::prefersDark, desktopFamily() == DesktopFamily::Plasma ? applyPlasmaScheme : writeDesktopSide});
     return instance;
 }
 
@@ -178,6 +176,9 @@ void prepareAppearance(std::function<void()> ready) {
             // NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
             tracker().onChange(showSide);
         }
+        // The desktop's theme, as it is now, has the last word over the
+        // portal's first.
+        followDesktopThemes([](bool dark) { tracker().themeChanged(dark); });
         ready();
     });
     const auto start = [waiting](std::optional<bool> dark) {

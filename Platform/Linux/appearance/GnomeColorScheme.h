@@ -1,26 +1,28 @@
-// GNOME's colour scheme, org.gnome.desktop.interface color-scheme: read and
-// followed through GSettings, and written through dconf's own client, which
-// answers each write with dconf's reason when it fails. Nothing here waits on
-// another process on the main thread. Qt-free: GLib's headers clash with
-// Qt's keywords.
+// GNOME's colour scheme, org.gnome.desktop.interface color-scheme, which
+// every desktop's GTK 4 and libadwaita programs follow through the Settings
+// portal: read and followed through GSettings, written with the desktop's
+// other keys (DesktopThemes).
 #pragma once
 
 #include <functional>
 #include <optional>
+#include <string>
 
-#include "appearance/SideTracker.h"
+#include "appearance/GSettingsKeys.h"
 
 namespace dusk::backend::gnome {
 
-// Through GSettings, which the first call sets up; none where GSettings
-// cannot have the setting (logged once, with why).
+extern const gsettings::Key colorScheme;
+// The GTK theme, which GTK 3 follows on GNOME.
+extern const gsettings::Key gtkTheme;
+
+// None where GSettings cannot have the setting (logged once, with why).
 std::optional<bool> prefersDark();
-// Each change, from any program, once prefersDark() has set GSettings up; on
-// the main thread.
+// Each change, from any program, on the main thread, once prefersDark()
+// has set GSettings up.
 void follow(std::function<void(bool dark)> changed);
 
-// `landed` is called at once where the reason for a failure is known here,
-// otherwise on the main thread when dconf's service answers, however late.
-void write(bool dark, SideTracker::Landed landed);
+// The key's value for a side.
+std::string colorSchemeValue(bool dark);
 
 }  // namespace dusk::backend::gnome

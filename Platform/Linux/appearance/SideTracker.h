@@ -43,6 +43,11 @@ public:
         if (!portalSpeaks_) settle(dark);
     }
 
+    // The desktop's theme changed, here or in another program, or was read
+    // for the first time. Where the desktop has a theme for each side, that
+    // is its own word on the side, whatever the colour scheme says.
+    void themeChanged(bool dark) { settle(dark); }
+
     // Switches to the side opposite the one Dusk reports when the switch
     // starts: a switch asked for while another is under way waits for it.
     // `done` gets the side asked for and the outcome; a switch that landed is

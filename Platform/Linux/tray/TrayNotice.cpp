@@ -1,22 +1,14 @@
 #include "tray/TrayNotice.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QStringList>
-#include <QVariantMap>
 #include <string>
 
 #include "common/Installation.h"
 #include "common/Log.h"
+#include "common/Notification.h"
 #include "settings/SettingsFile.h"
 
 namespace dusk::backend {
 namespace {
-
-const QString notifications = QStringLiteral("org.freedesktop.Notifications");
-const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications");
 
 const char* const logLine =
     "no system tray here (no StatusNotifierWatcher on the session bus, no XEmbed tray on the X display): Dusk runs "
@@ -50,39 +42,26 @@ void TrayNotice::tell() {
     logNotice(logLine);
     const auto told = desktopsTold();
     if (told && QString::fromStdString(*told).split('\n').contains(desktopName())) return;
-    auto call =
-        QDBusMessage::createMethodCall(notifications, notificationsPath, notifications, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("app.dusk.Dusk")}};
-    call << QStringLiteral("Dusk") << uint{0} << QStringLiteral("dusk-moon-symbolic")
-         << QStringLiteral("Dusk is running without a tray icon")
-         << QStringLiteral(
-                "This desktop has no system tray, so Dusk cannot show its icon and menu. Its keyboard shortcut "
-                "still switches between Light and Dark.\n"
-                "On GNOME, install the AppIndicator extension (gnome-shell-extension-appindicator); Dusk's icon "
-                "appears as soon as there is a tray.\n"
-                "To quit Dusk without its menu, run: pkill -x dusk")
-         << QStringList{} << hints << -1;
     // No notification server is no error: the log line has said it.
-    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, told](QDBusPendingCallWatcher* finished) {
-        const QDBusPendingReply<uint> reply = *finished;
-        finished->deleteLater();
-        if (reply.isError()) return;
-        if (told && makeDirectories(stateHome() + "/dusk")) {
-            writeFileAtomically(toldFile(), *told + desktopName().toStdString() + "\n");
-        }
-        notification_ = reply.value();
-        if (withdrawn_) withdraw();
-    });
+    notify(QStringLiteral("Dusk is running without a tray icon"),
+           QStringLiteral("This desktop has no system tray, so Dusk cannot show its icon and menu. Its keyboard "
+                          "shortcut still switches between Light and Dark.\n"
+                          "On GNOME, install the AppIndicator extension (gnome-shell-extension-appindicator); Dusk's "
+                          "icon appears as soon as there is a tray.\n"
+                          "To quit Dusk without its menu, run: pkill -x dusk"),
+           this, [this, told](uint id) {
+               if (told && makeDirectories(stateHome() + "/dusk")) {
+                   writeFileAtomically(toldFile(), *told + desktopName().toStdString() + "\n");
+               }
+               notification_ = id;
+               if (withdrawn_) withdraw();
+           });
 }
 
 void TrayNotice::withdraw() {
     withdrawn_ = true;
     if (notification_ == 0) return;
-    auto call = QDBusMessage::createMethodCall(notifications, notificationsPath, notifications,
-                                               QStringLiteral("CloseNotification"));
-    call << notification_;
-    QDBusConnection::sessionBus().asyncCall(call);
+    withdrawNotification(notification_);
     notification_ = 0;
 }
 
