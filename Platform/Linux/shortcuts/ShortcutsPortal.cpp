@@ -19,7 +19,7 @@
 #include <utility>
 
 #include "common/Log.h"
-#include "shortcuts/BusSignal.h"
+#include "common/BusSignal.h"
 #include "shortcuts/KeyCodes.h"
 #include "shortcuts/Shortcuts.h"
 
