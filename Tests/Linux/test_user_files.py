@@ -132,9 +132,9 @@ class TraylessSession(Session):
 
 
 class NotRegularFiles(InstalledTestCase):
-    """Where there is no tray, Dusk reads the desktops it has told about that
-    five seconds after its start; the settings and the autostart entry it
-    reads as it starts."""
+    """Dusk reads its settings and its autostart entry as it starts and,
+    where there is no tray, the list of desktops it has told so five seconds
+    later."""
 
     session_kind = TraylessSession
 
