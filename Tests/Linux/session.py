@@ -2,12 +2,14 @@
 D-Bus session bus, a fresh HOME and XDG directories, GNOME's settings in
 dconf, and a tray host (tray_host.py) that Dusk registers its item with."""
 
+import contextlib
+import ctypes
 import os
+import pwd
 import shutil
 import signal
 import subprocess
 import tempfile
-import ctypes
 import time
 import unittest
 
@@ -26,6 +28,32 @@ SNI = "org.kde.StatusNotifierItem"
 DBUSMENU = "com.canonical.dbusmenu"
 
 
+def run_as_nobody(script, argv, programs, prepare=None):
+    """As root: `script` (a test file beside this one) again as nobody, since
+    root reads and writes where a user may not. Nobody may not read root's
+    folders, so it runs from a staging folder with copies of the test files
+    and of `programs` ({variable: path}, named again in the environment).
+    `prepare(staging, env, nobody)`, a context manager, adds to the staging
+    folder and the environment for the run. Answers the exit status."""
+    staging = tempfile.mkdtemp(prefix="dusk-unprivileged-")
+    nobody = pwd.getpwnam("nobody")
+    try:
+        os.chmod(staging, 0o755)
+        for name in os.listdir(HERE):
+            if name.endswith(".py"):
+                shutil.copy(os.path.join(HERE, name), staging)
+        env = dict(os.environ)
+        for variable, path in programs.items():
+            if path:
+                env[variable] = shutil.copy(path, staging)
+        with (prepare or (lambda *_: contextlib.nullcontext()))(staging, env, nobody):
+            return subprocess.run(["setpriv", f"--reuid={nobody.pw_uid}", f"--regid={nobody.pw_gid}",
+                                   "--clear-groups", PYTHON, os.path.join(staging, script), *argv],
+                                  env=env, cwd=staging).returncode
+    finally:
+        shutil.rmtree(staging, ignore_errors=True)
+
+
 def wait_until(predicate, timeout=10.0, interval=0.02, what="condition"):
     deadline = time.monotonic() + timeout
     while True:
@@ -35,6 +63,15 @@ def wait_until(predicate, timeout=10.0, interval=0.02, what="condition"):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out after {timeout}s waiting for {what() if callable(what) else what}")
         time.sleep(interval)
+
+
+def rss_kib(pid):
+    """The memory a process holds now, in KiB."""
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    raise AssertionError("no VmRSS")
 
 
 def luminance(rgb):
