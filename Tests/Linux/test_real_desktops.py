@@ -1,0 +1,183 @@
+#!/usr/bin/python3
+"""Dusk against the desktop components Debian 12 ships, each class in its own
+private bus and throwaway home, with nothing played by a stand-in:
+
+- Plasma: KDE Plasma 5.27's compositor (kwin_wayland, virtual, which hosts
+  kglobalaccel), xdg-desktop-portal with its KDE backend (GlobalShortcuts
+  and Settings), and plasma-apply-colorscheme. The shortcut is pressed
+  through kglobalaccel's invokeShortcut, as KWin does for typed keys.
+- Gtk: Xvfb, xdg-desktop-portal with its GTK backend, GNOME's setting in dconf.
+- Gnome: mutter (headless, Wayland only) with xdg-desktop-portal-gnome.
+
+XDG_DESKTOP_PORTAL_DIR names the one backend each class uses, whatever else is
+installed; a class whose components are not installed is skipped.
+
+DUSK_EXECUTABLE names the built program."""
+
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import unittest
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import dbus  # noqa: E402
+from portal import REAL_PORTALS, no_portal, real_portals  # noqa: E402
+from session import Session, SessionTestCase, wait_until  # noqa: E402
+
+DUSK = os.environ.get("DUSK_EXECUTABLE", "")
+LIGHT_TIP = "Dusk – switch to Dark Mode"
+DARK_TIP = "Dusk – switch to Light Mode"
+KWIN = "/usr/bin/kwin_wayland"
+KDE_PORTAL = "/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"
+PLASMA_TOOL = "/usr/bin/plasma-apply-colorscheme"
+MUTTER = "/usr/bin/mutter"
+# What a portal runs to show a settings page, or a URL such as
+# systemsettings://kcm_keys/: each stands in on PATH and notes its start.
+OPENERS = ("xdg-open", "kde-open5", "kde-open", "kioclient5", "systemsettings", "systemsettings5", "kcmshell5")
+
+
+def installed(*paths):
+    return all(os.path.exists(path) for path in paths)
+
+
+def socket_answers(path):
+    with socket.socket(socket.AF_UNIX) as probe:
+        try:
+            probe.connect(path)
+            return True
+        except OSError:
+            return False
+
+
+class OpenersOnPath:
+    """A folder first on the session's PATH, whose programs only note that
+    something started them."""
+
+    def __init__(self, session):
+        self.folder = os.path.join(session.root, "openers")
+        self.log = os.path.join(session.root, "openers.log")
+        os.makedirs(self.folder)
+        for name in OPENERS:
+            path = os.path.join(self.folder, name)
+            with open(path, "w") as script:
+                script.write(f'#!/bin/sh\necho "{name} $*" >> {self.log}\n')
+            os.chmod(path, 0o755)
+        session.env["PATH"] = self.folder + os.pathsep + session.env["PATH"]
+
+    def started(self):
+        return Session.read(self.log).splitlines()
+
+
+class PlasmaSession(Session):
+    """KWin on a virtual output with the session's bus, as Plasma's Wayland
+    session starts it, and the variables Plasma's session sets."""
+
+    def _start_x(self):
+        self.env.update({"XDG_CURRENT_DESKTOP": "KDE", "XDG_SESSION_TYPE": "wayland", "KDE_SESSION_VERSION": "5",
+                         "KDE_FULL_SESSION": "true", "WAYLAND_DISPLAY": "dusk-kde",
+                         # QPainter: no GL work on a machine without a GPU.
+                         "KWIN_COMPOSE": "Q"})
+        self.openers = OpenersOnPath(self)
+
+    def _start_bus(self):
+        super()._start_bus()
+        # KWin keeps its file capability (CAP_SYS_RESOURCE) only where the
+        # system allows it; a copy without it starts anywhere, in a container too.
+        kwin = os.path.join(self.root, "kwin_wayland")
+        shutil.copy(KWIN, kwin)
+        self.kwin_log = os.path.join(self.root, "kwin.log")
+        with open(self.kwin_log, "w") as log:
+            self.spawn([kwin, "--virtual", "--socket", "dusk-kde", "--no-lockscreen"], stdout=log, stderr=log)
+        bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
+        wait_until(lambda: socket_answers(os.path.join(self.env["XDG_RUNTIME_DIR"], "dusk-kde"))
+                   and bus.name_has_owner("org.kde.kglobalaccel"), timeout=30,
+                   what=lambda: f"KWin and its kglobalaccel (its log: {self.read(self.kwin_log)[-2000:]!r})")
+        bus.close()
+
+    def kdeglobals(self):
+        return os.path.join(self.env["XDG_CONFIG_HOME"], "kdeglobals")
+
+    def plasma_is_dark(self):
+        """Plasma's side as its own portal reads it: the window background."""
+        found = re.search(r"^\[Colors:Window\]\n(?:[^\[].*\n)*?BackgroundNormal=(\d+),(\d+),(\d+)",
+                          self.read(self.kdeglobals()), re.M)
+        return found is not None and sum(int(part) for part in found.groups()) / 3 < 128
+
+    def set_color_scheme(self, value):
+        # The tests start in Light: Plasma's Breeze, and GNOME's default.
+        super().set_color_scheme(value)
+        subprocess.run([PLASMA_TOOL, "BreezeLight"], env={**self.env, "QT_QPA_PLATFORM": "offscreen"},
+                       capture_output=True, check=True, timeout=30)
+
+
+@unittest.skipUnless(installed(KWIN, KDE_PORTAL, PLASMA_TOOL, os.path.join(REAL_PORTALS, "kde.portal")),
+                     "needs kwin-wayland, xdg-desktop-portal-kde and plasma-workspace")
+class Plasma(SessionTestCase):
+    session_kind = PlasmaSession
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        real_portals(cls.session, "kde")
+
+    def invoke_shortcut(self):
+        """What KWin does when the keys are typed: kglobalaccel invokes the
+        action of the component the portal made for Dusk's session."""
+        component = self.session.bus.get_object("org.kde.kglobalaccel", "/component/dusk")
+        dbus.Interface(component, "org.kde.kglobalaccel.Component").invokeShortcut("toggle-appearance")
+
+    def wait_bound(self, dusk):
+        wait_until(lambda: "CreateSession ⌃⌥⌘D code=2 mods=6400 status=" in dusk.log(), timeout=30,
+                   what=lambda: f"the registration (Dusk: {dusk.log()!r})")
+        self.assertIn("CreateSession ⌃⌥⌘D code=2 mods=6400 status=0", dusk.log())
+
+    def command(self, *arguments):
+        return subprocess.run([DUSK, *arguments], env=self.session.env, capture_output=True, text=True, timeout=30)
+
+    def test_the_shortcut_binds_through_the_portal_toggles_and_survives_a_restart(self):
+        for start in (1, 2):
+            with self.subTest(start=start):
+                dusk = self.start()
+                self.wait_bound(dusk)
+                self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D…")
+                for dark, tip in ((True, DARK_TIP), (False, LIGHT_TIP)):
+                    self.invoke_shortcut()
+                    dusk.wait_for_log(f"toggle succeeded, now dark={str(dark).lower()}")
+                    wait_until(lambda: self.session.plasma_is_dark() == dark, what="Plasma's colours")
+                    self.assertEqual(dusk.tooltip(), tip)
+                self.assertEqual(dusk.log().count("hotkey event received from the desktop's portal"), 2)
+                dusk.stop()
+        # Never a settings page that nobody asked for.
+        self.assertEqual(self.session.openers.started(), [])
+
+    def test_two_quick_clicks_go_to_dark_and_back(self):
+        dusk = self.start()
+        menu = dusk._menu()
+        for _ in range(3):
+            toggle = [item_id for item_id, label, _ in dusk.open_menu() if label.startswith("Switch to ")][0]
+            before = dusk.log().count("toggle succeeded")
+            for _ in range(2):
+                menu.Event(toggle, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0))
+            wait_until(lambda: dusk.log().count("toggle succeeded") == before + 2, timeout=30,
+                       what=lambda: f"both toggles (Dusk: {dusk.log()[-800:]!r})")
+            landed = re.findall(r"toggle succeeded, now dark=(\w+)", dusk.log())[-2:]
+            self.assertEqual(landed, ["true", "false"])
+            self.assertFalse(self.session.plasma_is_dark())
+            self.assertEqual(dusk.titles()[0], "Switch to Dark Mode")
+
+    def test_the_command_line_reads_and_writes_plasmas_scheme(self):
+        self.assertEqual(self.command("status").stdout, "light\n")
+        self.assertEqual(self.command("dark").returncode, 0)
+        self.assertTrue(self.session.plasma_is_dark())
+        self.assertEqual(self.command("status").stdout, "dark\n")
+        self.assertEqual(self.command("light").returncode, 0)
+        self.assertFalse(self.session.plasma_is_dark())
+        self.assertEqual(self.command("status").stdout, "light\n")
+
+
+if __name__ == "__main__":
+    unittest.main()
