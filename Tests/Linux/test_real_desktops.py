@@ -179,5 +179,86 @@ class Plasma(SessionTestCase):
         self.assertEqual(self.command("status").stdout, "light\n")
 
 
+def gio_loaded(dusk):
+    """GIO, which Dusk needs for GSettings only."""
+    with open(f"/proc/{dusk.process.pid}/maps") as maps:
+        return "libgio-2.0" in maps.read()
+
+
+class GnomeSession(Session):
+    """mutter with no X11 at all, on a virtual monitor, with the session's bus."""
+
+    def _start_x(self):
+        self.env.update({"XDG_CURRENT_DESKTOP": "GNOME", "XDG_SESSION_TYPE": "wayland",
+                         "WAYLAND_DISPLAY": "dusk-gnome"})
+
+    def _start_bus(self):
+        super()._start_bus()
+        self.mutter_log = os.path.join(self.root, "mutter.log")
+        with open(self.mutter_log, "w") as log:
+            self.spawn([MUTTER, "--headless", "--wayland", "--no-x11", "--virtual-monitor", "1024x768",
+                        "--wayland-display", "dusk-gnome"], stdout=log, stderr=log)
+        wait_until(lambda: socket_answers(os.path.join(self.env["XDG_RUNTIME_DIR"], "dusk-gnome")), timeout=30,
+                   what=lambda: f"mutter (its log: {self.read(self.mutter_log)[-2000:]!r})")
+
+
+class RealPortalTestCase(SessionTestCase):
+    """A real portal whose Settings backend follows GNOME's setting: what Dusk
+    logs, prints and offers after each toggle is the side it wrote, before
+    and after the portal announces it."""
+
+    backend = None
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        real_portals(cls.session, cls.backend)
+
+    def check_each_toggle_reports_the_side_written(self, dusk):
+        for _ in range(3):
+            for dark, offered, written in ((True, "Switch to Light Mode", "'prefer-dark'"),
+                                           (False, "Switch to Dark Mode", "'default'")):
+                succeeded = dusk.log().count("toggle succeeded")
+                dusk.click("Switch to Dark Mode" if dark else "Switch to Light Mode")
+                wait_until(lambda: dusk.log().count("toggle succeeded") > succeeded,
+                           what=lambda: f"the toggle (Dusk: {dusk.log()[-600:]!r})")
+                # The menu opened at once offers the way back.
+                self.assertEqual(dusk.titles()[0], offered)
+                self.assertEqual(self.session.color_scheme(), written)
+                self.assertEqual(re.findall(r"toggle succeeded, now dark=(\w+)", dusk.log())[-1],
+                                 str(dark).lower())
+                status = subprocess.run([DUSK, "status"], env=self.session.env, capture_output=True, text=True,
+                                        timeout=30)
+                self.assertEqual(status.stdout, "dark\n" if dark else "light\n")
+                self.assertEqual(dusk.tooltip(), DARK_TIP if dark else LIGHT_TIP)
+
+    def test_changes_elsewhere_arrive_and_each_toggle_reports_the_side_written(self):
+        dusk = self.start()
+        # The backend chosen, and no other.
+        wait_until(lambda: self.session.bus.name_has_owner(f"org.freedesktop.impl.portal.desktop.{self.backend}"),
+                   what=f"xdg-desktop-portal-{self.backend}")
+        for other in {"gtk", "gnome", "kde"} - {self.backend}:
+            self.assertFalse(self.session.bus.name_has_owner(f"org.freedesktop.impl.portal.desktop.{other}"), other)
+        self.session.set_color_scheme("prefer-dark")
+        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="GNOME's dark, through the portal")
+        self.session.set_color_scheme("default")
+        wait_until(lambda: dusk.tooltip() == LIGHT_TIP, what="GNOME's light, through the portal")
+        # The portal answered: Dusk has not needed GSettings before its first write.
+        self.assertFalse(gio_loaded(dusk))
+        self.check_each_toggle_reports_the_side_written(dusk)
+
+
+@unittest.skipUnless(os.path.isfile(os.path.join(REAL_PORTALS, "gtk.portal")), "needs xdg-desktop-portal-gtk")
+class Gtk(RealPortalTestCase):
+    backend = "gtk"
+
+
+@unittest.skipUnless(installed(MUTTER, os.path.join(REAL_PORTALS, "gnome.portal")),
+                     "needs mutter and xdg-desktop-portal-gnome")
+class Gnome(RealPortalTestCase):
+    session_kind = GnomeSession
+    backend = "gnome"
+
+
 if __name__ == "__main__":
     unittest.main()
