@@ -14,7 +14,6 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
-from portal import no_portal  # noqa: E402
 from session import Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -49,11 +48,6 @@ class TrayAndAppearance(SessionTestCase):
     """GNOME's setting, followed where no portal answers and where one does
     (portal.py playing xdg-desktop-portal-gtk: GNOME's setting, announced
     when it changes); no other portal answers in this session."""
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        no_portal(cls.session)
 
     def start_gnome_portal(self):
         portal = self.session.spawn([sys.executable, PORTAL, "gnome"], stdout=subprocess.PIPE, text=True)
@@ -155,11 +149,6 @@ class Portal(SessionTestCase):
     SettingChanged signal is the change notification. GNOME's setting, left
     at "default", must not matter. The portal is portal.py; Debian's own
     portals are in test_real_desktops.py."""
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        no_portal(cls.session)
 
     def start_portal(self, value, *flags):
         portal = self.session.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "portal.py"), str(value),

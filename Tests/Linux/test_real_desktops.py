@@ -25,7 +25,7 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
-from portal import REAL_PORTALS, no_portal, real_portals  # noqa: E402
+from portal import REAL_PORTALS, real_portals  # noqa: E402
 from session import Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
