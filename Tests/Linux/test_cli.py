@@ -17,7 +17,6 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from portal import no_portal  # noqa: E402
 from session import SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -37,11 +36,6 @@ def project_version():
 
 
 class CommandLineSession(SessionTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        no_portal(cls.session)
-
     def plasma_tool(self, script):
         """A folder for PATH with plasma-apply-colorscheme as `script` (shell),
         which can write what it was given to $RECORD."""
@@ -248,6 +242,17 @@ class OnPlasmaWithoutAPortal(CommandLineSession):
         self.plasma(self.BREEZE_LIGHT)
         self.assertEqual(self.on_plasma("toggle").returncode, 0)
         self.assertEqual(self.applied(), ["BreezeDark"])
+
+    def test_the_tray_item_follows_plasmas_colours_changed_elsewhere(self):
+        dusk = self.start(env={"XDG_CURRENT_DESKTOP": "KDE"})
+        self.assertEqual(dusk.tooltip(), LIGHT_TIP)
+        for colours, tip in ((self.BREEZE_DARK, DARK_TIP), (self.BREEZE_LIGHT, LIGHT_TIP)):
+            self.plasma(colours)
+            # What Plasma sends once it has written new colours (0: the palette).
+            subprocess.run(["dbus-send", "--session", "--type=signal", "/KGlobalSettings",
+                            "org.kde.KGlobalSettings.notifyChange", "int32:0", "int32:0"], env=self.session.env,
+                           check=True, timeout=30)
+            wait_until(lambda: dusk.tooltip() == tip, what=f"the tooltip {tip!r}")
 
     def test_a_tool_that_crashes_is_told_apart_from_qts_output(self):
         tool = self.plasma_tool('echo "qt.qpa.xcb: could not connect to display" >&2\n'
