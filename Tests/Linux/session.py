@@ -71,9 +71,11 @@ class Session:
         }
         self.processes = []
         self.bus = None
-        # Whatever portals this machine has installed, none answers unless a
-        # test chooses one (portal.py).
-        self.activatable(PORTAL_NAME, "/bin/false")
+        # Whatever portals and notification servers this machine has
+        # installed (xfce4-notifyd and Plasma both offer one), none answers
+        # unless a test chooses or starts one (portal.py, notification_server.py).
+        for name in (PORTAL_NAME, "org.freedesktop.Notifications"):
+            self.activatable(name, "/bin/false")
         self._start_x()
         self._start_bus()
         self.host_log = os.path.join(self.root, "host.log")
