@@ -259,6 +259,14 @@ class Gnome(RealPortalTestCase):
     session_kind = GnomeSession
     backend = "gnome"
 
+    def test_gnome_43_offers_no_global_shortcuts_and_dusk_says_so(self):
+        dusk = self.start()
+        wait_until(lambda: "BindShortcuts ⌃⌥⌘D code=2 mods=6400 status=" in dusk.log(),
+                   what=lambda: f"the registration (Dusk: {dusk.log()!r})")
+        self.assertIn("BindShortcuts ⌃⌥⌘D code=2 mods=6400 status=-1", dusk.log())
+        self.assertIn("this session's portal offers no global shortcuts", dusk.log())
+        self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
+
 
 if __name__ == "__main__":
     unittest.main()
