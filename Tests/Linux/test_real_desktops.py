@@ -14,6 +14,7 @@ installed; a class whose components are not installed is skipped.
 
 DUSK_EXECUTABLE names the built program."""
 
+import json
 import os
 import re
 import shutil
@@ -32,6 +33,8 @@ DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 LIGHT_TIP = "Dusk – switch to Dark Mode"
 DARK_TIP = "Dusk – switch to Light Mode"
 KWIN = "/usr/bin/kwin_wayland"
+# Dusk's recorder window as KWin lists it: its Wayland app id and its title.
+RECORDER = "app.dusk.Dusk/Dusk Hotkey"
 KDE_PORTAL = "/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"
 PLASMA_TOOL = "/usr/bin/plasma-apply-colorscheme"
 MUTTER = "/usr/bin/mutter"
@@ -98,6 +101,20 @@ class PlasmaSession(Session):
                    what=lambda: f"KWin and its kglobalaccel (its log: {self.read(self.kwin_log)[-2000:]!r})")
         bus.close()
 
+    def windows(self):
+        """KWin's window list, as a KWin script sees it: "class/caption" each."""
+        marker = f"dusk-windows-{len(self.processes)}-{len(os.listdir(self.root))}"
+        script = os.path.join(self.root, marker + ".js")
+        with open(script, "w") as file:
+            file.write(f'print("{marker} " + JSON.stringify(workspace.clientList().map('
+                       'function (window) { return window.resourceClass + "/" + window.caption; })));\n')
+        scripting = dbus.Interface(self.bus.get_object("org.kde.KWin", "/Scripting"), "org.kde.kwin.Scripting")
+        scripting.loadScript(script)
+        scripting.start()
+        line = wait_until(lambda: [line for line in self.read(self.kwin_log).splitlines() if marker in line],
+                          what="KWin's window list")[0]
+        return json.loads(line.split(marker, 1)[1])
+
     def kdeglobals(self):
         return os.path.join(self.env["XDG_CONFIG_HOME"], "kdeglobals")
 
@@ -150,9 +167,15 @@ class Plasma(SessionTestCase):
                     wait_until(lambda: self.session.plasma_is_dark() == dark, what="Plasma's colours")
                     self.assertEqual(dusk.tooltip(), tip)
                 self.assertEqual(dusk.log().count("hotkey event received from the desktop's portal"), 2)
-                dusk.stop()
-        # Never a settings page that nobody asked for.
+                if start == 1:
+                    dusk.stop()
+        # Never a settings page that nobody asked for: nothing started to
+        # open one, and KWin lists no window but Dusk's own recorder.
         self.assertEqual(self.session.openers.started(), [])
+        dusk.click("Hotkey: Ctrl+Alt+Super+D…")
+        windows = wait_until(lambda: (lambda listed: listed if RECORDER in listed else None)(self.session.windows()),
+                             what="the recorder in KWin's window list")
+        self.assertEqual(windows, [RECORDER])
 
     def test_two_quick_clicks_go_to_dark_and_back(self):
         dusk = self.start()
