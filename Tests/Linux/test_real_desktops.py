@@ -119,7 +119,7 @@ class PlasmaSession(Session):
         return os.path.join(self.env["XDG_CONFIG_HOME"], "kdeglobals")
 
     def plasma_is_dark(self):
-        """Plasma's side as its own portal reads it: the window background."""
+        """Whether Plasma's window background, as its settings file has it, is dark."""
         found = re.search(r"^\[Colors:Window\]\n(?:[^\[].*\n)*?BackgroundNormal=(\d+),(\d+),(\d+)",
                           self.read(self.kdeglobals()), re.M)
         return found is not None and sum(int(part) for part in found.groups()) / 3 < 128
@@ -173,9 +173,8 @@ class Plasma(SessionTestCase):
         # open one, and KWin lists no window but Dusk's own recorder.
         self.assertEqual(self.session.openers.started(), [])
         dusk.click("Hotkey: Ctrl+Alt+Super+D…")
-        windows = wait_until(lambda: (lambda listed: listed if RECORDER in listed else None)(self.session.windows()),
-                             what="the recorder in KWin's window list")
-        self.assertEqual(windows, [RECORDER])
+        wait_until(lambda: RECORDER in self.session.windows(), what="the recorder in KWin's window list")
+        self.assertEqual(self.session.windows(), [RECORDER])
 
     def test_two_quick_clicks_go_to_dark_and_back(self):
         dusk = self.start()
