@@ -176,6 +176,19 @@ class Plasma(SessionTestCase):
         wait_until(lambda: RECORDER in self.session.windows(), what="the recorder in KWin's window list")
         self.assertEqual(self.session.windows(), [RECORDER])
 
+    def test_plasma_keeps_the_keys_it_bound_and_dusk_shows_them(self):
+        self.wait_bound(self.start())
+        self.running.pop().stop()
+        # Another shortcut stored, as the recorder stores it: ⌃⌥⌘L.
+        settings = self.config("dusk", "settings.conf")
+        os.makedirs(os.path.dirname(settings), exist_ok=True)
+        with open(settings, "w") as file:
+            file.write("hotKeyCode=37\nhotKeyModifiers=1835008\n")
+        dusk = self.start()
+        dusk.wait_for_log("hot key binding changed by the desktop: ⌃⌥⌘D")
+        self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D…")
+        wait_until(lambda: "hotKeyCode=2\n" in Session.read(settings), what="Plasma's keys stored")
+
     def test_two_quick_clicks_go_to_dark_and_back(self):
         dusk = self.start()
         menu = dusk._menu()
