@@ -25,6 +25,7 @@ def _die_with_parent():
 HERE = os.path.dirname(os.path.abspath(__file__))
 PYTHON = "/usr/bin/python3"
 SNI = "org.kde.StatusNotifierItem"
+PORTAL_NAME = "org.freedesktop.portal.Desktop"
 DBUSMENU = "com.canonical.dbusmenu"
 
 
@@ -106,6 +107,12 @@ class Session:
             "LANG": "C.UTF-8",
         }
         self.processes = []
+        self.bus = None
+        # Whatever portals and notification servers this machine has
+        # installed (xfce4-notifyd and Plasma both offer one), none answers
+        # unless a test chooses or starts one (portal.py, notification_server.py).
+        for name in (PORTAL_NAME, "org.freedesktop.Notifications"):
+            self.activatable(name, "/bin/false")
         self._start_x()
         self._start_bus()
         self.host_log = os.path.join(self.root, "host.log")
@@ -134,6 +141,18 @@ class Session:
         bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         bus.stdout.close()
+
+    def activatable(self, name, command):
+        """What the session's bus starts for `name` from now on, in place of
+        whatever this machine has installed: a service file in the session's
+        own data home, which the bus reads before the system's."""
+        services = os.path.join(self.env["XDG_DATA_HOME"], "dbus-1", "services")
+        os.makedirs(services, exist_ok=True)
+        with open(os.path.join(services, name + ".service"), "w") as service:
+            service.write(f"[D-BUS Service]\nName={name}\nExec={command}\n")
+        if self.bus is not None:
+            self.bus.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                   "ReloadConfig", "", ())
 
     def start_tray_host(self):
         """A (new) tray host; its registrations add to the same log."""

@@ -93,6 +93,8 @@ class SettingsTestCase(SessionTestCase):
             return parse(file.read())
 
     def temporaries(self):
+        """Saves left unfinished: a hidden file beside the settings, named after
+        them, with mkostemp's six letters or digits."""
         folder, name = os.path.split(self.settings())
         return glob.glob(os.path.join(folder, f".{name}.dusk-unfinished-save-" + "[A-Za-z0-9]" * 6))
 

@@ -29,7 +29,6 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
-from portal import no_portal  # noqa: E402
 from session import Session, SessionTestCase, rss_kib, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -53,11 +52,6 @@ def alert_windows(session):
 
 
 class ToggleTestCase(SessionTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        no_portal(cls.session)
-
     @contextlib.contextmanager
     def stopped_after(self, process):
         """A Dusk or a peer that one sub-test starts ends with it, whatever happens."""

@@ -7,9 +7,8 @@ wayland platform with no X display, its tray item on tray_host.py.
 The global shortcut goes through shortcuts_portal.py, a GlobalShortcuts
 portal written from the published interface, which plays the desktop's side
 as each test directs: answers, refusals, other keys, keys changed later, and
-silence, which no real portal does on demand. Without that peer, the session
-bus starts Debian's own xdg-desktop-portal, whose backends here offer no
-global shortcuts.
+silence, which no real portal does on demand. Without that peer no portal
+answers (session.py); Plasma's real one is in test_real_desktops.py.
 
 DUSK_EXECUTABLE names the built program."""
 
