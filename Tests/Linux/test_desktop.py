@@ -309,13 +309,6 @@ D_KEYCODE, CONTROL_ALT_SUPER = "40", "76"
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
 class GlobalShortcut(SessionTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        # Whether a portal offers global shortcuts depends on the backends a
-        # machine has installed (KDE's does): here none does.
-        no_portal(cls.session)
-
     def press_and_expect(self, dusk, keys, scheme):
         xdotool(self.session, "key", keys)
         wait_until(lambda: self.session.color_scheme() == scheme, what=f"{keys} to make it {scheme}")
