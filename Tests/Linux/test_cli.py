@@ -17,7 +17,7 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import SessionTestCase, wait_until  # noqa: E402
+from session import Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -228,6 +228,20 @@ class OnPlasmaWithoutAPortal(CommandLineSession):
             scheme.write(self.BREEZE_DARK)
         self.plasma("[General]\nColorScheme=Midnight\n")
         self.assertEqual(self.on_plasma("status", XDG_DATA_DIRS=os.path.dirname(schemes)).stdout, "dark\n")
+
+    def test_plasmas_colours_speak_over_a_portal_that_lags_them(self):
+        # Plasma's portal reads the same file, and can still give the old side
+        # just after a change: a portal that says Dark is not asked.
+        log = os.path.join(self.session.root, "portal.log")
+        with open(log, "w") as out:
+            portal = self.session.spawn([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "portal.py"), "1"], stdout=out)
+        self.addCleanup(lambda: (portal.terminate(), portal.wait()))
+        wait_until(lambda: "ready" in Session.read(log), what="the portal peer")
+        self.plasma(self.BREEZE_LIGHT)
+        self.assertEqual(self.on_plasma("status").stdout, "light\n")
+        result = self.on_plasma("dark")
+        self.assertIn("toggle requested, currently dark=false", result.stderr)
+        self.assertEqual(self.applied(), ["BreezeDark"])
 
     def test_light_dark_and_toggle_start_from_plasmas_side(self):
         self.plasma(self.BREEZE_DARK)

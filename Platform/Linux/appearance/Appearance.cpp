@@ -90,8 +90,8 @@ QPalette darkPalette() {
     return palette;
 }
 
-// What speaks for the desktop where the portal does not: Plasma's colour
-// scheme on Plasma, GNOME's setting everywhere else.
+// What speaks for the desktop: Plasma's colour scheme on Plasma; elsewhere
+// GNOME's setting, where the portal does not.
 SideTracker& tracker() {
     static SideTracker instance(onPlasma() ? SideTracker::Desktop{plasma::prefersDark, plasma::write}
                                            : SideTracker::Desktop{gnome::prefersDark, writeDesktopSide});
@@ -131,6 +131,10 @@ void prepareAppearance(std::function<void()> ready) {
         tracker().portalSaid(dark);
         if (*waiting) std::exchange(*waiting, nullptr)();
     };
+    // Plasma's own settings file is read at once, and Plasma's own signal
+    // tells of each change; its portal reads the same file, and can still
+    // give the old side just after a change.
+    if (onPlasma()) return start(std::nullopt);
     new SettingsPortal(start, QCoreApplication::instance());
     auto* deadline = new QTimer(QCoreApplication::instance());
     deadline->setSingleShot(true);
@@ -138,7 +142,7 @@ void prepareAppearance(std::function<void()> ready) {
         deadline->deleteLater();
         if (!*waiting) return;
         logNotice("the Settings portal has not answered in " + std::to_string(portalDeadlineMilliseconds) +
-                  (onPlasma() ? " ms; Plasma's colour scheme" : " ms; GNOME's setting") + " speaks until it does");
+                  " ms; GNOME's setting speaks until it does");
         start(std::nullopt);
     });
     deadline->start(portalDeadlineMilliseconds);
