@@ -19,6 +19,8 @@ while the rest switches.
 
 also writes each desktop's three screenshots side by side into that folder."""
 
+import getpass
+import glob
 import os
 import statistics
 import subprocess
@@ -340,6 +342,66 @@ class Lxqt(DesktopCase):
         for theme, tooltip in (("dark", "Dusk – switch to Light Mode"), ("light", "Dusk – switch to Dark Mode")):
             self.write_config("lxqt/lxqt.conf", f"[General]\ntheme={theme}\n")
             wait_until(lambda: dusk.tooltip() == tooltip, what=f"{tooltip!r} after {theme} was chosen elsewhere")
+
+
+class PartFails(DesktopCase):
+    """One part of a switch refused by the desktop's own store: what had
+    landed goes back, the colour scheme is not written, and the toggle is
+    reported as not done, with the store's reason."""
+
+    def lxqt_gtk_files(self):
+        return self.session.read(self.config("gtk-3.0", "settings.ini"))
+
+    def assert_nothing_switched(self, dusk, reason, went_back):
+        failure = wait_until(lambda: [line for line in dusk.log().splitlines() if "couldn't switch to Dark: " in line],
+                             what=lambda: f"the failure in {dusk.log()!r}")[0]
+        self.assertIn(reason, failure)
+        self.assertTrue(failure.endswith(went_back), failure)
+        self.assertEqual(dusk.tooltip(), "Dusk – switch to Dark Mode")
+        self.assertEqual(self.session.gsettings("get", "org.gnome.desktop.interface", "color-scheme"), "'default'")
+
+    def test_xfconfd_refusing_xfwm4s_theme_puts_the_gtk_theme_back(self):
+        self.session.env["XDG_CURRENT_DESKTOP"] = "XFCE"
+        themes = os.path.join(self.session.env["XDG_DATA_HOME"], "themes")
+        for name in ("Dusky", "Dusky-dark"):
+            os.makedirs(os.path.join(themes, name, "xfwm4"), exist_ok=True)
+        # An administrator's lock on this user, in a system folder of xfconfd's
+        # own (xfconf 4.16 takes a list of users, and "*" for no one).
+        system = os.path.join(self.session.root, "xdg")
+        os.makedirs(os.path.join(system, "xfce4", "xfconf", "xfce-perchannel-xml"))
+        with open(os.path.join(system, "xfce4", "xfconf", "xfce-perchannel-xml", "xfwm4.xml"), "w") as file:
+            file.write('<?xml version="1.0" encoding="UTF-8"?>\n<channel name="xfwm4" version="1.0">\n'
+                       '  <property name="general" type="empty">\n'
+                       '    <property name="theme" type="string" value="Dusky" '
+                       f'locked="{getpass.getuser()}"/>\n  </property>\n</channel>\n')
+        self.write_config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml", XFCE_XSETTINGS)
+        self.session.spawn(glob.glob("/usr/lib/*/xfce4/xfconf/xfconfd")[:1],
+                           env={"XDG_CONFIG_DIRS": system}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        xfconf = lambda channel, prop: subprocess.run(  # noqa: E731
+            ["xfconf-query", "-c", channel, "-p", prop], env=self.session.env, capture_output=True,
+            text=True).stdout.strip()
+        wait_until(lambda: xfconf("xfwm4", "/general/theme") == "Dusky", what="xfconfd with the lock")
+        dusk = self.start()
+        dusk.click("Switch to Dark Mode")
+        self.assert_nothing_switched(dusk, 'Permission denied while modifying property "/general/theme"',
+                                     "(the GTK theme went back to what it was)")
+        wait_until(lambda: xfconf("xsettings", "/Net/ThemeName") == "Adwaita",
+                   what=lambda: f"the GTK theme put back, not {xfconf('xsettings', '/Net/ThemeName')}")
+
+    def test_gtk_2s_file_unsaveable_on_lxqt_leaves_lxqts_files_as_they_were(self):
+        self.session.env["XDG_CURRENT_DESKTOP"] = "LXQt"
+        conf = "[General]\ntheme=light\nicon_theme=breeze\n"
+        gtk3 = "[Settings]\ngtk-theme-name=Adwaita\ngtk-font-name=Sans 10\n"
+        self.write_config("lxqt/lxqt.conf", conf)
+        self.write_config("lxqt/lxqt-config-appearance.conf", "[General]\nControlGTKThemeEnabled=true\n")
+        self.write_config("gtk-3.0/settings.ini", gtk3)
+        # GTK 2's file under a plain file: no save there can work, even as root.
+        dusk = self.start(env={"GTK2_RC_FILES": "/dev/null/gtkrc-2.0"})
+        dusk.click("Switch to Dark Mode")
+        self.assert_nothing_switched(dusk, "/dev/null/gtkrc-2.0 could not be saved",
+                                     "(the LXQt theme went back to what it was)")
+        self.assertIn("theme=light", self.session.read(self.config("lxqt", "lxqt.conf")))
+        self.assertEqual(self.lxqt_gtk_files(), gtk3)
 
 
 if __name__ == "__main__":
