@@ -19,6 +19,7 @@ while the rest switches.
 
 also writes each desktop's three screenshots side by side into that folder."""
 
+import configparser
 import getpass
 import glob
 import os
@@ -80,6 +81,12 @@ desktop=0
 type=spacer
 expandable=true
 """
+
+
+def ini(text):
+    parser = configparser.ConfigParser(interpolation=None)
+    parser.read_string(text)
+    return {name: dict(section) for name, section in parser.items()}
 
 
 class DesktopSession(Session):
@@ -335,23 +342,44 @@ class Cinnamon(DesktopCase):
 
 
 class Lxqt(DesktopCase):
-    """LXQt's theme in lxqt.conf, read by the real lxqt-panel, which follows
-    it while it runs; light and dark are LXQt's own pair."""
+    """LXQt's theme and palette in lxqt.conf, read by the real lxqt-panel and
+    by LXQt's Qt platform theme (lxqt-qtplugin, for Qt 5 in LXQt 1.2), which
+    follow them while they run; light and dark are LXQt's own pair, and the
+    Dark palette LXQt ships. A Qt 6 program cannot load LXQt 1.2's platform
+    theme, and stays light."""
 
     desktop = "LXQt"
-    windows = (("adw", "adw-window", 340, 60),)
-    stay_light = ()
+    windows = (("qt6", "qt6-window", 40, 60), ("adw", "adw-window", 340, 60), ("qt5", "qt5-window", 640, 60))
+    # A user's own light palette, which comes back exactly.
+    palette = ("[Palette]\nbase_color=#f4f4f2\nhighlight_color=#3daee9\nhighlighted_text_color=#ffffff\n"
+               "link_color=#2a65d0\nlink_visited_color=#8e44ad\ntext_color=#202020\nwindow_color=#e8e8e6\n"
+               "window_text_color=#1c1c1c\n")
 
-    def test_lxqt_theme_switches_the_panel_and_comes_back(self):
+    def palette_section(self):
+        conf = self.session.read(self.config("lxqt", "lxqt.conf"))
+        start = conf.find("[Palette]")
+        return "" if start < 0 else conf[start:].split("\n\n")[0].strip() + "\n"
+
+    def test_lxqt_theme_and_palette_switch_the_panel_and_qt_and_come_back(self):
+        if not os.path.exists(os.path.join(os.environ["DUSK_QT_WINDOWS"], "qt5_window")):
+            self.skipTest("Qt 5's headers (qtbase5-dev) were not there when the tests were built")
         self.write_config("lxqt/panel.conf", LXQT_PANEL)
-        self.write_config("lxqt/lxqt.conf", "[General]\ntheme=light\nicon_theme=breeze\n")
-        self.session.spawn(["lxqt-panel"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           env={"QT_QPA_PLATFORMTHEME": "lxqt"})
-        self.open_windows()
+        self.write_config("lxqt/lxqt.conf", "[General]\ntheme=light\nicon_theme=breeze\n\n" + self.palette)
+        # What an LXQt session gives every Qt program.
+        qt = {"QT_QPA_PLATFORMTHEME": "lxqt"}
+        self.session.spawn(["lxqt-panel"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=qt)
+        self.open_windows(env=qt)
         conf = lambda: self.session.read(self.config("lxqt", "lxqt.conf"))  # noqa: E731
         regions = {**self.regions(), "lxqt-panel": "600x20+200+745"}
-        self.round_trip(regions, lambda: self.assertIn("theme=dark", conf()),
-                        lambda: self.assertIn("theme=light", conf()))
+
+        def dark():
+            self.assertIn("theme=dark", conf())
+            self.assertIn("window_color=#232323", self.palette_section())  # LXQt's Dark palette
+
+        def light():
+            self.assertIn("theme=light", conf())
+            self.assertEqual(self.palette_section(), self.palette)
+        self.round_trip(regions, dark, light)
         self.assertIn("icon_theme=breeze", conf())
 
     def test_a_theme_chosen_in_lxqts_settings_moves_the_icon(self):
@@ -417,8 +445,9 @@ class PartFails(DesktopCase):
         dusk = self.start(env={"GTK2_RC_FILES": "/dev/null/gtkrc-2.0"})
         dusk.click("Switch to Dark Mode")
         self.assert_nothing_switched(dusk, "/dev/null/gtkrc-2.0 could not be saved",
-                                     "(the LXQt theme went back to what it was)")
-        self.assertIn("theme=light", self.session.read(self.config("lxqt", "lxqt.conf")))
+                                     "(the LXQt theme and the LXQt palette went back to what they were)")
+        # As QSettings writes it, LXQt's own way: the same keys and values.
+        self.assertEqual(ini(self.session.read(self.config("lxqt", "lxqt.conf"))), ini(conf))
         self.assertEqual(self.lxqt_gtk_files(), gtk3)
 
 

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "appearance/GnomeColorScheme.h"
+#include "appearance/LxqtPalette.h"
 #include "common/Installation.h"
 #include "common/Log.h"
 
@@ -163,7 +164,8 @@ std::vector<ThemeSetting> themeSettings() {
                      *last = now;
                      changed(now.toStdString());
                  });
-             }}};
+             }},
+        paletteSetting(configFile("lxqt.conf"))};
     // Off unless the user turned it on in LXQt's appearance settings.
     const QSettings appearance(configFile("lxqt-config-appearance.conf"), QSettings::IniFormat);
     if (!appearance.value(QStringLiteral("ControlGTKThemeEnabled")).toBool()) return settings;

@@ -55,8 +55,9 @@ struct Switch : std::enable_shared_from_this<Switch> {
         const auto pairs = themes::handWritten();
         for (std::size_t index = 0; index < settings().size(); ++index) {
             const ThemeSetting& setting = settings()[index];
-            choices.push_back(chooseTheme({current[index], themes::remembered(setting.id), pairs}, job.dark,
-                                          [&setting](const std::string& theme) { return setting.installed(theme); }));
+            const ThemeSituation situation{current[index], themes::remembered(setting.id), pairs};
+            choices.push_back(setting.choose ? setting.choose(situation, job.dark)
+                                             : chooseTheme(situation, job.dark, setting.installed));
         }
         std::vector<std::size_t> alone;
         for (std::size_t index = 0; index < settings().size(); ++index) {
