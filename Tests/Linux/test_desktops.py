@@ -184,6 +184,24 @@ class DesktopCase(SessionTestCase):
         self.shots.append(os.path.join(self.session.root, f"{side}-{len(self.shots)}.png"))
         subprocess.run(["import", "-window", "root", self.shots[-1]], env=self.session.env, check=True)
 
+    # Whether a Qt 6 program started now takes the GTK theme's colours:
+    # through Debian's GTK platform theme for Qt 6, which reads them once,
+    # at start, on the desktops whose GTK theme reaches GTK 3 here.
+    qt_reads_gtk_at_start = True
+
+    def check_qt_started_in_dark(self):
+        if not self.qt_reads_gtk_at_start:
+            return
+        if not glob.glob("/usr/lib/*/qt6/plugins/platformthemes/libqgtk3.so"):
+            return  # qt6-gtk-platformtheme not installed: Qt's own light palette, as the window before shows
+        window = self.session.spawn([os.path.join(os.environ["DUSK_QT_WINDOWS"], "qt6_window"), "qt6-later"],
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.assertEqual(window.stdout.readline().strip(), b"ready")
+        geometry = self.region("qt6-later")
+        self.assertLess(self.background(geometry), DARK, "a Qt 6 program started in Dark")
+        window.terminate()
+        window.wait(timeout=5)
+
     def switch(self, dusk, title, tooltip):
         dusk.click(title)
         wait_until(lambda: dusk.tooltip() == tooltip, what=lambda: f"{tooltip!r}, log {dusk.log()!r}")
@@ -195,6 +213,7 @@ class DesktopCase(SessionTestCase):
         self.switch(dusk, "Switch to Dark Mode", "Dusk – switch to Light Mode")
         self.wait_side(regions, dark=True)
         check_dark()
+        self.check_qt_started_in_dark()
         self.switch(dusk, "Switch to Light Mode", "Dusk – switch to Dark Mode")
         self.wait_side(regions, dark=False)
         check_light()
@@ -349,6 +368,7 @@ class Lxqt(DesktopCase):
     theme, and stays light."""
 
     desktop = "LXQt"
+    qt_reads_gtk_at_start = False  # no XSETTINGS daemon here
     windows = (("qt6", "qt6-window", 40, 60), ("adw", "adw-window", 340, 60), ("qt5", "qt5-window", 640, 60))
     # A user's own light palette, which comes back exactly.
     palette = ("[Palette]\nbase_color=#f4f4f2\nhighlight_color=#3daee9\nhighlighted_text_color=#ffffff\n"
