@@ -20,12 +20,12 @@ using GSettingsValues = std::vector<std::pair<gsettings::Key, std::string>>;
 
 struct ThemeSwitch {
     bool dark = false;
-    std::vector<ThemeSetting> settings;
+    std::vector<ThemeSetting> settings{};
     // Written in the one change to dconf with the settings' own keys: the
     // colour scheme.
-    GSettingsValues alongside;
+    GSettingsValues alongside{};
     // dconf's change, gsettings::write where Dusk runs.
-    std::function<void(const GSettingsValues& values, SideTracker::Landed landed)> writeTogether;
+    std::function<void(const GSettingsValues& values, SideTracker::Landed landed)> writeTogether{};
 };
 
 // `landed` is called once, when every part has answered.
