@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ScratchFiles.h"
@@ -49,7 +50,7 @@ protected:
                 .read = [this, store](const ThemeSetting::Read& answered) { answered(stores[store], std::nullopt); },
                 .write =
                     [this, store](const std::string& value, SideTracker::Landed landed) {
-                        writes.push_back({store, value, landed});
+                        writes.push_back({store, value, std::move(landed)});
                     },
                 .installed = [](const std::string&) { return true; }};
     }

@@ -19,9 +19,12 @@ int main(int argc, char** argv) {
     auto* layout = new QVBoxLayout(&window);
     layout->addWidget(new QLabel(title));
     window.show();
-    QTimer::singleShot(300, [] {
+    QTimer ready;
+    ready.setSingleShot(true);
+    QObject::connect(&ready, &QTimer::timeout, [] {
         std::printf("ready\n");
         std::fflush(stdout);
     });
+    ready.start(300);
     return QApplication::exec();
 }
