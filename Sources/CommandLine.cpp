@@ -68,10 +68,12 @@ std::optional<int> CommandLine::run(std::span<const std::string_view> arguments,
     if (command == "--help" || command == "-h") return help(out);
     if (command == "--version") return version(out);
     // The rest ask the desktop, whose answers may come later.
-    if (command == "toggle") return platform::Session::runCommand([&err](Finish finish) { toggle(err, finish); });
-    if (command == "dark") return platform::Session::runCommand([&err](Finish f) { switchTo(true, err, f); });
-    if (command == "light") return platform::Session::runCommand([&err](Finish f) { switchTo(false, err, f); });
-    if (command == "status") return platform::Session::runCommand([&out](Finish finish) { status(out, finish); });
+    if (command == "toggle")
+        return platform::Session::runCommand([&err](const Finish& finish) { toggle(err, finish); });
+    if (command == "dark") return platform::Session::runCommand([&err](const Finish& f) { switchTo(true, err, f); });
+    if (command == "light") return platform::Session::runCommand([&err](const Finish& f) { switchTo(false, err, f); });
+    if (command == "status")
+        return platform::Session::runCommand([&out](const Finish& finish) { status(out, finish); });
     return refuse("unknown command", command, err);
 }
 

@@ -71,15 +71,16 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries Dusk links come from dpkg-shlibdeps, and with libqt6gui6
 # Qt's X11 platform; GLib's package also holds GIO, which Dusk opens by name
-# the first time it needs GSettings. dconf's client library, which Dusk opens
-# by name to write GNOME's setting, is named here. What Qt and GLib load by
-# name at run time, and Dusk does without, is recommended: dconf's backend,
-# without which GSettings keeps GNOME's colour scheme in memory only; GNOME's
-# schemas; libXcursor, which Qt's X11 platform loads for the cursor theme; and
-# Qt's Wayland platform. test_package.py checks every library Dusk loads
-# against these.
+# the first time it needs GSettings. What the toggle needs beyond those is
+# named here: dconf's client library, which Dusk opens by name to write
+# GNOME's setting; dconf's backend, without which GSettings keeps the setting
+# in memory only and nothing on the desktop changes; and GNOME's schemas,
+# which hold the setting. What Qt loads by name at run time, and Dusk does
+# without, is recommended: libXcursor, which Qt's X11 platform loads for the
+# cursor theme, and Qt's Wayland platform. test_package.py checks every
+# library Dusk loads against these.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdconf1")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dconf-gsettings-backend, gsettings-desktop-schemas, libxcursor1, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdconf1, dconf-gsettings-backend, gsettings-desktop-schemas")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libxcursor1, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-desktop-portal")
 include(CPack)

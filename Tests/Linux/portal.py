@@ -126,21 +126,10 @@ class NewSettings(Settings):
         self.reply("ReadOne", namespace, key, 0, ok, error)
 
 
-def activatable_portal(session, command):
-    """What the session's bus starts for the portal's name from now on, in
-    place of whatever this machine has installed: a service file in the
-    session's own data home, which the bus reads before the system's."""
-    services = os.path.join(session.env["XDG_DATA_HOME"], "dbus-1", "services")
-    os.makedirs(services, exist_ok=True)
-    with open(os.path.join(services, PORTAL_NAME + ".service"), "w") as service:
-        service.write(f"[D-BUS Service]\nName={PORTAL_NAME}\nExec={command}\n")
-    session.bus.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                              "ReloadConfig", "", ())
-
-
 def no_portal(session):
-    """No portal answers in this session unless a test starts one."""
-    activatable_portal(session, "/bin/false")
+    """No portal answers in this session unless a test starts one, as when
+    the session began."""
+    session.activatable(PORTAL_NAME, "/bin/false")
 
 
 REAL_PORTALS = "/usr/share/xdg-desktop-portal/portals"
@@ -155,7 +144,7 @@ def real_portals(session, backend):
     os.makedirs(chosen, exist_ok=True)
     if not os.path.exists(os.path.join(chosen, backend + ".portal")):
         os.symlink(os.path.join(REAL_PORTALS, backend + ".portal"), os.path.join(chosen, backend + ".portal"))
-    activatable_portal(session, f"/usr/bin/env XDG_DESKTOP_PORTAL_DIR={chosen} /usr/libexec/xdg-desktop-portal")
+    session.activatable(PORTAL_NAME, f"/usr/bin/env XDG_DESKTOP_PORTAL_DIR={chosen} /usr/libexec/xdg-desktop-portal")
     return True
 
 

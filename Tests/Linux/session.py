@@ -2,12 +2,14 @@
 D-Bus session bus, a fresh HOME and XDG directories, GNOME's settings in
 dconf, and a tray host (tray_host.py) that Dusk registers its item with."""
 
+import contextlib
+import ctypes
 import os
+import pwd
 import shutil
 import signal
 import subprocess
 import tempfile
-import ctypes
 import time
 import unittest
 
@@ -23,7 +25,34 @@ def _die_with_parent():
 HERE = os.path.dirname(os.path.abspath(__file__))
 PYTHON = "/usr/bin/python3"
 SNI = "org.kde.StatusNotifierItem"
+PORTAL_NAME = "org.freedesktop.portal.Desktop"
 DBUSMENU = "com.canonical.dbusmenu"
+
+
+def run_as_nobody(script, argv, programs, prepare=None):
+    """As root: `script` (a test file beside this one) again as nobody, since
+    root reads and writes where a user may not. Nobody may not read root's
+    folders, so it runs from a staging folder with copies of the test files
+    and of `programs` ({variable: path}, named again in the environment).
+    `prepare(staging, env, nobody)`, a context manager, adds to the staging
+    folder and the environment for the run. Answers the exit status."""
+    staging = tempfile.mkdtemp(prefix="dusk-unprivileged-")
+    nobody = pwd.getpwnam("nobody")
+    try:
+        os.chmod(staging, 0o755)
+        for name in os.listdir(HERE):
+            if name.endswith(".py"):
+                shutil.copy(os.path.join(HERE, name), staging)
+        env = dict(os.environ)
+        for variable, path in programs.items():
+            if path:
+                env[variable] = shutil.copy(path, staging)
+        with (prepare or (lambda *_: contextlib.nullcontext()))(staging, env, nobody):
+            return subprocess.run(["setpriv", f"--reuid={nobody.pw_uid}", f"--regid={nobody.pw_gid}",
+                                   "--clear-groups", PYTHON, os.path.join(staging, script), *argv],
+                                  env=env, cwd=staging).returncode
+    finally:
+        shutil.rmtree(staging, ignore_errors=True)
 
 
 def wait_until(predicate, timeout=10.0, interval=0.02, what="condition"):
@@ -35,6 +64,15 @@ def wait_until(predicate, timeout=10.0, interval=0.02, what="condition"):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out after {timeout}s waiting for {what() if callable(what) else what}")
         time.sleep(interval)
+
+
+def rss_kib(pid):
+    """The memory a process holds now, in KiB."""
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    raise AssertionError("no VmRSS")
 
 
 def luminance(rgb):
@@ -69,6 +107,12 @@ class Session:
             "LANG": "C.UTF-8",
         }
         self.processes = []
+        self.bus = None
+        # Whatever portals and notification servers this machine has
+        # installed (xfce4-notifyd and Plasma both offer one), none answers
+        # unless a test chooses or starts one (portal.py, notification_server.py).
+        for name in (PORTAL_NAME, "org.freedesktop.Notifications"):
+            self.activatable(name, "/bin/false")
         self._start_x()
         self._start_bus()
         self.host_log = os.path.join(self.root, "host.log")
@@ -97,6 +141,18 @@ class Session:
         bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         bus.stdout.close()
+
+    def activatable(self, name, command):
+        """What the session's bus starts for `name` from now on, in place of
+        whatever this machine has installed: a service file in the session's
+        own data home, which the bus reads before the system's."""
+        services = os.path.join(self.env["XDG_DATA_HOME"], "dbus-1", "services")
+        os.makedirs(services, exist_ok=True)
+        with open(os.path.join(services, name + ".service"), "w") as service:
+            service.write(f"[D-BUS Service]\nName={name}\nExec={command}\n")
+        if self.bus is not None:
+            self.bus.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                   "ReloadConfig", "", ())
 
     def start_tray_host(self):
         """A (new) tray host; its registrations add to the same log."""

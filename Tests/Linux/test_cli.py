@@ -17,7 +17,6 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from portal import no_portal  # noqa: E402
 from session import SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -37,11 +36,6 @@ def project_version():
 
 
 class CommandLineSession(SessionTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        no_portal(cls.session)
-
     def plasma_tool(self, script):
         """A folder for PATH with plasma-apply-colorscheme as `script` (shell),
         which can write what it was given to $RECORD."""
@@ -187,6 +181,89 @@ class WhenTheToggleFails(CommandLineSession):
         # As without dconf's GSettings backend: a change nobody else would see.
         self.expect_failure(self.dusk("toggle", display=False, GSETTINGS_BACKEND="memory"),
                             "GSettings keeps its settings in memory here")
+
+
+class OnPlasmaWithoutAPortal(CommandLineSession):
+    """KDE Plasma with no Settings portal answering: Plasma's own colour
+    scheme, in its settings file, is the side, whatever GNOME's setting
+    says; the scripts on PATH stand in for plasma-apply-colorscheme."""
+
+    BREEZE_DARK = "[Colors:Window]\nBackgroundAlternate=49,54,59\nBackgroundNormal=42,46,50\n"
+    BREEZE_LIGHT = "[Colors:Window]\nBackgroundAlternate=227,229,231\nBackgroundNormal=239,240,241\n"
+
+    def setUp(self):
+        super().setUp()
+        self.kdeglobals = os.path.join(self.session.env["XDG_CONFIG_HOME"], "kdeglobals")
+        self.addCleanup(lambda: os.path.exists(self.kdeglobals) and os.remove(self.kdeglobals))
+        self.record = os.path.join(self.session.root, "plasma-runs")
+        self.tool = self.plasma_tool('echo "$1" >> "$RECORD"\n')
+
+    def plasma(self, kdeglobals):
+        with open(self.kdeglobals, "w") as file:
+            file.write(kdeglobals)
+
+    def on_plasma(self, *arguments, **environment):
+        return self.dusk(*arguments, display=False, XDG_CURRENT_DESKTOP="KDE", PATH=self.tool, RECORD=self.record,
+                         **environment)
+
+    def applied(self):
+        runs = self.session.read(self.record).split()
+        open(self.record, "w").close()
+        return runs
+
+    def test_the_side_is_plasmas_colours(self):
+        # GNOME's setting says the opposite each time, and is not asked.
+        self.session.set_color_scheme("prefer-dark")
+        self.assertEqual(self.on_plasma("status").stdout, "light\n")  # Breeze, never changed
+        self.plasma("[General]\nfont=Noto Sans,10,-1,5,50,0,0,0,0,0\n\n" + self.BREEZE_LIGHT)
+        self.assertEqual(self.on_plasma("status").stdout, "light\n")
+        self.session.set_color_scheme("default")
+        self.plasma("[Colors:View]\nBackgroundNormal=239,240,241\n\n" + self.BREEZE_DARK + "\n[General]\n"
+                    "ColorScheme=BreezeDark\n")
+        self.assertEqual(self.on_plasma("status").stdout, "dark\n")
+        # A scheme named, its colours not yet written here: the scheme's own file.
+        schemes = os.path.join(self.session.root, "share", "color-schemes")
+        os.makedirs(schemes, exist_ok=True)
+        with open(os.path.join(schemes, "Midnight.colors"), "w") as scheme:
+            scheme.write(self.BREEZE_DARK)
+        self.plasma("[General]\nColorScheme=Midnight\n")
+        self.assertEqual(self.on_plasma("status", XDG_DATA_DIRS=os.path.dirname(schemes)).stdout, "dark\n")
+
+    def test_light_dark_and_toggle_start_from_plasmas_side(self):
+        self.plasma(self.BREEZE_DARK)
+        self.assertEqual(self.on_plasma("dark").returncode, 0)
+        self.assertEqual(self.applied(), [])
+        result = self.on_plasma("light")
+        self.assertEqual((result.returncode, self.command_errors(result)), (0, ""))
+        self.assertIn("toggle requested, currently dark=true", result.stderr)
+        self.assertEqual(self.applied(), ["BreezeLight"])
+        self.assertEqual(self.on_plasma("toggle").returncode, 0)
+        self.assertEqual(self.applied(), ["BreezeLight"])
+        self.plasma(self.BREEZE_LIGHT)
+        self.assertEqual(self.on_plasma("toggle").returncode, 0)
+        self.assertEqual(self.applied(), ["BreezeDark"])
+
+    def test_the_tray_item_follows_plasmas_colours_changed_elsewhere(self):
+        dusk = self.start(env={"XDG_CURRENT_DESKTOP": "KDE"})
+        self.assertEqual(dusk.tooltip(), LIGHT_TIP)
+        for colours, tip in ((self.BREEZE_DARK, DARK_TIP), (self.BREEZE_LIGHT, LIGHT_TIP)):
+            self.plasma(colours)
+            # What Plasma sends once it has written new colours (0: the palette).
+            subprocess.run(["dbus-send", "--session", "--type=signal", "/KGlobalSettings",
+                            "org.kde.KGlobalSettings.notifyChange", "int32:0", "int32:0"], env=self.session.env,
+                           check=True, timeout=30)
+            wait_until(lambda: dusk.tooltip() == tip, what=f"the tooltip {tip!r}")
+
+    def test_a_tool_that_crashes_is_told_apart_from_qts_output(self):
+        tool = self.plasma_tool('echo "qt.qpa.xcb: could not connect to display" >&2\n'
+                                'echo "This application failed to start because no Qt platform plugin could be '
+                                'initialized." >&2\nkill -ABRT $$\n')
+        result = self.dusk("toggle", display=False, XDG_CURRENT_DESKTOP="KDE", PATH=tool)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(self.command_errors(result),
+                         f"dusk: Couldn't change appearance: {PLASMA_TOOL} BreezeDark crashed.\n")
+        # Qt's words are logged apart, on their own line after the tool's name.
+        self.assertRegex(result.stderr, rf"(?m)^.*{PLASMA_TOOL} logged: qt\.qpa\.xcb: could not connect to display$")
 
 
 class DesktopAction(CommandLineSession):

@@ -7,7 +7,6 @@ DUSK_EXECUTABLE names the built program; DUSK_BUILD_DIR its build tree, for
 
 import glob
 import os
-import signal
 import subprocess
 import sys
 import unittest
@@ -15,7 +14,6 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
-from portal import REAL_PORTALS, no_portal, real_portals  # noqa: E402
 from session import Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -50,11 +48,6 @@ class TrayAndAppearance(SessionTestCase):
     """GNOME's setting, followed where no portal answers and where one does
     (portal.py playing xdg-desktop-portal-gtk: GNOME's setting, announced
     when it changes); no other portal answers in this session."""
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        no_portal(cls.session)
 
     def start_gnome_portal(self):
         portal = self.session.spawn([sys.executable, PORTAL, "gnome"], stdout=subprocess.PIPE, text=True)
@@ -154,13 +147,8 @@ class TrayAndAppearance(SessionTestCase):
 class Portal(SessionTestCase):
     """Where the freedesktop portal runs, it alone says Light or Dark, and its
     SettingChanged signal is the change notification. GNOME's setting, left
-    at "default", must not matter. The portal is portal.py, and Debian's own
-    with its GTK backend where that is installed."""
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        no_portal(cls.session)
+    at "default", must not matter. The portal is portal.py; Debian's own
+    portals are in test_real_desktops.py."""
 
     def start_portal(self, value, *flags):
         portal = self.session.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "portal.py"), str(value),
@@ -194,36 +182,6 @@ class Portal(SessionTestCase):
 
     def test_follows_an_older_portal_through_read(self):
         self.check_follows_portal("--old")
-
-    @unittest.skipUnless(os.path.isfile(os.path.join(REAL_PORTALS, "gtk.portal")), "needs xdg-desktop-portal-gtk")
-    def test_xdg_desktop_portal_gtk_is_followed_and_the_side_written_is_reported(self):
-        real_portals(self.session, "gtk")
-        self.addCleanup(self.end_real_portals)
-        dusk = self.start()
-        self.session.set_color_scheme("prefer-dark")
-        wait_until(lambda: dusk.tooltip() == DARK_TIP, what="GNOME's dark, through the portal")
-        # The portal answered: Dusk has not needed GSettings.
-        self.assertFalse(gio_loaded(dusk))
-        for click, written, side in (("Switch to Light Mode", "false", "light"),
-                                     ("Switch to Dark Mode", "true", "dark")):
-            dusk.click(click)
-            dusk.wait_for_log(f"toggle succeeded, now dark={written}")
-            self.assertEqual(dusk.tooltip(), LIGHT_TIP if side == "light" else DARK_TIP)
-            status = subprocess.run([DUSK, "status"], env=self.session.env, capture_output=True, text=True, timeout=30)
-            self.assertEqual(status.stdout, side + "\n")
-
-    def end_real_portals(self):
-        no_portal(self.session)
-        for name in ("org.freedesktop.portal.Desktop", "org.freedesktop.impl.portal.desktop.gtk"):
-            try:
-                pid = self.session.bus.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                     "org.freedesktop.DBus", "GetConnectionUnixProcessID", "s",
-                                                     (name,))
-            except dbus.DBusException:
-                continue
-            os.kill(int(pid), signal.SIGTERM)
-        wait_until(lambda: not self.session.bus.name_has_owner("org.freedesktop.portal.Desktop"),
-                   what="the real portal to end")
 
 
 class StoredSettings(SessionTestCase):

@@ -15,6 +15,7 @@ that user (and skips the full disk, which needs the mount).
 
 DUSK_EXECUTABLE names the built program; DUSK_X11_PEER the x11_peer helper."""
 
+import contextlib
 import errno
 import glob
 import os
@@ -25,14 +26,13 @@ import signal
 import stat
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from session import SessionTestCase, wait_until  # noqa: E402
+from session import SessionTestCase, run_as_nobody, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 X11_PEER = os.environ.get("DUSK_X11_PEER", "")
@@ -93,6 +93,8 @@ class SettingsTestCase(SessionTestCase):
             return parse(file.read())
 
     def temporaries(self):
+        """Saves left unfinished: a hidden file beside the settings, named after
+        them, with mkostemp's six letters or digits."""
         folder, name = os.path.split(self.settings())
         return glob.glob(os.path.join(folder, f".{name}.dusk-unfinished-save-" + "[A-Za-z0-9]" * 6))
 
@@ -358,39 +360,26 @@ class FailedSaves(SettingsTestCase):
         self.assertIn(f"settings file: {home}/.config/dusk/settings.conf", dusk.log())
 
 
-def run_failed_saves_unprivileged(argv):
-    """As root: FailedSaves again as nobody, from copies nobody can read,
-    with a 64 KiB tmpfs to fill."""
-    staging = tempfile.mkdtemp(prefix="dusk-unprivileged-")
+@contextlib.contextmanager
+def full_disk(staging, env, nobody):
+    """A 64 KiB tmpfs of nobody's to fill. A container may forbid mounts:
+    then the full disk is skipped, saying why."""
     full = os.path.join(staging, "full")
     os.makedirs(full)
-    nobody = pwd.getpwnam("nobody")
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o",
+                              f"size=64k,mode=0700,uid={nobody.pw_uid},gid={nobody.pw_gid}", "dusk-full-disk",
+                              full]).returncode == 0
+    if mounted:
+        env["DUSK_FULL_DISK"] = full
     try:
-        os.chmod(staging, 0o755)
-        for name in ("test_settings.py", "session.py", "tray_host.py"):
-            shutil.copy(os.path.join(HERE, name), staging)
-        env = dict(os.environ)
-        for variable, path in (("DUSK_EXECUTABLE", DUSK), ("DUSK_X11_PEER", X11_PEER)):
-            if path:
-                env[variable] = shutil.copy(path, staging)
-        # A container may forbid mounts: then the full disk is skipped, saying why.
-        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o",
-                                  f"size=64k,mode=0700,uid={nobody.pw_uid},gid={nobody.pw_gid}", "dusk-full-disk",
-                                  full]).returncode == 0
-        if mounted:
-            env["DUSK_FULL_DISK"] = full
-        try:
-            return subprocess.run(["setpriv", f"--reuid={nobody.pw_uid}", f"--regid={nobody.pw_gid}",
-                                   "--clear-groups", "/usr/bin/python3", os.path.join(staging, "test_settings.py"),
-                                   *argv], env=env, cwd=staging).returncode
-        finally:
-            if mounted:
-                subprocess.run(["umount", full], check=True)
+        yield
     finally:
-        shutil.rmtree(staging, ignore_errors=True)
+        if mounted:
+            subprocess.run(["umount", full], check=True)
 
 
 if __name__ == "__main__":
     if os.geteuid() == 0 and "FailedSaves" in sys.argv[1:]:
-        sys.exit(run_failed_saves_unprivileged(sys.argv[1:]))
+        sys.exit(run_as_nobody("test_settings.py", sys.argv[1:],
+                               {"DUSK_EXECUTABLE": DUSK, "DUSK_X11_PEER": X11_PEER}, full_disk))
     unittest.main()

@@ -29,8 +29,7 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
-from portal import no_portal  # noqa: E402
-from session import Session, SessionTestCase, wait_until  # noqa: E402
+from session import Session, SessionTestCase, rss_kib, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -52,20 +51,7 @@ def alert_windows(session):
     return xdotool(session, "search", "--onlyvisible", "--name", "^Dusk$").stdout.split()
 
 
-def rss_kib(pid):
-    with open(f"/proc/{pid}/status") as status:
-        for line in status:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    raise AssertionError("no VmRSS")
-
-
 class ToggleTestCase(SessionTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        no_portal(cls.session)
-
     @contextlib.contextmanager
     def stopped_after(self, process):
         """A Dusk or a peer that one sub-test starts ends with it, whatever happens."""
@@ -115,8 +101,9 @@ class WithoutASessionBus(ToggleTestCase):
 
 
 class DconfCannotSave(ToggleTestCase):
-    """The bus is there but dconf's service cannot write its database: its
-    folder is a plain file (root, as the tests may run, ignores modes)."""
+    """The bus is there but dconf's service cannot write its database (its
+    folder is a plain file: root, as the tests may run, ignores modes), or
+    GSettings has no dconf backend at all."""
 
     def test_the_alert_names_dconfs_reason_and_the_icon_stays(self):
         dusk = self.start(accessible=True)
@@ -142,6 +129,19 @@ class DconfCannotSave(ToggleTestCase):
             os.rename(aside, folder)
         dusk.click("Switch to Dark Mode")
         wait_until(lambda: dusk.tooltip() == DARK_TIP, what="the toggle to work again")
+
+
+    def test_where_gsettings_keeps_settings_in_memory_the_menu_alerts_with_the_reason(self):
+        # As without dconf's GSettings backend: a change nobody else would see.
+        dusk = self.start(accessible=True, env={"GSETTINGS_BACKEND": "memory"})
+        dusk.click("Switch to Dark Mode")
+        texts = wait_until(lambda: [t for t in dusk.window_texts() if "GSettings keeps its settings in memory" in t],
+                           what="the alert's informative text")
+        self.assertIn("Couldn't change appearance", dusk.window_texts())
+        self.dismiss_alert()
+        self.assertIn(f"couldn't switch to Dark: {texts[0]}", dusk.log())
+        self.assertNotIn("toggle succeeded", dusk.log())
+        self.assertEqual(dusk.tooltip(), LIGHT_TIP)
 
 
 class LockedSetting(ToggleTestCase):

@@ -7,9 +7,8 @@ wayland platform with no X display, its tray item on tray_host.py.
 The global shortcut goes through shortcuts_portal.py, a GlobalShortcuts
 portal written from the published interface, which plays the desktop's side
 as each test directs: answers, refusals, other keys, keys changed later, and
-silence, which no real portal does on demand. Without that peer, the session
-bus starts Debian's own xdg-desktop-portal, whose backends here offer no
-global shortcuts.
+silence, which no real portal does on demand. Without that peer no portal
+answers (session.py); Plasma's real one is in test_real_desktops.py.
 
 DUSK_EXECUTABLE names the built program."""
 
@@ -34,6 +33,8 @@ from session import HERE, PYTHON, Session, SessionTestCase, wait_until  # noqa: 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 SHORTCUT = "toggle-appearance"
 TOGGLED = "toggle requested"
+# The words for a shortcut another application holds, which a silent desktop does not earn.
+TAKEN = "Another app may already be using that shortcut"
 # The core's line for the outcome of a bind through the portal.
 PORTAL_BIND = re.compile(r"BindShortcuts \S+ code=\d+ mods=\d+ status=-?\d+")
 
@@ -211,6 +212,27 @@ class PortalShortcut(WithPortal):
                    what=lambda: f"the dropped keys in {dusk.titles()}")
         self.assertIn("hot key binding changed by the desktop: no keys", dusk.log())
         self.assertEqual(self.portal.test.Press(SHORTCUT), 0)
+
+    def test_a_bare_key_the_desktop_chooses_is_shown_and_the_stored_shortcut_outlives_a_restart(self):
+        self.store(40, 1835008)
+        dusk = self.start()
+        self.wait_bound(dusk)
+        self.assertEqual(self.portal.test.ChangeTrigger(SHORTCUT, "Q"), 1)
+        wait_until(lambda: dusk.titles()[1] == "Hotkey: Q…", what=lambda: f"the bare key in {dusk.titles()}")
+        self.assertIn("hot key binding changed by the desktop: Q", dusk.log())
+        self.assertEqual(self.stored(), "hotKeyCode=40\nhotKeyModifiers=1835008\n")
+        dusk.stop()
+        # The desktop ends the session of a client that has gone.
+        self.assertEqual(self.portal.test.EndSessions(), 1)
+
+        dusk = self.start()
+        self.wait_bound(dusk, count=2)
+        self.assertEqual(self.portal.lines_starting("bind")[-1],
+                         "bind toggle-appearance CTRL+ALT+LOGO+k | Switch between Light and Dark")
+        self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+K…")
+        self.assertEqual(self.portal.test.Press(SHORTCUT), 1)
+        wait_until(lambda: self.session.color_scheme() == "'prefer-dark'", what="the stored shortcut to toggle")
+        self.assertEqual(self.stored(), "hotKeyCode=40\nhotKeyModifiers=1835008\n")
 
     def test_a_session_the_desktop_ends_leaves_the_shortcut_unbound(self):
         dusk = self.start()
@@ -404,6 +426,7 @@ class SilentPortal(WithRecorder):
                    interval=0.25, what="the alert for the unanswered bind")
         self.assert_menu_answered_throughout(watch, time.monotonic() - started)
         self.assertIn("The desktop has not answered Dusk's request for the shortcut.", self.texts(dusk))
+        self.assertNotIn(TAKEN, " ".join(self.texts(dusk)))
         log = dusk.log()
         self.assertIn("the portal has not answered Register within 10 s", log)
         self.assertIn("the desktop has not answered CreateSession within 10 s", log)
@@ -445,6 +468,8 @@ class SilentPortal(WithRecorder):
                    interval=0.25, what="the alert for the unanswered bind")
         self.assert_menu_answered_throughout(watch, time.monotonic() - started)
         self.assertIn("the desktop has not answered BindShortcuts within 30 s", dusk.log())
+        self.assertIn("The desktop has not answered Dusk's request for the shortcut.", self.texts(dusk))
+        self.assertNotIn(TAKEN, " ".join(self.texts(dusk)))
         dusk.press_button("OK")
         # The first session was closed before the second was made.
         self.assertEqual(self.portal.test.OpenSessions(), 1)

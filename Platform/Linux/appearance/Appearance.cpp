@@ -1,10 +1,8 @@
 // The desktop's side, on Qt's side: the port's Appearance over one SideTracker,
-// the start-up wait for the portal, Plasma's tool, and Dusk's own palette.
+// the start-up wait for the portal, and Dusk's own palette.
 #include <QApplication>
 #include <QPainter>
-#include <QProcess>
 #include <QProxyStyle>
-#include <QStandardPaths>
 #include <QStyleOption>
 #include <QTimer>
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include "appearance/DesktopAppearance.h"
 #include "appearance/DesktopThemes.h"
 #include "appearance/GnomeColorScheme.h"
+#include "appearance/PlasmaColorScheme.h"
 #include "appearance/SettingsPortal.h"
 #include "appearance/SideTracker.h"
 #include "common/Log.h"
@@ -24,67 +23,14 @@
 namespace dusk::backend {
 namespace {
 
-// How long start-up waits for the portal's first word before GNOME's setting
-// speaks instead. A running portal answers within milliseconds; one the bus
+// How long start-up waits for the portal's first word before the desktop's own
+// setting speaks instead. A running portal answers within milliseconds; one the bus
 // starts on demand, with its GTK backend, answered in 160 to 280 ms on a busy
 // two-core machine. A portal that never answers holds Dusk back by this much,
 // and no more: its answer still counts whenever it comes.
 constexpr int portalDeadlineMilliseconds = 500;
 
-const QString plasmaTool = QStringLiteral("plasma-apply-colorscheme");
-// The tool starts Qt, reads every installed scheme and tells running
-// programs over D-Bus: well under a second, several on a loaded machine.
-// One that has not finished in 10 s is hung.
-constexpr int plasmaToolDeadlineMilliseconds = 10000;
-
-std::string trimmed(const QByteArray& text) { return QString::fromLocal8Bit(text).trimmed().toStdString(); }
-
-// KDE Plasma's colour scheme, Breeze Dark or Breeze Light, through Plasma's
-// own tool, run without waiting for it. `applied` gets the failure in the
-// tool's own words where it gave any.
-void applyPlasmaScheme(bool dark, SideTracker::Landed applied) {
-    const QString scheme = dark ? QStringLiteral("BreezeDark") : QStringLiteral("BreezeLight");
-    const std::string tool = plasmaTool.toStdString();
-    if (QStandardPaths::findExecutable(plasmaTool).isEmpty()) {
-        return applied(tool + " is not installed (it comes with plasma-workspace).");
-    }
-    // Owned by the application: quitting kills a tool still running.
-    auto* process = new QProcess(QCoreApplication::instance());
-    auto environment = QProcessEnvironment::systemEnvironment();
-    // The tool needs no window, and a command run over ssh has no display.
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process->setProcessEnvironment(environment);
-    auto* deadline = new QTimer(process);
-    deadline->setSingleShot(true);
-    QObject::connect(deadline, &QTimer::timeout, process, &QProcess::kill);
-    const auto finish = [process, applied = std::move(applied)](const SideTracker::Failure& failure) {
-        process->disconnect();
-        process->deleteLater();
-        applied(failure);
-    };
-    QObject::connect(process, &QProcess::errorOccurred, process, [process, finish, tool](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) {
-            finish(tool + " could not be started: " + process->errorString().toStdString());
-        }
-    });
-    QObject::connect(process, &QProcess::finished, process,
-                     [process, deadline, finish, tool, scheme](int exitCode, QProcess::ExitStatus status) {
-                         const std::string noise = trimmed(process->readAllStandardError());
-                         if (!noise.empty()) logNotice(tool + " logged: " + noise);
-                         if (status == QProcess::NormalExit && exitCode == 0) return finish(std::nullopt);
-                         const std::string words = trimmed(process->readAllStandardOutput());
-                         const std::string what = tool + " " + scheme.toStdString();
-                         if (!deadline->isActive() && status == QProcess::CrashExit) {
-                             return finish(what + " did not finish within " +
-                                           std::to_string(plasmaToolDeadlineMilliseconds / 1000) + " seconds.");
-                         }
-                         if (!words.empty()) return finish(what + " failed: " + words);
-                         if (status == QProcess::CrashExit) return finish(what + " crashed.");
-                         finish(what + " failed with exit status " + std::to_string(exitCode) + ".");
-                     });
-    process->start(plasmaTool, {scheme});
-    deadline->start(plasmaToolDeadlineMilliseconds);
-}
+bool onPlasma() { return desktopFamily() == DesktopFamily::Plasma; }
 
 // Fusion draws a check box in the palette's base colour with a border a shade
 // darker than the window: on a dark menu, box and border all but vanish
@@ -144,11 +90,11 @@ QPalette darkPalette() {
     return palette;
 }
 
+// What speaks for the desktop where the portal does not: Plasma's colour
+// scheme on Plasma, GNOME's setting everywhere else.
 SideTracker& tracker() {
-    // On Plasma, Plasma's own colour scheme would be the truer reading; until
-    // Dusk reads it, GNOME's setting is the one there is.
-    static SideTracker instance(
-        {gnome::prefersDark, desktopFamily() == DesktopFamily::Plasma ? applyPlasmaScheme : writeDesktopSide});
+    static SideTracker instance(onPlasma() ? SideTracker::Desktop{plasma::prefersDark, plasma::write}
+                                           : SideTracker::Desktop{gnome::prefersDark, writeDesktopSide});
     return instance;
 }
 
@@ -160,7 +106,7 @@ void showSide() {
 }  // namespace
 
 void prepareAppearance(std::function<void()> ready) {
-    gnome::follow([](bool dark) { tracker().settingChanged(dark); });
+    (onPlasma() ? plasma::follow : gnome::follow)([](bool dark) { tracker().settingChanged(dark); });
     // The portal's first word or the deadline, whichever comes first, starts
     // Dusk; the other finds it started.
     auto waiting = std::make_shared<std::function<void()>>([ready = std::move(ready)] {
@@ -192,7 +138,7 @@ void prepareAppearance(std::function<void()> ready) {
         deadline->deleteLater();
         if (!*waiting) return;
         logNotice("the Settings portal has not answered in " + std::to_string(portalDeadlineMilliseconds) +
-                  " ms; GNOME's setting speaks until it does");
+                  (onPlasma() ? " ms; Plasma's colour scheme" : " ms; GNOME's setting") + " speaks until it does");
         start(std::nullopt);
     });
     deadline->start(portalDeadlineMilliseconds);

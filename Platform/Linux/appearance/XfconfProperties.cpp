@@ -8,7 +8,7 @@
 #include <QDBusVariant>
 #include <utility>
 
-#include "shortcuts/BusSignal.h"
+#include "common/BusSignal.h"
 
 namespace dusk::backend::xfconf {
 namespace {

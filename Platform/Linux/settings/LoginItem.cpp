@@ -45,9 +45,13 @@ using namespace dusk::backend;
 
 LoginItemStatus LoginItem::status() {
     if (!runsInstalled()) return LoginItemStatus::NotFound;
+    // Each opening of the menu reads the entry again; the same problem is
+    // worth one line, until the entry changes.
+    static std::string loggedProblem;
     std::string problem;
     const auto contents = readRegularFile(autostartPath(), problem);
-    if (!problem.empty()) logError(autostartPath() + " is ignored: " + problem);
+    if (!problem.empty() && problem != loggedProblem) logError(autostartPath() + " is ignored: " + problem);
+    loggedProblem = problem;
     if (!contents) return LoginItemStatus::NotRegistered;
     const auto keys = desktopEntryKeys(*contents);
     const auto value = [&keys](const std::string& key) {

@@ -2,6 +2,15 @@
 // global shortcut. The desktop has the last word: it may ask the user first,
 // bind other keys than asked for, and change or drop the binding later. An
 // answer after its deadline, when the bind was reported unanswered, counts.
+//
+// Version 1 of the interface binds in BindShortcuts, as its documentation and
+// GNOME's and Plasma 6's portals have it. Plasma 5.27's portal (version 1 as
+// well) binds only what CreateSession's `shortcuts` option lists, answers
+// CreateSession with the keys bound, and takes BindShortcuts as a request to
+// open System Settings' Shortcuts page, binding nothing. Dusk sends its
+// shortcut in that option too, which other portals drop, and where the answer
+// to CreateSession carries a list of shortcuts, that is the desktop's answer:
+// BindShortcuts is never called there.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
@@ -18,8 +27,8 @@
 #include <set>
 #include <utility>
 
+#include "common/BusSignal.h"
 #include "common/Log.h"
-#include "shortcuts/BusSignal.h"
 #include "shortcuts/KeyCodes.h"
 #include "shortcuts/Shortcuts.h"
 
@@ -121,6 +130,8 @@ private:
         platform::GlobalShortcut::Done done;
         Otherwise otherwise;
         QString trigger{}, token{}, session{};
+        // The call whose answer binds the keys, named in the registration line.
+        const char* bindCall = "BindShortcuts";
         // The desktop has answered the bind, and its keys are Dusk's shortcut.
         bool answered = false, live = false;
         // Its token may name a session: asked for, not yet refused or closed.
@@ -225,7 +236,7 @@ private:
             if (!responses_.contains(path) || binding != current_) return;
             logError("the desktop has not answered " + method.toStdString() + " within " + seconds(deadline) +
                      "; the global shortcut is not bound until it does");
-            report(binding, {"BindShortcuts", bindStatus::noAnswer, std::nullopt,
+            report(binding, {binding->bindCall, bindStatus::noAnswer, std::nullopt,
                              "The desktop has not answered Dusk's request for the shortcut."});
         });
         auto message = QDBusMessage::createMethodCall(service, portalPath, shortcutsInterface, method);
@@ -272,8 +283,10 @@ private:
         binding->token = token;
         binding->holdsToken = true;
         tokensInUse_.insert(token);
-        request(binding, QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), token}},
-                answerDeadline, [this, binding](std::uint32_t code, const QVariantMap& results) {
+        const QVariantMap options{{QStringLiteral("session_handle_token"), token},
+                                  {QStringLiteral("shortcuts"), QVariant::fromValue(requested(*binding))}};
+        request(binding, QStringLiteral("CreateSession"), {}, options, answerDeadline,
+                [this, binding](std::uint32_t code, const QVariantMap& results) {
                     if (code == 0) binding->session = results.value(QStringLiteral("session_handle")).toString();
                     binding->sessionMade = !binding->session.isEmpty();
                     if (binding != current_) {
@@ -282,40 +295,51 @@ private:
                         fail(binding, code == 0 ? bindStatus::callFailed : static_cast<std::int32_t>(code),
                              code == 1 ? "the desktop cancelled a shortcuts session"
                                        : "the desktop refused a shortcuts session");
+                    } else if (const auto bound = results.find(QStringLiteral("shortcuts")); bound != results.end()) {
+                        binding->bindCall = "CreateSession";
+                        answered(binding, 0, bound.value());
                     } else {
                         bindShortcuts(binding);
                     }
                 });
     }
 
+    // Dusk's shortcut as the portal takes it, with the keys it would like.
+    static PortalShortcuts requested(const Binding& binding) {
+        return {{shortcutId,
+                 {{QStringLiteral("description"), QStringLiteral("Switch between Light and Dark")},
+                  {QStringLiteral("preferred_trigger"), binding.trigger}}}};
+    }
+
     void bindShortcuts(const std::shared_ptr<Binding>& binding) {
-        const PortalShortcuts shortcuts{
-            {shortcutId,
-             {{QStringLiteral("description"), QStringLiteral("Switch between Light and Dark")},
-              {QStringLiteral("preferred_trigger"), binding->trigger}}}};
         // No parent window: the desktop's dialog, if any, stands alone.
         const QVariantList arguments{QVariant::fromValue(QDBusObjectPath(binding->session)),
-                                     QVariant::fromValue(shortcuts), QString()};
+                                     QVariant::fromValue(requested(*binding)), QString()};
         request(binding, QStringLiteral("BindShortcuts"), arguments, {}, bindDeadline,
                 [this, binding](std::uint32_t code, const QVariantMap& results) {
-                    if (binding != current_) return;
-                    binding->answered = true;
-                    const QString trigger = triggerIn(results.value(QStringLiteral("shortcuts")));
-                    const auto keys = code != 0 || trigger.isEmpty() ? std::nullopt : keysOf(trigger);
-                    if (code != 0) {
-                        fail(binding, static_cast<std::int32_t>(code),
-                             code == 1 ? "the desktop cancelled the shortcut" : "the desktop refused the shortcut",
-                             code == 1 ? "The shortcut was cancelled in the desktop's dialog." : "");
-                    } else if (trigger.isEmpty()) {
-                        fail(binding, bindStatus::noKeysBound, "the desktop bound no keys to the shortcut");
-                    } else if (!keys) {
-                        fail(binding, bindStatus::unnamableKeys, {},
-                             "The desktop bound the shortcut to " + trigger.toStdString() + ", keys Dusk cannot name.");
-                    } else {
-                        binding->live = true;
-                        report(binding, {"BindShortcuts", bindStatus::bound, keys, {}});
-                    }
+                    if (binding == current_) answered(binding, code, results.value(QStringLiteral("shortcuts")));
                 });
+    }
+
+    // The desktop's answer to the bind: its response code and the shortcuts it
+    // bound, from which Dusk's keys are read.
+    void answered(const std::shared_ptr<Binding>& binding, std::uint32_t code, const QVariant& shortcuts) {
+        binding->answered = true;
+        const QString trigger = triggerIn(shortcuts);
+        const auto keys = code != 0 || trigger.isEmpty() ? std::nullopt : keysOf(trigger);
+        if (code != 0) {
+            fail(binding, static_cast<std::int32_t>(code),
+                 code == 1 ? "the desktop cancelled the shortcut" : "the desktop refused the shortcut",
+                 code == 1 ? "The shortcut was cancelled in the desktop's dialog." : "");
+        } else if (trigger.isEmpty()) {
+            fail(binding, bindStatus::noKeysBound, "the desktop bound no keys to the shortcut");
+        } else if (!keys) {
+            fail(binding, bindStatus::unnamableKeys, {},
+                 "The desktop bound the shortcut to " + trigger.toStdString() + ", keys Dusk cannot name.");
+        } else {
+            binding->live = true;
+            report(binding, {binding->bindCall, bindStatus::bound, keys, {}});
+        }
     }
 
     // Nothing stays bound behind a failure. An empty `problem` was logged already.
@@ -324,7 +348,7 @@ private:
         if (!problem.empty()) logError("the global shortcut is not bound: " + problem);
         close(binding);
         binding->live = false;
-        report(binding, {"BindShortcuts", status, std::nullopt, reason});
+        report(binding, {binding->bindCall, status, std::nullopt, reason});
     }
 
     void report(const std::shared_ptr<Binding>& binding, const platform::BindOutcome& outcome) {
