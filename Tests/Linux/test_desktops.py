@@ -131,7 +131,7 @@ class DesktopCase(SessionTestCase):
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.session.env, capture_output=True, text=True, timeout=30)
 
-    def start_xsettings_daemon(self, argv, package=None):
+    def start_xsettings_daemon(self, argv, package):
         """The desktop's XSETTINGS daemon, which hands GTK 3 programs their
         theme while they run; it has taken over once it has written Xft's
         resources."""
