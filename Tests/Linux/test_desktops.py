@@ -426,6 +426,12 @@ class PartFails(DesktopCase):
         self.assertEqual(dusk.tooltip(), "Dusk – switch to Dark Mode")
         self.assertEqual(self.session.gsettings("get", "org.gnome.desktop.interface", "color-scheme"), "'default'")
 
+    def assert_icon_settles_light(self, dusk):
+        """The theme that landed for a moment, and went back, was followed as
+        any change is; the icon ends where the desktop is."""
+        wait_until(lambda: dusk.tooltip() == "Dusk – switch to Dark Mode",
+                   what=lambda: f"the icon back on Light, log {dusk.log()!r}")
+
     def test_xfconfd_refusing_xfwm4s_theme_puts_the_gtk_theme_back(self):
         self.session.env["XDG_CURRENT_DESKTOP"] = "XFCE"
         themes = os.path.join(self.session.env["XDG_DATA_HOME"], "themes")
@@ -453,6 +459,7 @@ class PartFails(DesktopCase):
                                      "(the GTK theme went back to what it was)")
         wait_until(lambda: xfconf("xsettings", "/Net/ThemeName") == "Adwaita",
                    what=lambda: f"the GTK theme put back, not {xfconf('xsettings', '/Net/ThemeName')}")
+        self.assert_icon_settles_light(dusk)
 
     def test_gtk_2s_file_unsaveable_on_lxqt_leaves_lxqts_files_as_they_were(self):
         self.session.env["XDG_CURRENT_DESKTOP"] = "LXQt"
@@ -469,6 +476,7 @@ class PartFails(DesktopCase):
         # As QSettings writes it, LXQt's own way: the same keys and values.
         self.assertEqual(ini(self.session.read(self.config("lxqt", "lxqt.conf"))), ini(conf))
         self.assertEqual(self.lxqt_gtk_files(), gtk3)
+        self.assert_icon_settles_light(dusk)
 
 
 if __name__ == "__main__":
