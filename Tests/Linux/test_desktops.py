@@ -382,7 +382,8 @@ class Lxqt(DesktopCase):
 
     def test_lxqt_theme_and_palette_switch_the_panel_and_qt_and_come_back(self):
         if not os.path.exists(os.path.join(os.environ["DUSK_QT_WINDOWS"], "qt5_window")):
-            self.skipTest("Qt 5's headers (qtbase5-dev) were not there when the tests were built")
+            # Built only where Qt 5's headers (qtbase5-dev) are; the palette is still checked in lxqt.conf.
+            self.windows = tuple(window for window in self.windows if window[0] != "qt5")
         self.write_config("lxqt/panel.conf", LXQT_PANEL)
         self.write_config("lxqt/lxqt.conf", "[General]\ntheme=light\nicon_theme=breeze\n\n" + self.palette)
         # What an LXQt session gives every Qt program.
