@@ -19,7 +19,11 @@ while the rest switches.
 
 also writes each desktop's three screenshots side by side into that folder."""
 
+import configparser
+import getpass
+import glob
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -79,6 +83,12 @@ expandable=true
 """
 
 
+def ini(text):
+    parser = configparser.ConfigParser(interpolation=None)
+    parser.read_string(text)
+    return {name: dict(section) for name, section in parser.items()}
+
+
 class DesktopSession(Session):
     def __init__(self):
         super().__init__(tray_host=True)
@@ -103,7 +113,9 @@ class DesktopCase(SessionTestCase):
     session_kind = DesktopSession
     desktop = ""
     # (toolkit, title, x, y) of the windows beside Dusk.
-    windows = (("gtk3", "gtk3-window", 40, 60), ("adw", "adw-window", 340, 60))
+    windows = (("gtk3", "gtk3-window", 40, 60), ("adw", "adw-window", 340, 60), ("qt6", "qt6-window", 640, 60))
+    # The windows that do not follow on this desktop, and stay light.
+    stay_light = ("qt6-window",)
 
     def setUp(self):
         super().setUp()
@@ -119,10 +131,25 @@ class DesktopCase(SessionTestCase):
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.session.env, capture_output=True, text=True, timeout=30)
 
+    def start_xsettings_daemon(self, argv, package):
+        """The desktop's XSETTINGS daemon, which hands GTK 3 programs their
+        theme while they run; it has taken over once it has written Xft's
+        resources."""
+        found = glob.glob(argv[0]) if "/" in argv[0] else [shutil.which(argv[0])]
+        if not found or not found[0]:
+            self.skipTest(f"{os.path.basename(argv[0])} ({package}) is not installed")
+        argv = [found[0], *argv[1:]]
+        self.session.spawn(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: "Xft." in subprocess.run(["xprop", "-root", "RESOURCE_MANAGER"], env=self.session.env,
+                                                    capture_output=True, text=True).stdout,
+                   what=f"{argv[0]} to take over XSETTINGS")
+
     def open_windows(self, env=None):
         for toolkit, title, x, y in self.windows:
-            window = self.session.spawn([PYTHON, os.path.join(HERE, "theme_window.py"), toolkit, title],
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env or {})
+            program = ([os.path.join(os.environ["DUSK_QT_WINDOWS"], f"{toolkit}_window")] if toolkit.startswith("qt")
+                       else [PYTHON, os.path.join(HERE, "theme_window.py"), toolkit])
+            window = self.session.spawn([*program, title], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        env=env or {})
             self.assertEqual(window.stdout.readline().strip(), b"ready")
             window_id = self.xdotool("search", "--onlyvisible", "--name", f"^{title}$").stdout.split()[0]
             self.xdotool("windowmove", window_id, str(x), str(y))
@@ -146,11 +173,34 @@ class DesktopCase(SessionTestCase):
     def wait_side(self, regions, dark):
         side = "dark" if dark else "light"
         for name, geometry in regions.items():
+            if name in self.stay_light:
+                continue
             wait_until(lambda: (self.background(geometry) < DARK) if dark else (self.background(geometry) > LIGHT),
                        timeout=15, interval=0.2,
                        what=lambda: f"{name} to be {side} (luminance {self.background(geometry):.3f})")
+        # Measured once the others have followed.
+        for name in self.stay_light:
+            self.assertGreater(self.background(regions[name]), LIGHT, f"{name} in {side}")
         self.shots.append(os.path.join(self.session.root, f"{side}-{len(self.shots)}.png"))
         subprocess.run(["import", "-window", "root", self.shots[-1]], env=self.session.env, check=True)
+
+    # Whether a Qt 6 program started now takes the GTK theme's colours:
+    # through Debian's GTK platform theme for Qt 6, which reads them once,
+    # at start, on the desktops whose GTK theme reaches GTK 3 here.
+    qt_reads_gtk_at_start = True
+
+    def check_qt_started_in_dark(self):
+        if not self.qt_reads_gtk_at_start:
+            return
+        if not glob.glob("/usr/lib/*/qt6/plugins/platformthemes/libqgtk3.so"):
+            return  # qt6-gtk-platformtheme not installed: Qt's own light palette, as the window before shows
+        window = self.session.spawn([os.path.join(os.environ["DUSK_QT_WINDOWS"], "qt6_window"), "qt6-later"],
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.assertEqual(window.stdout.readline().strip(), b"ready")
+        geometry = self.region("qt6-later")
+        self.assertLess(self.background(geometry), DARK, "a Qt 6 program started in Dark")
+        window.terminate()
+        window.wait(timeout=5)
 
     def switch(self, dusk, title, tooltip):
         dusk.click(title)
@@ -163,6 +213,7 @@ class DesktopCase(SessionTestCase):
         self.switch(dusk, "Switch to Dark Mode", "Dusk – switch to Light Mode")
         self.wait_side(regions, dark=True)
         check_dark()
+        self.check_qt_started_in_dark()
         self.switch(dusk, "Switch to Light Mode", "Dusk – switch to Dark Mode")
         self.wait_side(regions, dark=False)
         check_light()
@@ -178,7 +229,7 @@ class DesktopCase(SessionTestCase):
             return
         frames = []
         for shot in self.shots:
-            frames += ["(", shot, "-crop", "600x180+20+40", "+repage", "(", shot, "-crop", "600x30+0+738", "+repage",
+            frames += ["(", shot, "-crop", "880x180+20+40", "+repage", "(", shot, "-crop", "880x30+0+738", "+repage",
                        ")", "-append", ")", "-size", "12x210", "xc:white"]
         subprocess.run(["convert", *frames[:-3], "+append",
                         os.path.join(os.path.abspath(out), f"desktop-{type(self).__name__.lower()}.png")], check=True)
@@ -189,15 +240,15 @@ class DesktopCase(SessionTestCase):
 
 
 class Gnome(DesktopCase):
-    """GTK 3 follows the GTK theme through GNOME's settings daemon, which
-    does not run here: the key is checked, and libadwaita's window measured."""
+    """GTK 3 follows the GTK theme through GNOME's settings daemon's XSETTINGS
+    (gsd-xsettings), libadwaita the colour scheme."""
 
     desktop = "GNOME"
-    windows = (("adw", "adw-window", 340, 60),)
 
     def test_colour_scheme_and_gtk_theme_switch_and_the_users_theme_comes_back(self):
         interface = "org.gnome.desktop.interface"
         self.session.gsettings("set", interface, "gtk-theme", "Adwaita")
+        self.start_xsettings_daemon(["/usr/libexec/gsd-xsettings"], "gnome-settings-daemon")
         self.open_windows()
         gtk_theme = lambda: self.session.gsettings("get", interface, "gtk-theme")  # noqa: E731
         self.round_trip(self.regions(), lambda: self.assertEqual(gtk_theme(), "'Adwaita-dark'"),
@@ -217,12 +268,7 @@ class Xfce(DesktopCase):
     def test_gtk_theme_switches_everywhere_and_xfwm4s_theme_without_a_sibling_is_named(self):
         self.write_config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml", XFCE_XSETTINGS)
         self.write_config("xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml", XFCE_PANEL)
-        self.session.spawn(["xfsettingsd", "--disable-wm-check", "--replace"], stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
-        # xfsettingsd has taken over once it has written Xft's resources.
-        wait_until(lambda: "Xft." in subprocess.run(["xprop", "-root", "RESOURCE_MANAGER"], env=self.session.env,
-                                                    capture_output=True, text=True).stdout,
-                   what="xfsettingsd")
+        self.start_xsettings_daemon(["xfsettingsd", "--disable-wm-check", "--replace"], "xfce4-settings")
         self.session.spawn(["xfce4-panel", "--disable-wm-check"], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
         self.open_windows()
@@ -243,16 +289,15 @@ class Xfce(DesktopCase):
 
 
 class Mate(DesktopCase):
-    """MATE's settings daemon hands its keys to GTK 3; here the keys are
-    checked and libadwaita's window measured. Marco's default theme has no
-    dark sibling installed."""
+    """MATE's settings daemon hands its keys to GTK 3. Marco's default theme
+    has no dark sibling installed."""
 
     desktop = "MATE"
-    windows = (("adw", "adw-window", 340, 60),)
 
     def test_gtk_theme_switches_and_marcos_theme_without_a_sibling_is_named(self):
         self.session.gsettings("set", "org.mate.interface", "gtk-theme", "Adwaita")
         self.session.gsettings("set", "org.mate.Marco.general", "theme", "Atlanta")
+        self.start_xsettings_daemon(["/usr/bin/mate-settings-daemon"], "mate-settings-daemon")
         self.open_windows()
         gtk_theme = lambda: self.session.gsettings("get", "org.mate.interface", "gtk-theme")  # noqa: E731
         self.round_trip(self.regions(), lambda: self.assertEqual(gtk_theme(), "'Adwaita-dark'"),
@@ -274,7 +319,6 @@ class Cinnamon(DesktopCase):
     theme has no dark sibling, and a hand-written pair gives it one."""
 
     desktop = "X-Cinnamon"
-    windows = (("adw", "adw-window", 340, 60),)
 
     def test_both_themes_switch_through_a_hand_written_pair_and_come_back(self):
         if subprocess.run(["gsettings", "list-keys", "org.cinnamon.theme"], env=self.session.env,
@@ -287,6 +331,7 @@ class Cinnamon(DesktopCase):
         self.session.gsettings("set", "org.cinnamon.desktop.interface", "gtk-theme", "Adwaita")
         self.session.gsettings("set", "org.cinnamon.theme", "name", "Lumen")
         os.makedirs(os.path.join(themes, "Lumen", "cinnamon"), exist_ok=True)
+        self.start_xsettings_daemon(["/usr/lib/*/cinnamon-settings-daemon/csd-xsettings"], "cinnamon-settings-daemon")
         self.open_windows()
         get = lambda schema, key: self.session.gsettings("get", schema, key)  # noqa: E731
 
@@ -316,22 +361,46 @@ class Cinnamon(DesktopCase):
 
 
 class Lxqt(DesktopCase):
-    """LXQt's theme in lxqt.conf, read by the real lxqt-panel, which follows
-    it while it runs; light and dark are LXQt's own pair."""
+    """LXQt's theme and palette in lxqt.conf, read by the real lxqt-panel and
+    by LXQt's Qt platform theme (lxqt-qtplugin, for Qt 5 in LXQt 1.2), which
+    follow them while they run; light and dark are LXQt's own pair, and the
+    Dark palette LXQt ships. A Qt 6 program cannot load LXQt 1.2's platform
+    theme, and stays light."""
 
     desktop = "LXQt"
-    windows = (("adw", "adw-window", 340, 60),)
+    qt_reads_gtk_at_start = False  # no XSETTINGS daemon here
+    windows = (("qt6", "qt6-window", 40, 60), ("adw", "adw-window", 340, 60), ("qt5", "qt5-window", 640, 60))
+    # A user's own light palette, which comes back exactly.
+    palette = ("[Palette]\nbase_color=#f4f4f2\nhighlight_color=#3daee9\nhighlighted_text_color=#ffffff\n"
+               "link_color=#2a65d0\nlink_visited_color=#8e44ad\ntext_color=#202020\nwindow_color=#e8e8e6\n"
+               "window_text_color=#1c1c1c\n")
 
-    def test_lxqt_theme_switches_the_panel_and_comes_back(self):
+    def palette_section(self):
+        conf = self.session.read(self.config("lxqt", "lxqt.conf"))
+        start = conf.find("[Palette]")
+        return "" if start < 0 else conf[start:].split("\n\n")[0].strip() + "\n"
+
+    def test_lxqt_theme_and_palette_switch_the_panel_and_qt_and_come_back(self):
+        if not os.path.exists(os.path.join(os.environ["DUSK_QT_WINDOWS"], "qt5_window")):
+            # Built only where Qt 5's headers (qtbase5-dev) are; the palette is still checked in lxqt.conf.
+            self.windows = tuple(window for window in self.windows if window[0] != "qt5")
         self.write_config("lxqt/panel.conf", LXQT_PANEL)
-        self.write_config("lxqt/lxqt.conf", "[General]\ntheme=light\nicon_theme=breeze\n")
-        self.session.spawn(["lxqt-panel"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           env={"QT_QPA_PLATFORMTHEME": "lxqt"})
-        self.open_windows()
+        self.write_config("lxqt/lxqt.conf", "[General]\ntheme=light\nicon_theme=breeze\n\n" + self.palette)
+        # What an LXQt session gives every Qt program.
+        qt = {"QT_QPA_PLATFORMTHEME": "lxqt"}
+        self.session.spawn(["lxqt-panel"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=qt)
+        self.open_windows(env=qt)
         conf = lambda: self.session.read(self.config("lxqt", "lxqt.conf"))  # noqa: E731
         regions = {**self.regions(), "lxqt-panel": "600x20+200+745"}
-        self.round_trip(regions, lambda: self.assertIn("theme=dark", conf()),
-                        lambda: self.assertIn("theme=light", conf()))
+
+        def dark():
+            self.assertIn("theme=dark", conf())
+            self.assertIn("window_color=#232323", self.palette_section())  # LXQt's Dark palette
+
+        def light():
+            self.assertIn("theme=light", conf())
+            self.assertEqual(self.palette_section(), self.palette)
+        self.round_trip(regions, dark, light)
         self.assertIn("icon_theme=breeze", conf())
 
     def test_a_theme_chosen_in_lxqts_settings_moves_the_icon(self):
@@ -340,6 +409,75 @@ class Lxqt(DesktopCase):
         for theme, tooltip in (("dark", "Dusk – switch to Light Mode"), ("light", "Dusk – switch to Dark Mode")):
             self.write_config("lxqt/lxqt.conf", f"[General]\ntheme={theme}\n")
             wait_until(lambda: dusk.tooltip() == tooltip, what=f"{tooltip!r} after {theme} was chosen elsewhere")
+
+
+class PartFails(DesktopCase):
+    """One part of a switch refused by the desktop's own store: what had
+    landed goes back, the colour scheme is not written, and the toggle is
+    reported as not done, with the store's reason."""
+
+    def lxqt_gtk_files(self):
+        return self.session.read(self.config("gtk-3.0", "settings.ini"))
+
+    def assert_nothing_switched(self, dusk, reason, went_back):
+        failure = wait_until(lambda: [line for line in dusk.log().splitlines() if "couldn't switch to Dark: " in line],
+                             what=lambda: f"the failure in {dusk.log()!r}")[0]
+        self.assertIn(reason, failure)
+        self.assertTrue(failure.endswith(went_back), failure)
+        self.assertEqual(dusk.tooltip(), "Dusk – switch to Dark Mode")
+        self.assertEqual(self.session.gsettings("get", "org.gnome.desktop.interface", "color-scheme"), "'default'")
+
+    def assert_icon_settles_light(self, dusk):
+        """The theme that landed for a moment, and went back, was followed as
+        any change is; the icon ends where the desktop is."""
+        wait_until(lambda: dusk.tooltip() == "Dusk – switch to Dark Mode",
+                   what=lambda: f"the icon back on Light, log {dusk.log()!r}")
+
+    def test_xfconfd_refusing_xfwm4s_theme_puts_the_gtk_theme_back(self):
+        self.session.env["XDG_CURRENT_DESKTOP"] = "XFCE"
+        themes = os.path.join(self.session.env["XDG_DATA_HOME"], "themes")
+        for name in ("Dusky", "Dusky-dark"):
+            os.makedirs(os.path.join(themes, name, "xfwm4"), exist_ok=True)
+        # An administrator's lock on this user, in a system folder of xfconfd's
+        # own (xfconf 4.16 takes a list of users, and "*" for no one).
+        system = os.path.join(self.session.root, "xdg")
+        os.makedirs(os.path.join(system, "xfce4", "xfconf", "xfce-perchannel-xml"))
+        with open(os.path.join(system, "xfce4", "xfconf", "xfce-perchannel-xml", "xfwm4.xml"), "w") as file:
+            file.write('<?xml version="1.0" encoding="UTF-8"?>\n<channel name="xfwm4" version="1.0">\n'
+                       '  <property name="general" type="empty">\n'
+                       '    <property name="theme" type="string" value="Dusky" '
+                       f'locked="{getpass.getuser()}"/>\n  </property>\n</channel>\n')
+        self.write_config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml", XFCE_XSETTINGS)
+        self.session.spawn(glob.glob("/usr/lib/*/xfce4/xfconf/xfconfd")[:1],
+                           env={"XDG_CONFIG_DIRS": system}, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        xfconf = lambda channel, prop: subprocess.run(  # noqa: E731
+            ["xfconf-query", "-c", channel, "-p", prop], env=self.session.env, capture_output=True,
+            text=True).stdout.strip()
+        wait_until(lambda: xfconf("xfwm4", "/general/theme") == "Dusky", what="xfconfd with the lock")
+        dusk = self.start()
+        dusk.click("Switch to Dark Mode")
+        self.assert_nothing_switched(dusk, 'Permission denied while modifying property "/general/theme"',
+                                     "(the GTK theme went back to what it was)")
+        wait_until(lambda: xfconf("xsettings", "/Net/ThemeName") == "Adwaita",
+                   what=lambda: f"the GTK theme put back, not {xfconf('xsettings', '/Net/ThemeName')}")
+        self.assert_icon_settles_light(dusk)
+
+    def test_gtk_2s_file_unsaveable_on_lxqt_leaves_lxqts_files_as_they_were(self):
+        self.session.env["XDG_CURRENT_DESKTOP"] = "LXQt"
+        conf = "[General]\ntheme=light\nicon_theme=breeze\n"
+        gtk3 = "[Settings]\ngtk-theme-name=Adwaita\ngtk-font-name=Sans 10\n"
+        self.write_config("lxqt/lxqt.conf", conf)
+        self.write_config("lxqt/lxqt-config-appearance.conf", "[General]\nControlGTKThemeEnabled=true\n")
+        self.write_config("gtk-3.0/settings.ini", gtk3)
+        # GTK 2's file under a plain file: no save there can work, even as root.
+        dusk = self.start(env={"GTK2_RC_FILES": "/dev/null/gtkrc-2.0"})
+        dusk.click("Switch to Dark Mode")
+        self.assert_nothing_switched(dusk, "/dev/null/gtkrc-2.0 could not be saved",
+                                     "(the LXQt theme and the LXQt palette went back to what they were)")
+        # As QSettings writes it, LXQt's own way: the same keys and values.
+        self.assertEqual(ini(self.session.read(self.config("lxqt", "lxqt.conf"))), ini(conf))
+        self.assertEqual(self.lxqt_gtk_files(), gtk3)
+        self.assert_icon_settles_light(dusk)
 
 
 if __name__ == "__main__":

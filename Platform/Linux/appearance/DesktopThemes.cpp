@@ -14,13 +14,12 @@
 #include "appearance/LxqtThemes.h"
 #include "appearance/ThemeMemory.h"
 #include "appearance/ThemePairing.h"
+#include "appearance/ThemeSwitch.h"
 #include "appearance/XfconfProperties.h"
 #include "common/Log.h"
 
 namespace dusk::backend {
 namespace {
-
-using Failure = SideTracker::Failure;
 
 std::optional<std::string> environment(const char* name) {
     if (!qEnvironmentVariableIsSet(name)) return std::nullopt;
@@ -85,98 +84,6 @@ std::vector<ThemeSetting> themeSettings(DesktopFamily desktop) {
     return {};
 }
 
-// One switch: every setting read, a theme chosen for each, then written.
-struct Switch : std::enable_shared_from_this<Switch> {
-    bool dark = false;
-    SideTracker::Landed landed;
-    std::vector<ThemeSetting> settings;
-    std::vector<std::string> current;
-    std::vector<ThemeChoice> choices;
-    Failure failure;
-    std::size_t waiting = 0;
-    // The settings written on their own that have landed, to undo.
-    std::vector<std::size_t> landedAlone;
-
-    void start() {
-        current.resize(settings.size());
-        waiting = settings.size();
-        if (waiting == 0) return choose();
-        for (std::size_t index = 0; index < settings.size(); ++index) {
-            settings[index].read([self = shared_from_this(), index](const std::string& value, const Failure& why) {
-                self->current[index] = value;
-                if (why && !self->failure) self->failure = why;
-                if (--self->waiting == 0) self->choose();
-            });
-        }
-    }
-
-    void choose() {
-        if (failure) return landed(failure);
-        const auto pairs = themes::handWritten();
-        for (std::size_t index = 0; index < settings.size(); ++index) {
-            const ThemeSetting& setting = settings[index];
-            choices.push_back(chooseTheme({current[index], themes::remembered(setting.id), pairs}, dark,
-                                          [&setting](const std::string& theme) { return setting.installed(theme); }));
-        }
-        // The settings kept apart first: the one change to dconf, which lands
-        // whole or not at all, comes last, once they all have.
-        std::vector<std::size_t> alone;
-        for (std::size_t index = 0; index < settings.size(); ++index) {
-            if (settings[index].write && choices[index].kind == ThemeChoice::Kind::Switch) alone.push_back(index);
-        }
-        waiting = alone.size();
-        if (waiting == 0) return writeGSettings();
-        for (const std::size_t index : alone) {
-            settings[index].write(choices[index].theme, [self = shared_from_this(), index](const Failure& why) {
-                if (why && !self->failure) self->failure = why;
-                if (!why) self->landedAlone.push_back(index);
-                if (--self->waiting == 0) self->failure ? self->undo() : self->writeGSettings();
-            });
-        }
-    }
-
-    void writeGSettings() {
-        std::vector<std::pair<gsettings::Key, std::string>> values{{gnome::colorScheme, gnome::colorSchemeValue(dark)}};
-        for (std::size_t index = 0; index < settings.size(); ++index) {
-            if (settings[index].key && choices[index].kind == ThemeChoice::Kind::Switch) {
-                values.emplace_back(*settings[index].key, choices[index].theme);
-            }
-        }
-        gsettings::write(values, [self = shared_from_this()](const Failure& why) {
-            if (why) {
-                self->failure = why;
-                return self->undo();
-            }
-            self->finish();
-        });
-    }
-
-    // What landed apart goes back to what the user had: nothing is left
-    // half-switched. Undoing is not waited for; a failure to undo is said.
-    void undo() {
-        std::string undone;
-        for (const std::size_t index : landedAlone) {
-            settings[index].write(current[index], [what = settings[index].what](const Failure& why) {
-                if (why) logError("the " + what + " could not be put back: " + *why);
-            });
-            undone += (undone.empty() ? " (the " : ", the ") + settings[index].what;
-        }
-        landed(*failure + (undone.empty() ? "" : undone + " went back to what it was)"));
-    }
-
-    void finish() {
-        for (std::size_t index = 0; index < settings.size(); ++index) {
-            const ThemeChoice& choice = choices[index];
-            if (choice.kind == ThemeChoice::Kind::NoSibling)
-                themes::tellNoSibling(settings[index].what, choice.theme, dark);
-            if (choice.kind == ThemeChoice::Kind::Switch && dark) {
-                themes::remember(settings[index].id, {current[index], choice.theme});
-            }
-        }
-        landed(std::nullopt);
-    }
-};
-
 bool meansDark(const std::string& theme) {
     const auto pairs = themes::handWritten();
     for (const ThemePair& pair : pairs) {
@@ -216,11 +123,11 @@ DesktopFamily desktopFamily() {
 }
 
 void writeDesktopSide(bool dark, SideTracker::Landed landed) {
-    auto job = std::make_shared<Switch>();
-    job->dark = dark;
-    job->landed = std::move(landed);
-    job->settings = themeSettings(desktopFamily());
-    job->start();
+    switchThemes({.dark = dark,
+                  .settings = themeSettings(desktopFamily()),
+                  .alongside = {{gnome::colorScheme, gnome::colorSchemeValue(dark)}},
+                  .writeTogether = gsettings::write},
+                 std::move(landed));
 }
 
 void followDesktopThemes(const std::function<void(bool dark)>& changed) {
@@ -233,7 +140,7 @@ void followDesktopThemes(const std::function<void(bool dark)>& changed) {
     const ThemeSetting& theme = settings.front();
     const auto told = [changed](const std::string& value) { changed(meansDark(value)); };
     theme.follow(told);
-    theme.read([told](const std::string& value, const Failure& failure) {
+    theme.read([told](const std::string& value, const SideTracker::Failure& failure) {
         if (!failure) told(value);
     });
 }

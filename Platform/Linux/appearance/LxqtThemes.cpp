@@ -9,10 +9,13 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "appearance/GnomeColorScheme.h"
+#include "appearance/LxqtPalette.h"
 #include "common/Installation.h"
+#include "common/Log.h"
 
 namespace dusk::backend::lxqt {
 namespace {
@@ -75,14 +78,27 @@ void watchLxqtConf(std::function<void()> changed) {
     QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, watcher, react);
 }
 
-// The `name = value` line of a GTK settings file, rewritten in place, the
-// rest of the file kept; the line added where there was none.
-SideTracker::Failure setGtkLine(const QString& path, const QString& name, const QString& value, bool quoted,
-                                const QString& section) {
+// A file's whole text, or none where there is no file.
+std::optional<QByteArray> contents(const QString& path) {
     QFile file(path);
-    QString text;
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) text = QString::fromUtf8(file.readAll());
-    file.close();
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return file.readAll();
+}
+
+SideTracker::Failure save(const QString& path, const QByteArray& text) {
+    QDir().mkpath(QFileInfo(path).path());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) < 0 || !file.commit()) {
+        return path.toStdString() + " could not be saved: " + file.errorString().toStdString();
+    }
+    return std::nullopt;
+}
+
+// The `name = value` line of a GTK settings file rewritten in place, the
+// rest of the file kept; the line added where there was none.
+QByteArray withGtkLine(const QByteArray& before, const QString& name, const QString& value, bool quoted,
+                       const QString& section) {
+    const QString text = QString::fromUtf8(before);
     QStringList lines = text.split(u'\n');
     const QString line = name + QStringLiteral(" = ") + (quoted ? u'"' + value + u'"' : value);
     bool found = false;
@@ -97,12 +113,7 @@ SideTracker::Failure setGtkLine(const QString& path, const QString& name, const 
         const auto at = section.isEmpty() ? 0 : lines.indexOf(section) + 1;
         lines.insert(at, line);
     }
-    QDir().mkpath(QFileInfo(path).path());
-    QSaveFile save(path);
-    if (!save.open(QIODevice::WriteOnly) || save.write(lines.join(u'\n').toUtf8()) < 0 || !save.commit()) {
-        return path.toStdString() + " could not be saved: " + save.errorString().toStdString();
-    }
-    return std::nullopt;
+    return lines.join(u'\n').toUtf8();
 }
 
 QString gtk3Settings() { return QString::fromStdString(configHome()) + QStringLiteral("/gtk-3.0/settings.ini"); }
@@ -110,6 +121,23 @@ QString gtk3Settings() { return QString::fromStdString(configHome()) + QStringLi
 QString gtk2Settings() {
     const QString files = qEnvironmentVariable("GTK2_RC_FILES");
     return files.isEmpty() ? QDir::homePath() + QStringLiteral("/.gtkrc-2.0") : files.split(u':').front();
+}
+
+// GTK 3's file and GTK 2's, both or neither: GTK 3's goes back to what it
+// was when GTK 2's cannot be saved.
+SideTracker::Failure setGtkTheme(const QString& theme) {
+    const QString name = QStringLiteral("gtk-theme-name");
+    const auto gtk3Before = contents(gtk3Settings());
+    if (auto failure = save(gtk3Settings(),
+                            withGtkLine(gtk3Before.value_or(""), name, theme, false, QStringLiteral("[Settings]")))) {
+        return failure;
+    }
+    auto failure = save(gtk2Settings(), withGtkLine(contents(gtk2Settings()).value_or(""), name, theme, true, {}));
+    if (failure) {
+        const bool putBack = gtk3Before ? !save(gtk3Settings(), *gtk3Before) : QFile::remove(gtk3Settings());
+        if (!putBack) logError(gtk3Settings().toStdString() + " could not be put back as it was.");
+    }
+    return failure;
 }
 
 }  // namespace
@@ -136,33 +164,27 @@ std::vector<ThemeSetting> themeSettings() {
                      *last = now;
                      changed(now.toStdString());
                  });
-             }}};
+             }},
+        paletteSetting(configFile("lxqt.conf"))};
     // Off unless the user turned it on in LXQt's appearance settings.
     const QSettings appearance(configFile("lxqt-config-appearance.conf"), QSettings::IniFormat);
     if (!appearance.value(QStringLiteral("ControlGTKThemeEnabled")).toBool()) return settings;
-    settings.push_back({.what = "GTK theme",
-                        .id = "gtk-theme-name in " + gtk3Settings().toStdString(),
-                        .read =
-                            [](const ThemeSetting::Read& answered) {
-                                const QSettings gtk(gtk3Settings(), QSettings::IniFormat);
-                                const QString theme = gtk.value(QStringLiteral("Settings/gtk-theme-name")).toString();
-                                if (!theme.isEmpty()) return answered(theme.toStdString(), std::nullopt);
-                                answered(gsettings::read(gnome::gtkTheme).value_or("Adwaita"), std::nullopt);
-                            },
-                        // Where lxqt-config-appearance writes it: GTK 3's and GTK 2's
-                        // settings files, and GNOME's key, which GTK reads on Wayland.
-                        .key = gnome::gtkTheme,
-                        .write =
-                            [](const std::string& theme, const SideTracker::Landed& landed) {
-                                const QString name = QString::fromStdString(theme);
-                                auto failure = setGtkLine(gtk3Settings(), QStringLiteral("gtk-theme-name"), name, false,
-                                                          QStringLiteral("[Settings]"));
-                                if (!failure)
-                                    failure =
-                                        setGtkLine(gtk2Settings(), QStringLiteral("gtk-theme-name"), name, true, {});
-                                landed(failure);
-                            },
-                        .installed = installedForGtk()});
+    settings.push_back(
+        {.what = "GTK theme",
+         .id = "gtk-theme-name in " + gtk3Settings().toStdString(),
+         .read =
+             [](const ThemeSetting::Read& answered) {
+                 const QSettings gtk(gtk3Settings(), QSettings::IniFormat);
+                 const QString theme = gtk.value(QStringLiteral("Settings/gtk-theme-name")).toString();
+                 if (!theme.isEmpty()) return answered(theme.toStdString(), std::nullopt);
+                 answered(gsettings::read(gnome::gtkTheme).value_or("Adwaita"), std::nullopt);
+             },
+         // Where lxqt-config-appearance writes it: GTK 3's and GTK 2's
+         // settings files, and GNOME's key, which GTK reads on Wayland.
+         .key = gnome::gtkTheme,
+         .write = [](const std::string& theme,
+                     const SideTracker::Landed& landed) { landed(setGtkTheme(QString::fromStdString(theme))); },
+         .installed = installedForGtk()});
     return settings;
 }
 

@@ -9,6 +9,7 @@
 
 #include "appearance/GSettingsKeys.h"
 #include "appearance/SideTracker.h"
+#include "appearance/ThemePairing.h"
 
 namespace dusk::backend {
 
@@ -28,6 +29,9 @@ struct ThemeSetting {
     std::optional<gsettings::Key> key{};
     std::function<void(const std::string& theme, SideTracker::Landed landed)> write{};
     std::function<bool(const std::string& theme)> installed{};
+    // Where the setting is not a theme's name: what it takes on a side.
+    // Otherwise the installed sibling (chooseTheme).
+    std::function<ThemeChoice(const ThemeSituation& situation, bool dark)> choose{};
     // Each change made anywhere; for the setting that speaks for the side.
     std::function<void(Changed changed)> follow{};
 };
