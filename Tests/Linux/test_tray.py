@@ -24,6 +24,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
 from dbus.mainloop.glib import DBusGMainLoop  # noqa: E402
 from gi.repository import GLib  # noqa: E402
+from panel_contrast import XFCE_PANEL  # noqa: E402
 from session import PYTHON, Session, contrast, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -131,6 +132,37 @@ class LateTray(TrayTestCase):
         self.assertEqual(len(self.notifications()), 1)
         wait_until(lambda: self.closed(), what="the notice to be withdrawn")
         self.assertEqual(self.closed()[0].split()[1], self.notifications()[0].split()[1])
+        # The notice was wrong, so the desktop does not count as told: when
+        # it really has no tray, the next start says so.
+        dusk.stop()
+        self.session.stop_tray_host()
+        self.start_dusk(wait_for_tray=False)
+        wait_until(lambda: len(self.notifications()) == 2, timeout=NOTICE_DEADLINE, what="the notice at the next start")
+
+    def test_a_panel_of_its_own_desktop_later_than_five_seconds_means_no_notice(self):
+        # xfce4-panel, Xfce's own, whose tray plugin is the watcher and host.
+        for path, text in {"xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml": XFCE_PANEL}.items():
+            os.makedirs(os.path.dirname(os.path.join(self.session.env["XDG_CONFIG_HOME"], path)), exist_ok=True)
+            with open(os.path.join(self.session.env["XDG_CONFIG_HOME"], path), "w") as file:
+                file.write(text)
+        self.start_notification_server()
+        dusk = self.start_dusk(wait_for_tray=False, env={"XDG_CURRENT_DESKTOP": "XFCE"})
+        time.sleep(8)  # a slow login: Xfce's panel comes eight seconds after Dusk
+        self.session.spawn(["xfce4-panel", "--disable-wm-check"], env={"XDG_CURRENT_DESKTOP": "XFCE"},
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: any(f"-{dusk.process.pid}-" in item for item in self.watched_items()), timeout=30,
+                   what=lambda: f"Dusk's item in xfce4-panel (Dusk's log: {dusk.log()!r})")
+        self.assertEqual(self.notifications(), [])
+        self.assertNotIn(NO_TRAY_LINE, dusk.log())
+
+    def watched_items(self):
+        """The items the session's StatusNotifierWatcher holds."""
+        try:
+            watcher = self.session.bus.get_object("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
+            return [str(item) for item in dbus.Interface(watcher, dbus.PROPERTIES_IFACE).Get(
+                "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems")]
+        except dbus.DBusException:
+            return []
 
 
 class RestartedTray(TrayTestCase):

@@ -31,6 +31,7 @@
 
 #include "common/Log.h"
 #include "common/Xcb.h"
+#include "shortcuts/CompositorKeys.h"
 #include "shortcuts/KeyCodes.h"
 #include "shortcuts/Shortcuts.h"
 
@@ -324,6 +325,7 @@ private:
 
 std::function<void()> activated;
 std::function<void(const std::optional<platform::Shortcut>&)> rebound;
+std::optional<platform::Shortcut> noOneCanBind;
 
 bool waylandSession() {
     const char* display = std::getenv("WAYLAND_DISPLAY");
@@ -343,6 +345,7 @@ void grabOrGiveUp(const platform::Shortcut& shortcut, const platform::GlobalShor
         keys->grab(shortcut, done);
         return;
     }
+    noOneCanBind = shortcut;
     logError((whyNotPortal.empty() ? "" : whyNotPortal + ", and ") +
              "global shortcuts need an X11 display, which this session lacks; bind `dusk toggle` to a key in your "
              "desktop's keyboard settings");
@@ -352,6 +355,8 @@ void grabOrGiveUp(const platform::Shortcut& shortcut, const platform::GlobalShor
 }
 
 }  // namespace
+
+std::optional<platform::Shortcut> shortcutNoOneCanBind() { return noOneCanBind; }
 
 std::optional<Keymap> xServerKeymap(xkb_context* context) {
     XKeys* keys = XKeys::shared();
@@ -375,6 +380,7 @@ using namespace dusk::backend;
 
 void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
     unbind();
+    noOneCanBind.reset();
     if (waylandSession()) {
         auto fallBack = [shortcut, done](const std::string& whyNot) { grabOrGiveUp(shortcut, done, whyNot); };
         bindThroughPortal(shortcut, std::move(done), std::move(fallBack));

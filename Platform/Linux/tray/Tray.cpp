@@ -62,8 +62,21 @@ private:
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 
-// At login Dusk may well start before the panel; give it time to come.
-constexpr int secondsToWaitForATray = 5;
+// At login Dusk may well start before the panel; give it time to come. A
+// desktop whose own panel carries a tray has one unless the user took it
+// away, and its panel may be slow at a busy login: there a tray is waited
+// for a minute, and one that comes later still is taken all the same.
+int secondsToWaitForATray() {
+    static const QStringList panelsWithATray{
+        QStringLiteral("KDE"),    QStringLiteral("XFCE"),         QStringLiteral("LXQt"),   QStringLiteral("LXDE"),
+        QStringLiteral("MATE"),   QStringLiteral("X-Cinnamon"),   QStringLiteral("Budgie"), QStringLiteral("Unity"),
+        QStringLiteral("Deepin"), QStringLiteral("Enlightenment")};
+    const auto desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(':');
+    const bool expectsATray = std::any_of(desktops.begin(), desktops.end(), [](const QString& desktop) {
+        return panelsWithATray.contains(desktop, Qt::CaseInsensitive);
+    });
+    return expectsATray ? 60 : 5;
+}
 // A panel paints itself a moment after it starts its tray.
 constexpr int millisecondsToPaint = 1500;
 
@@ -184,7 +197,7 @@ Tray::Tray()
     // wake up for it.
     noticeTimer_.setSingleShot(true);
     connect(&noticeTimer_, &QTimer::timeout, this, &Tray::checkThereIsATray);
-    noticeTimer_.start(secondsToWaitForATray * 1000);
+    noticeTimer_.start(secondsToWaitForATray() * 1000);
     // The icon's widget and notifier must go while Qt is still whole; the
     // status item itself may live on until the process's last moments.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
