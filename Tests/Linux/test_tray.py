@@ -303,6 +303,9 @@ class XEmbedOnly(TrayTestCase):
         self.wait_for_registrations(dusk, 1)
         time.sleep(2)  # an XEmbed icon would have been embedded within this
         self.assertEqual(self.embedded_icons(), [])
+        # One item, registered once: no icon of Qt's own came and went on a
+        # connection of its own while Dusk asked who runs the watcher.
+        self.assertEqual(self.session.registered_items(), [dusk.service])
 
 
 if __name__ == "__main__":

@@ -189,7 +189,12 @@ Tray::Tray()
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         const QDBusPendingReply<QString> reply = *finished;
         finished->deleteLater();
-        if (reply.isValid() && watcherOwner_.isEmpty()) watcherOwnerChanged(reply.value());
+        watcherKnown_ = true;
+        if (reply.isValid() && watcherOwner_.isEmpty()) {
+            watcherOwnerChanged(reply.value());
+        } else {
+            update();
+        }
     });
     if (xembed_) connect(xembed_.get(), &XEmbedTrayWatch::presenceChanged, this, &Tray::update);
     if (xembed_) connect(xembed_.get(), &XEmbedTrayWatch::foregroundChanged, this, &Tray::updateXEmbedIcon);
@@ -235,6 +240,7 @@ void Tray::setToolTip(const QString& text) {
 }
 
 void Tray::watcherOwnerChanged(const QString& owner) {
+    watcherKnown_ = true;
     watcherOwner_ = owner;
     watcherPid_ = 0;
     drawsNamedIconsAsTheyAre_ = false;
@@ -271,7 +277,10 @@ void Tray::hostRegistered() {
 bool Tray::statusNotifierHost() const { return !watcherOwner_.isEmpty() && hostRegistered_; }
 
 void Tray::update() {
-    const bool xembedOnly = !statusNotifierHost() && xembed_ && xembed_->present();
+    // Qt's own tray icon is a StatusNotifierItem of its own, on a bus
+    // connection of its own, wherever a host is there: it is made only
+    // once the watcher is known to be missing.
+    const bool xembedOnly = watcherKnown_ && !statusNotifierHost() && xembed_ && xembed_->present();
     if (xembed_ && xembed_->present()) noticeTimer_.stop();
     if (xembedOnly && symbol_ && !xembedIcon_) {
         xembedIcon_ = std::make_unique<QSystemTrayIcon>();

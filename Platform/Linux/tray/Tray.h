@@ -75,6 +75,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     StatusNotifierItem item_;
     QDBusServiceWatcher watcherWatch_;
     QString watcherOwner_;
+    // Whether the bus has said who runs the watcher, if anyone.
+    bool watcherKnown_ = false;
     // Until the watcher answers, assume it has a host: most do.
     bool hostRegistered_ = true;
     uint watcherPid_ = 0;
