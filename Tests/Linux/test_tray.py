@@ -191,18 +191,35 @@ class ExportedMenu(TrayTestCase):
         updates = []
         listener.add_signal_receiver(lambda changed, removed: updates.extend(changed), "ItemsPropertiesUpdated",
                                      "com.canonical.dbusmenu", dusk.service)
+        revisions = []
+        listener.add_signal_receiver(lambda revision, parent: revisions.append(int(revision)), "LayoutUpdated",
+                                     "com.canonical.dbusmenu", dusk.service)
         menu_path = str(dusk.item_property("Menu"))
         menu = dbus.Interface(listener.get_object(dusk.service, menu_path), "com.canonical.dbusmenu")
-
-        # Opening the menu brings its first title up to date, and says so.
-        menu.AboutToShow(0)
         context = GLib.MainContext.default()
 
-        def announced():
+        def announced(title):
             while context.iteration(False):
                 pass
-            return any(str(properties.get("label")) == "Switch to Dark Mode" for _, properties in updates)
-        wait_until(announced, what=lambda: f"the new title announced (updates so far: {updates})")
+            return any(str(properties.get("label")) == title for _, properties in updates)
+
+        # Opening the menu brings its first title up to date, says so, and
+        # has the host read the menu again before it sizes it.
+        self.assertTrue(menu.AboutToShow(0))
+        wait_until(lambda: announced("Switch to Dark Mode"),
+                   what=lambda: f"the new title announced (updates so far: {updates})")
+        self.assertFalse(menu.AboutToShow(0))
+        # A title changed comes as a new revision of the layout too, which a
+        # host lays out afresh: GetLayout answers the latest.
+        self.session.set_color_scheme("prefer-dark")
+        wait_until(lambda: dusk.tooltip() == "Dusk – switch to Light Mode", what="the dark tooltip")
+        self.assertTrue(menu.AboutToShow(0))
+        wait_until(lambda: announced("Switch to Light Mode"), what="the title changed from outside")
+        wait_until(lambda: len(revisions) >= 2 and int(menu.GetLayout(0, -1, [])[0]) == revisions[-1],
+                   what=lambda: f"the layout's revision to follow the signals ({revisions})")
+        self.assertEqual(revisions, sorted(set(revisions)))
+        self.session.set_color_scheme("default")
+        wait_until(lambda: dusk.titles()[0] == "Switch to Dark Mode", what="the first title back")
 
         layout = dusk.open_menu()
         self.assertEqual([label for _, label, _ in layout],

@@ -212,13 +212,17 @@ QList<int> DBusMenu::EventGroup(const DBusMenuEventList& events) {
     return idErrors;
 }
 
+// A host sizes the menu from what it has before it shows it: one that
+// changed while refreshing is to be read again first, or a longer title is
+// cut to the old one's width.
 bool DBusMenu::AboutToShow(int id) {
+    const uint before = revision_;
     if (id == 0) aboutToShow();
-    // Changes made while refreshing have already gone out as signals.
-    return false;
+    return revision_ != before;
 }
 
 QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    const uint before = revision_;
     for (const int id : ids) {
         if (id == 0) {
             aboutToShow();
@@ -226,7 +230,7 @@ QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idError
             idErrors << id;
         }
     }
-    return {};
+    return revision_ != before ? QList<int>{0} : QList<int>{};
 }
 
 void DBusMenu::aboutToShow() {
@@ -249,7 +253,17 @@ void DBusMenu::announceChange(QAction* action) {
     if (!menu_) return;
     const auto id = static_cast<int>(menu_->actions().indexOf(action)) + 1;
     if (id < 1) return;
-    emit ItemsPropertiesUpdated({DBusMenuItemProperties{id, properties(*action, {})}}, {});
+    // The item's properties for hosts that patch them in; a new revision
+    // for those that lay the menu out afresh, which is what fits a longer
+    // title into a menu already sized.
+    const QVariantMap now = properties(*action, {});
+    // A property back at its default goes unsaid, so is said to be gone.
+    QStringList gone;
+    for (const auto* name : {"enabled", "visible", "toggle-type", "toggle-state"}) {
+        if (!now.contains(QLatin1String(name))) gone << QLatin1String(name);
+    }
+    emit ItemsPropertiesUpdated({DBusMenuItemProperties{id, now}}, {DBusMenuRemovedProperties{id, gone}});
+    emit LayoutUpdated(++revision_, 0);
 }
 
 }  // namespace dusk::backend
