@@ -372,7 +372,8 @@ class GlobalShortcut(SessionTestCase):
         holder = Peer(self.session, "grab", D_KEYCODE, CONTROL_ALT_SUPER)
         try:
             dusk = self.start()
-            dusk.wait_for_log("XGrabKey ⌃⌥⌘D code=2 mods=6400 status=10")
+            log = dusk.wait_for_log("XGrabKey ⌃⌥⌘D code=2 mods=6400 status=10")
+            self.assertIn("another X client (another application, or another copy of Dusk) holds these keys", log)
             self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
         finally:
             holder.stop()

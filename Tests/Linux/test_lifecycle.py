@@ -285,6 +285,15 @@ class OneCopyPerSession(SessionTestCase):
         self.assertIsNone(second.process.poll())
         self.assertIsNone(self.name_owner())
 
+    def test_an_installed_copy_beside_a_build_tree_one_says_its_shortcut_is_taken(self):
+        # A developer's build runs beside the installed copy, which comes
+        # second and cannot have the keys: its log and its menu say so.
+        self.start()
+        installed = self.start(self.installed)
+        log = installed.wait_for_log("XGrabKey ⌃⌥⌘D code=2 mods=6400 status=10")
+        self.assertIn("another X client (another application, or another copy of Dusk) holds these keys", log)
+        self.assertEqual(installed.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
+
     def test_without_a_session_bus_it_runs_and_says_why(self):
         env = {"DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(self.session.root, "no-bus-here")}
         log = os.path.join(self.session.root, "no-bus.log")

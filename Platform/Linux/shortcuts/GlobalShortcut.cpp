@@ -38,6 +38,9 @@
 namespace dusk::backend {
 namespace {
 
+// The X error of a grab that another client holds.
+constexpr std::int32_t badAccess = 10;
+
 // The modifier (Mod1 to Mod5) that a key typing one of `wanted` sets; none
 // where no such key sets one.
 std::uint16_t modifierTyping(const xcb_get_modifier_mapping_reply_t& modifiers,
@@ -280,7 +283,12 @@ private:
             if (*refusal != 0) wanted_.reset();
             held_ = wanted_ ? grabs : std::vector<Grab>{};
             // Another client holding the keys is BadAccess (10), which the
-            // core words for the user.
+            // core words for the user; the log says who refused.
+            if (*refusal == badAccess) {
+                logNotice(
+                    "another X client (another application, or another copy of Dusk) holds these keys, so "
+                    "the X server refused them to Dusk");
+            }
             done({"XGrabKey", *refusal, wanted_, {}});
         });
         xcb_flush(c);
