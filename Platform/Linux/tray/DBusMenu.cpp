@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDBusMetaType>
 #include <QGuiApplication>
-#include <QKeySequence>
 
 #include "common/DBusStructure.h"
 #include "tray/MenuModel.h"
@@ -29,23 +28,6 @@ QString dbusMenuLabel(const QString& qtText) {
         }
     }
     return label;
-}
-
-// "Ctrl+Q" as dbusmenu's list of key combinations: [["Control", "q"]].
-QList<QStringList> dbusMenuShortcut(const QKeySequence& sequence) {
-    QList<QStringList> combinations;
-    for (int i = 0; i < sequence.count(); ++i) {
-        const QKeyCombination combination = sequence[static_cast<uint>(i)];
-        QStringList keys;
-        const auto modifiers = combination.keyboardModifiers();
-        if (modifiers & Qt::ControlModifier) keys << QStringLiteral("Control");
-        if (modifiers & Qt::AltModifier) keys << QStringLiteral("Alt");
-        if (modifiers & Qt::ShiftModifier) keys << QStringLiteral("Shift");
-        if (modifiers & Qt::MetaModifier) keys << QStringLiteral("Super");
-        keys << QKeySequence(combination.key()).toString(QKeySequence::PortableText).toLower();
-        combinations << keys;
-    }
-    return combinations;
 }
 
 }  // namespace
@@ -109,7 +91,6 @@ void registerDBusMenuTypes() {
     qDBusRegisterMetaType<DBusMenuRemovedPropertiesList>();
     qDBusRegisterMetaType<DBusMenuEvent>();
     qDBusRegisterMetaType<DBusMenuEventList>();
-    qDBusRegisterMetaType<QList<QStringList>>();
 }
 }  // namespace
 
@@ -145,9 +126,6 @@ QVariantMap DBusMenu::properties(const QAction& action, const QStringList& names
         if (action.isCheckable()) {
             all.insert(QStringLiteral("toggle-type"), QStringLiteral("checkmark"));
             all.insert(QStringLiteral("toggle-state"), action.isChecked() ? 1 : 0);
-        }
-        if (!action.shortcut().isEmpty()) {
-            all.insert(QStringLiteral("shortcut"), QVariant::fromValue(dbusMenuShortcut(action.shortcut())));
         }
     }
     // Defaults go unsaid, as the protocol asks.
