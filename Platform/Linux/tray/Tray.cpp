@@ -171,6 +171,31 @@ QIcon SymbolImage::icon(std::optional<QColor> colour) const {
     return QIcon(new SymbolicIconEngine(*this, colour));
 }
 
+namespace {
+// The one tray a process has, for the bus to reach.
+Tray* shown = nullptr;
+}  // namespace
+
+void Tray::announceRunning() {
+    if (shown == nullptr) return;
+    // Said once it is known whether there is a tray: at once where there is
+    // one or none came in time, else when either is so.
+    shown->announcing_ = true;
+    shown->announceOnceTheTrayIsKnown();
+}
+
+void Tray::announceOnceTheTrayIsKnown() {
+    if (!announcing_) return;
+    if (statusNotifierHost() || xembedIcon_) {
+        notice_.sayAlreadyRunning();
+    } else if (noticeTold_) {
+        notice_.tell(TrayNotice::EvenIfTold);
+    } else {
+        return;
+    }
+    announcing_ = false;
+}
+
 Tray::Tray()
     : watcherWatch_(watcherService, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForOwnerChange),
       xembed_(XEmbedTrayWatch::create()) {
@@ -196,6 +221,7 @@ Tray::Tray()
             update();
         }
     });
+    shown = this;
     if (xembed_) connect(xembed_.get(), &XEmbedTrayWatch::presenceChanged, this, &Tray::update);
     if (xembed_) connect(xembed_.get(), &XEmbedTrayWatch::foregroundChanged, this, &Tray::updateXEmbedIcon);
     // Stopped as soon as a tray shows up, so that a Dusk in a tray does not
@@ -213,7 +239,9 @@ Tray::Tray()
     });
 }
 
-Tray::~Tray() = default;
+Tray::~Tray() {
+    if (shown == this) shown = nullptr;
+}
 
 void Tray::setMenu(MenuModel* menu) {
     menu_ = menu;
@@ -300,6 +328,7 @@ void Tray::update() {
         xembedIcon_.reset();
     }
     if (noticeTold_ && (statusNotifierHost() || xembedIcon_)) notice_.withdraw();
+    announceOnceTheTrayIsKnown();
 }
 
 void Tray::updateStatusNotifierIcon() {
@@ -394,7 +423,7 @@ bool Tray::eventFilter(QObject* watched, QEvent* event) {
 void Tray::checkThereIsATray() {
     if (statusNotifierHost() || (xembed_ && xembed_->present())) return;
     noticeTold_ = true;
-    notice_.tell();
+    notice_.tell(std::exchange(announcing_, false) ? TrayNotice::EvenIfTold : TrayNotice::OncePerDesktop);
 }
 
 }  // namespace dusk::backend

@@ -6,6 +6,7 @@
 #include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -77,28 +78,44 @@ std::optional<std::string> desktopsTold() {
 
 }  // namespace
 
-void TrayNotice::tell() {
-    const Words said = words();
-    logNotice(said.logLine);
-    const auto told = desktopsTold();
-    if (told && QString::fromStdString(*told).split('\n').contains(desktopName())) return;
+void TrayNotice::notify(const QString& summary, const QString& body, uint replaces, std::function<void(uint)> shown) {
     auto call =
         QDBusMessage::createMethodCall(notifications, notificationsPath, notifications, QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("app.dusk.Dusk")}};
-    call << QStringLiteral("Dusk") << uint{0} << QStringLiteral("dusk-moon-symbolic") << said.summary << said.body
+    call << QStringLiteral("Dusk") << replaces << QStringLiteral("dusk-moon-symbolic") << summary << body
          << QStringList{} << hints << -1;
-    // No notification server is no error: the log line has said it.
+    // No notification server is no error: the log has said it.
     auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, told](QDBusPendingCallWatcher* finished) {
-        const QDBusPendingReply<uint> reply = *finished;
-        finished->deleteLater();
-        if (reply.isError()) return;
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [shown = std::move(shown)](QDBusPendingCallWatcher* finished) {
+                const QDBusPendingReply<uint> reply = *finished;
+                finished->deleteLater();
+                if (!reply.isError()) shown(reply.value());
+            });
+}
+
+void TrayNotice::tell(Reminder reminder) {
+    const Words said = words();
+    logNotice(said.logLine);
+    withdrawn_ = false;
+    const auto told = desktopsTold();
+    const bool toldBefore = told && QString::fromStdString(*told).split('\n').contains(desktopName());
+    if (toldBefore && reminder == OncePerDesktop) return;
+    notify(said.summary, said.body, notification_, [this, told, toldBefore](uint notification) {
         // Told for real: not again at the next login, unless a tray comes.
-        marked_ = told && makeDirectories(stateHome() + "/dusk") &&
-                  writeFileAtomically(toldFile(), *told + desktopName().toStdString() + "\n");
-        notification_ = reply.value();
+        if (!toldBefore) {
+            marked_ = told && makeDirectories(stateHome() + "/dusk") &&
+                      writeFileAtomically(toldFile(), *told + desktopName().toStdString() + "\n");
+        }
+        notification_ = notification;
         if (withdrawn_) withdraw();
     });
+}
+
+void TrayNotice::sayAlreadyRunning() {
+    notify(QStringLiteral("Dusk is already running"),
+           QStringLiteral("Its icon is in the system tray: click it for Dusk's menu."), alreadyRunning_,
+           [this](uint notification) { alreadyRunning_ = notification; });
 }
 
 void TrayNotice::withdraw() {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <functional>
 
 namespace dusk::backend {
 
@@ -12,17 +14,27 @@ class TrayNotice final : public QObject {
     Q_OBJECT
 
 public:
+    enum Reminder { OncePerDesktop, EvenIfTold };
+
     // A log line every time; a desktop notification only the first time on
     // this desktop, so that a user who chose to live without a tray is not
-    // told again at every login. The desktop counts as told once a
-    // notification server has shown the notice.
-    void tell();
+    // told again at every login, unless the user asks for Dusk (EvenIfTold).
+    // The desktop counts as told once a notification server has shown the
+    // notice.
+    void tell(Reminder reminder = OncePerDesktop);
     // The tray came after all: the notification has nothing left to say, and
     // the desktop does not count as told.
     void withdraw();
+    // Dusk was started again: it runs already, and its icon is in the tray.
+    // Each time replaces the last.
+    void sayAlreadyRunning();
 
 private:
+    // `shown` gets the notification's id once a server has shown it.
+    void notify(const QString& summary, const QString& body, uint replaces, std::function<void(uint)> shown);
+
     uint notification_ = 0;
+    uint alreadyRunning_ = 0;
     bool withdrawn_ = false;
     bool marked_ = false;
 };
