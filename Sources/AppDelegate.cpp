@@ -62,10 +62,10 @@ void AppDelegate::launch() {
     refreshStatusIcon();
     platform::Appearance::onChange(action(&AppDelegate::appearanceDidChange));
     platform::SettingsStore::onSaveFailed([](const std::string& where, const std::string& reason) {
-        platform::showAlert({"Couldn't save the shortcut",
-                             "Dusk couldn't write " + where + ": " + reason +
-                                 ". The shortcut lasts only until Dusk quits.",
-                             {}});
+        platform::showAlert(
+            {"Couldn't save the shortcut",
+             "Dusk couldn't write " + where + ": " + reason + ". The shortcut lasts only until Dusk quits.",
+             {}});
     });
     startHotKey();
 }
@@ -93,7 +93,8 @@ void AppDelegate::buildMenu() {
     loginItem = statusItem->addItem("Launch at Login", action(&AppDelegate::toggleLaunchAtLogin));
     statusItem->setChecked(loginItem, loginItemEnabled());
     statusItem->addSeparator();
-    statusItem->addItem("Quit Dusk", [] { platform::Session::quit(); }, "q");
+    statusItem->addItem(
+        "Quit Dusk", [] { platform::Session::quit(); }, "q");
     statusItem->onMenuWillOpen(action(&AppDelegate::menuWillOpen));
 }
 

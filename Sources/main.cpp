@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
         if (const auto status = dusk::CommandLine::run(arguments, out, err)) return *status;
     }
 
-    const auto delegate = std::make_shared<dusk::AppDelegate>();
-    return platform::Session::run([delegate] { delegate->applicationDidFinishLaunching(); });
+    // The launch action is the delegate's only owner, so that the session
+    // can end Dusk's windows while its application still stands.
+    return platform::Session::run(
+        [delegate = std::make_shared<dusk::AppDelegate>()] { delegate->applicationDidFinishLaunching(); });
 }

@@ -58,7 +58,7 @@ void settleBind(const PendingBind& bind) {
 
 std::map<std::uint16_t, std::string> germanLayout() {
     return {
-        {0, "A"},  {1, "S"},  {2, "D"},  {3, "F"},  {6, "Y"},  {16, "Z"}, {18, "1"},
+        {0, "A"},   {1, "S"},  {2, "D"},  {3, "F"},  {6, "Y"},  {16, "Z"}, {18, "1"},
         {27, "SS"}, {37, "L"}, {38, "J"}, {40, "K"}, {41, "Ö"}, {42, "#"}, {50, "^"},
     };
 }
@@ -67,7 +67,7 @@ std::map<std::uint16_t, std::string> germanLayout() {
 
 std::map<std::uint16_t, std::string> usLayout() {
     return {
-        {0, "A"},  {1, "S"},  {2, "D"},  {3, "F"},  {6, "Z"},  {16, "Y"}, {18, "1"},
+        {0, "A"},  {1, "S"},  {2, "D"},  {3, "F"},  {6, "Z"},  {16, "Y"},  {18, "1"},
         {27, "-"}, {37, "L"}, {38, "J"}, {40, "K"}, {41, ";"}, {42, "\\"}, {50, "`"},
     };
 }
@@ -78,7 +78,9 @@ void setDark(bool dark) {
     announceAppearance();
 }
 
-void failTogglesWith(std::optional<platform::AppearanceFailure> failure) { desktop().toggleFailure = std::move(failure); }
+void failTogglesWith(std::optional<platform::AppearanceFailure> failure) {
+    desktop().toggleFailure = std::move(failure);
+}
 void answerTogglesLater(bool later) { desktop().togglesLater = later; }
 
 bool answerToggle() {

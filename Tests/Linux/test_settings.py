@@ -93,7 +93,8 @@ class SettingsTestCase(SessionTestCase):
             return parse(file.read())
 
     def temporaries(self):
-        return glob.glob(self.settings() + "." + "[A-Za-z0-9]" * 6)
+        folder, name = os.path.split(self.settings())
+        return glob.glob(os.path.join(folder, f".{name}.dusk-unfinished-save-" + "[A-Za-z0-9]" * 6))
 
     def start(self, **kwargs):
         dusk = self.session.start_dusk(DUSK, **kwargs)
