@@ -3,12 +3,12 @@
 // the Wayland socket, found by the process's own name, here a forked child
 // that names itself as each compositor does.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <cstdlib>
 #include <cstring>

@@ -95,7 +95,7 @@ void Session::findAnotherCopy(std::function<void(bool)> answer) {
                                       "); Dusk cannot tell whether it already runs");
                              return answer(false);
                          }
-                         if (reply.value() != primaryOwner) return makeTheRunningCopyKnown(name, std::move(answer));
+                         if (reply.value() != primaryOwner) return makeTheRunningCopyKnown(name, answer);
                          releaseOnQuit(name);
                          answer(false);
                      });
