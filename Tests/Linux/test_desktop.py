@@ -351,6 +351,12 @@ D_KEYCODE, CONTROL_ALT_SUPER = "40", "76"
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
 class GlobalShortcut(SessionTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # No shortcuts portal, whatever this machine has installed
+        # (xdg-desktop-portal-kde offers one).
+        no_portal(cls.session)
     def press_and_expect(self, dusk, keys, scheme):
         xdotool(self.session, "key", keys)
         wait_until(lambda: self.session.color_scheme() == scheme, what=f"{keys} to make it {scheme}")
