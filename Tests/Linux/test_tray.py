@@ -238,6 +238,17 @@ class ExportedMenu(TrayTestCase):
                          [(ids[0], {"label": "Launch at Login"}), (ids[1], {"label": "Quit Dusk"})])
 
 
+    def test_the_layout_a_host_reads_first_has_the_titles_of_now(self):
+        # Xfce's panel reads the layout when the item comes and sizes the menu
+        # by it: a title that grows once the menu opens is cut short there.
+        dusk = self.start_dusk()
+        menu = dbus.Interface(self.session.bus.get_object(dusk.service, str(dusk.item_property("Menu"))),
+                              "com.canonical.dbusmenu")
+        _, layout = menu.GetLayout(0, -1, dbus.Array(["label"], signature="s"))
+        self.assertEqual([str(dict(child[1]).get("label", "-")) for child in layout[2]],
+                         ["Switch to Dark Mode", "Hotkey: Ctrl+Alt+Super+D…", "-", "Launch at Login", "-", "Quit Dusk"])
+
+
 class NoTray(TrayTestCase):
     def test_without_a_tray_the_user_is_told_once_by_notification_and_log(self):
         self.start_notification_server()

@@ -140,6 +140,10 @@ QVariantMap DBusMenu::properties(const QAction& action, const QStringList& names
 }
 
 uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, DBusMenuLayout& layout) {
+    // A host lays out and sizes the menu from what it reads here, often long
+    // before it shows it, and Xfce's does not widen it for a longer title
+    // later: the titles it reads are brought up to date first.
+    if (parentId == 0) aboutToShow();
     layout = DBusMenuLayout{parentId, {}, {}};
     // Dusk's menu is one level deep: only the root has children.
     if (parentId == 0 && menu_) {
