@@ -11,6 +11,8 @@ when it changes, as xdg-desktop-portal-gtk and -gnome do.
   --old        no ReadOne, as portals before 1.17.1
   --error      every read fails with org.freedesktop.DBus.Error.Failed
   --silent     every read is left unanswered
+  --error-after S
+               every read fails as with --error, S seconds late
   --lag S      each SettingChanged goes out S seconds late, or with
                "--lag hold" only when org.dusk.Test.Release is called
                (which answers how many it sent)
@@ -79,6 +81,9 @@ class Settings(dbus.service.Object):
             self.unanswered.append((ok, error))
         elif self.answer == "error":
             error(dbus.DBusException("The backend went away", name="org.freedesktop.DBus.Error.Failed"))
+        elif self.answer.startswith("error after "):
+            fail = dbus.DBusException("The backend went away", name="org.freedesktop.DBus.Error.Failed")
+            GLib.timeout_add(int(float(self.answer.split()[-1]) * 1000), lambda: error(fail) and False)
         else:
             ok(typed(self.current(), variant_level))
         say(f"read {method}")
@@ -153,6 +158,8 @@ def main():
     bus = dbus.SessionBus()
     kind = Settings if "--old" in sys.argv else NewSettings
     answer = "error" if "--error" in sys.argv else "silent" if "--silent" in sys.argv else "value"
+    if "--error-after" in sys.argv:
+        answer = "error after " + sys.argv[sys.argv.index("--error-after") + 1]
     lag = sys.argv[sys.argv.index("--lag") + 1] if "--lag" in sys.argv else None
     settings = kind(bus, sys.argv[1], answer, lag)
     name = dbus.service.BusName(PORTAL_NAME, bus, do_not_queue=True)

@@ -7,9 +7,13 @@ Xvfb has no panel, so the strip with the tray icon is drawn here from the
 icon pixmap Dusk hands the tray host over D-Bus; the menu beneath it is
 Dusk's own, opened the way a shell opens it (Activate on the item) and
 captured from the screen. The recorder windows are captured as they are
-drawn, without a window manager's frame."""
+drawn, without a window manager's frame. The notice of no tray is shown by
+xfce4-notifyd, a GTK notification server, with Dusk installed under the
+session's ~/.local (the build tree is the executable's folder), so that GTK
+loads its moon by name."""
 
 import os
+import re
 import subprocess
 import sys
 import time
@@ -48,6 +52,32 @@ def window_geometry(session, title):
     return f"{values['WIDTH']}x{values['HEIGHT']}+{values['X']}+{values['Y']}"
 
 
+def notice_png(executable, path):
+    """The no-tray notice as xfce4-notifyd draws it, icon and all."""
+    session = Session(tray_host=False)
+    try:
+        prefix = os.path.dirname(session.env["XDG_DATA_HOME"])
+        subprocess.run(["cmake", "--install", os.path.dirname(executable), "--prefix", prefix], check=True,
+                       stdout=subprocess.DEVNULL)
+        session.spawn(["/usr/lib/x86_64-linux-gnu/xfce4/notifyd/xfce4-notifyd"], stdout=subprocess.DEVNULL,
+                      stderr=subprocess.DEVNULL)
+
+        def bubble():
+            tree = subprocess.run(["xwininfo", "-root", "-tree"], env=session.env, capture_output=True,
+                                  text=True).stdout
+            for line in tree.splitlines():
+                found = re.search(r"(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)", line)
+                if '"Xfce4-notifyd"' in line and found and int(found.group(1)) > 50:
+                    return "{}x{}+{}+{}".format(*found.groups())
+            return None
+        session.start_dusk(os.path.join(prefix, "bin", "dusk"), wait_for_tray=False)
+        geometry = wait_until(bubble, timeout=30, what="the notice on screen")
+        time.sleep(1.0)  # the bubble fades in
+        capture(session, path, geometry)
+    finally:
+        session.close()
+
+
 def main():
     executable, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     os.makedirs(out, exist_ok=True)
@@ -83,6 +113,7 @@ def main():
             dusk.stop()
     finally:
         session.close()
+    notice_png(executable, os.path.join(out, "notice-no-tray.png"))
 
 
 if __name__ == "__main__":

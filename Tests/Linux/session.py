@@ -181,6 +181,23 @@ class Session:
         except FileNotFoundError:
             return ""
 
+    def strays(self):
+        """Processes left from this session that it did not start itself:
+        services the bus started for it (the accessibility bus's own
+        dbus-daemon outlives the launcher the bus started), known by the
+        session's HOME in their environment. They hold the test's output
+        open, and a test runner waits for that."""
+        marker = f"\0HOME={self.env['HOME']}\0".encode()
+        found = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as environ:
+                    if marker in b"\0" + environ.read():
+                        found.append(int(pid))
+            except OSError:
+                pass  # gone, or not ours to read
+        return [pid for pid in found if pid != os.getpid()]
+
     def close(self):
         for process in reversed(self.processes):
             if process.poll() is None:
@@ -191,6 +208,11 @@ class Session:
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
+        for pid in self.strays():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
         shutil.rmtree(self.root, ignore_errors=True) if not os.environ.get("DUSK_KEEP") else None
 
     # --- GNOME's setting -----------------------------------------------------

@@ -14,7 +14,8 @@ import unittest
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
-from session import Session, SessionTestCase, wait_until  # noqa: E402
+from portal import REAL_PORTALS, no_portal, real_portals  # noqa: E402
+from session import Session, SessionTestCase, contrast, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
 BUILD_DIR = os.environ.get("DUSK_BUILD_DIR", "")
@@ -309,6 +310,12 @@ D_KEYCODE, CONTROL_ALT_SUPER = "40", "76"
 
 @unittest.skipUnless(X11_PEER, "needs DUSK_X11_PEER")
 class GlobalShortcut(SessionTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # No shortcuts portal, whatever this machine has installed
+        # (xdg-desktop-portal-kde offers one).
+        no_portal(cls.session)
     def press_and_expect(self, dusk, keys, scheme):
         xdotool(self.session, "key", keys)
         wait_until(lambda: self.session.color_scheme() == scheme, what=f"{keys} to make it {scheme}")
@@ -330,7 +337,8 @@ class GlobalShortcut(SessionTestCase):
         holder = Peer(self.session, "grab", D_KEYCODE, CONTROL_ALT_SUPER)
         try:
             dusk = self.start()
-            dusk.wait_for_log("XGrabKey ⌃⌥⌘D code=2 mods=6400 status=10")
+            log = dusk.wait_for_log("XGrabKey ⌃⌥⌘D code=2 mods=6400 status=10")
+            self.assertIn("another X client (another application, or another copy of Dusk) holds these keys", log)
             self.assertEqual(dusk.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
         finally:
             holder.stop()
@@ -377,6 +385,36 @@ class Recorder(SessionTestCase):
 
     def stored(self):
         return Session.read(self.config("dusk", "settings.conf"))
+
+    def text_contrast(self, window, geometry):
+        """The contrast ratio (WCAG 2) of the text in a strip of the window,
+        as the screen shows it: the window behind is the strip's commonest
+        colour, the text the median of its strokes (every pixel at least
+        half as far from it as the farthest), the faint anti-aliased fringe
+        left aside."""
+        raw = subprocess.run(["import", "-window", window, "-crop", geometry, "-depth", "8", "rgb:-"],
+                             env=self.session.env, capture_output=True, check=True).stdout
+        pixels = [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+        behind = max(set(pixels), key=pixels.count)
+        distance = [sum((a - b) ** 2 for a, b in zip(pixel, behind)) for pixel in pixels]
+        core = sorted(pixel for pixel, far in zip(pixels, distance) if far >= 0.5 * max(distance) and far > 0)
+        return contrast(tuple(sorted(channel)[len(channel) // 2] for channel in zip(*core)), behind)
+
+    def test_the_prompt_and_the_shortcut_in_effect_read_at_four_and_a_half_to_one(self):
+        # Where the window's fixed layout puts them: the prompt's two lines
+        # at the top, the shortcut in effect under the box.
+        strips = {"the prompt": "300x36+20+10", "the shortcut in effect": "300x20+20+104"}
+        for scheme in ("default", "prefer-dark"):
+            self.session.set_color_scheme(scheme)
+            dusk = self.start()
+            self.open_recorder(dusk)
+            window = xdotool(self.session, "search", "--onlyvisible", "--name", self.TITLE).stdout.split()[0]
+            for name, geometry in strips.items():
+                with self.subTest(scheme=scheme, text=name):
+                    # Drawn once the window is up; read until it is.
+                    wait_until(lambda: self.text_contrast(window, geometry) >= 4.5, timeout=5,
+                               what=lambda: f"{name} at 4.5:1 (now {self.text_contrast(window, geometry):.2f}:1)")
+            dusk.stop()
 
     def test_records_shift_super_k_registers_it_and_keeps_it_across_a_restart(self):
         dusk = self.start()

@@ -23,7 +23,7 @@ import dbus
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from session import Dusk, Session, wait_until  # noqa: E402
+from session import HERE, PYTHON, Dusk, Session, wait_until  # noqa: E402
 from test_desktop import (BUILD_DIR, CONTROL_ALT_SUPER, D_KEYCODE, DUSK, LIGHT_TIP, PRESS,  # noqa: E402
                           SECOND_COPY_LINE, X11_PEER, Peer, Portal, SessionTestCase, xdotool)
 
@@ -279,11 +279,64 @@ class OneCopyPerSession(SessionTestCase):
         self.assertIsNone(first.process.poll())
         self.assertEqual(self.name_owner(), first.process.pid)
 
+    def notification_server(self):
+        """The session's notification server, started by the first test
+        that needs it; answers its log."""
+        log = os.path.join(self.session.root, "notifications.log")
+        if not os.path.exists(log):
+            with open(log, "w") as output:
+                self.session.spawn([PYTHON, os.path.join(HERE, "notification_server.py")], stdout=output)
+            wait_until(lambda: "ready" in Session.read(log), what="the notification server")
+        return log
+
+    def notifications(self, log, since=0):
+        return [line.split(" ", 2)[2] for line in Session.read(log).splitlines() if line.startswith("notify ")][since:]
+
+    def test_a_copy_started_again_makes_the_running_one_known(self):
+        log = self.notification_server()
+        before = len(self.notifications(log))
+        running = self.start(self.installed)
+        for again in (1, 2):
+            # As the application menu starts it: the same program, again.
+            second = self.start(self.installed, wait_for_tray=False)
+            self.assertEqual(second.wait_exit(), 0, second.log())
+            second.wait_for_log(SECOND_COPY_LINE)
+            wait_until(lambda: len(self.notifications(log, before)) == again, what=lambda: f"notice {again} from "
+                       f"the running copy (its log: {running.log()!r})")
+        self.assertEqual(self.notifications(log, before),
+                         ["Dusk is already running\tIts icon is in the system tray: click it for Dusk's menu."] * 2)
+        self.assertIsNone(running.process.poll())
+        self.assertEqual(self.name_owner(), running.process.pid)
+
+    def test_without_a_tray_a_copy_started_again_repeats_the_notice(self):
+        log = self.notification_server()
+        before = len(self.notifications(log))
+        self.session.stop_tray_host()
+        self.addCleanup(self.session.start_tray_host)
+        running = self.start(self.installed, wait_for_tray=False)
+        wait_until(lambda: self.notifications(log, before), timeout=20, what=lambda: f"the notice of no tray ({running.log()!r})")
+        second = self.start(self.installed, wait_for_tray=False)
+        self.assertEqual(second.wait_exit(), 0, second.log())
+        # Told once on this desktop already, and told again: the user asked.
+        wait_until(lambda: len(self.notifications(log, before)) == 2,
+                   what=lambda: f"the notice again ({running.log()!r})")
+        self.assertEqual({notice.split("\t")[0] for notice in self.notifications(log, before)},
+                         {"Dusk is running without a tray icon"})
+
     def test_copies_from_a_build_tree_skip_the_guard(self):
         first, second = self.start(), self.start()
         self.assertIsNone(first.process.poll())
         self.assertIsNone(second.process.poll())
         self.assertIsNone(self.name_owner())
+
+    def test_an_installed_copy_beside_a_build_tree_one_says_its_shortcut_is_taken(self):
+        # A developer's build runs beside the installed copy, which comes
+        # second and cannot have the keys: its log and its menu say so.
+        self.start()
+        installed = self.start(self.installed)
+        log = installed.wait_for_log("XGrabKey ⌃⌥⌘D code=2 mods=6400 status=10")
+        self.assertIn("another X client (another application, or another copy of Dusk) holds these keys", log)
+        self.assertEqual(installed.titles()[1], "Hotkey: Ctrl+Alt+Super+D (not registered)…")
 
     def test_without_a_session_bus_it_runs_and_says_why(self):
         env = {"DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(self.session.root, "no-bus-here")}

@@ -17,7 +17,10 @@ import xml.etree.ElementTree as ElementTree
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gi.repository import GLib  # noqa: E402
+import gi  # noqa: E402
+
+gi.require_version("GdkPixbuf", "2.0")
+from gi.repository import GdkPixbuf, Gio, GLib  # noqa: E402
 from session import Dusk, wait_until  # noqa: E402
 from test_desktop import BUILD_DIR, DUSK, INSTALLED, SessionTestCase, installed_prefix  # noqa: E402
 
@@ -107,6 +110,21 @@ class DesktopEntry(SessionTestCase):
                 for symbol in ("dusk-sun-symbolic", "dusk-moon-symbolic"):
                     self.assertTrue(os.path.isfile(os.path.join(share, "icons", "hicolor", "symbolic", "apps",
                                                                 symbol + ".svg")), symbol)
+
+    def test_gtk_draws_every_installed_icon(self):
+        # GTK's icon theme reads an icon as a stream, with no file name to
+        # go by: GdkPixbuf knows it for an SVG only by its first bytes.
+        for prefix in self.prefixes:
+            icons = os.path.join(prefix, "share", "icons", "hicolor")
+            for size, name in (("symbolic", "dusk-sun-symbolic"), ("symbolic", "dusk-moon-symbolic"),
+                               ("scalable", APP_ID)):
+                with self.subTest(prefix=prefix, icon=name):
+                    stream = Gio.File.new_for_path(os.path.join(icons, size, "apps", name + ".svg")).read(None)
+                    pixbuf = GdkPixbuf.Pixbuf.new_from_stream_at_scale(stream, 32, 32, True, None)
+                    self.assertEqual((pixbuf.get_width(), pixbuf.get_height()), (32, 32))
+                    # Drawn, not an empty square: some pixels are opaque.
+                    self.assertTrue(pixbuf.get_has_alpha())
+                    self.assertGreater(max(pixbuf.get_pixels()[3::4]), 200)
 
 
 def owning_package(path):

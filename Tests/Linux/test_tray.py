@@ -24,6 +24,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import dbus  # noqa: E402
 from dbus.mainloop.glib import DBusGMainLoop  # noqa: E402
 from gi.repository import GLib  # noqa: E402
+from panel_contrast import XFCE_PANEL  # noqa: E402
 from session import PYTHON, Session, contrast, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -131,6 +132,37 @@ class LateTray(TrayTestCase):
         self.assertEqual(len(self.notifications()), 1)
         wait_until(lambda: self.closed(), what="the notice to be withdrawn")
         self.assertEqual(self.closed()[0].split()[1], self.notifications()[0].split()[1])
+        # The notice was wrong, so the desktop does not count as told: when
+        # it really has no tray, the next start says so.
+        dusk.stop()
+        self.session.stop_tray_host()
+        self.start_dusk(wait_for_tray=False)
+        wait_until(lambda: len(self.notifications()) == 2, timeout=NOTICE_DEADLINE, what="the notice at the next start")
+
+    def test_a_panel_of_its_own_desktop_later_than_five_seconds_means_no_notice(self):
+        # xfce4-panel, Xfce's own, whose tray plugin is the watcher and host.
+        for path, text in {"xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml": XFCE_PANEL}.items():
+            os.makedirs(os.path.dirname(os.path.join(self.session.env["XDG_CONFIG_HOME"], path)), exist_ok=True)
+            with open(os.path.join(self.session.env["XDG_CONFIG_HOME"], path), "w") as file:
+                file.write(text)
+        self.start_notification_server()
+        dusk = self.start_dusk(wait_for_tray=False, env={"XDG_CURRENT_DESKTOP": "XFCE"})
+        time.sleep(8)  # a slow login: Xfce's panel comes eight seconds after Dusk
+        self.session.spawn(["xfce4-panel", "--disable-wm-check"], env={"XDG_CURRENT_DESKTOP": "XFCE"},
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: any(f"-{dusk.process.pid}-" in item for item in self.watched_items()), timeout=30,
+                   what=lambda: f"Dusk's item in xfce4-panel (Dusk's log: {dusk.log()!r})")
+        self.assertEqual(self.notifications(), [])
+        self.assertNotIn(NO_TRAY_LINE, dusk.log())
+
+    def watched_items(self):
+        """The items the session's StatusNotifierWatcher holds."""
+        try:
+            watcher = self.session.bus.get_object("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
+            return [str(item) for item in dbus.Interface(watcher, dbus.PROPERTIES_IFACE).Get(
+                "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems")]
+        except dbus.DBusException:
+            return []
 
 
 class RestartedTray(TrayTestCase):
@@ -152,25 +184,42 @@ class RestartedTray(TrayTestCase):
 class ExportedMenu(TrayTestCase):
     tray_host = True
 
-    def test_a_host_reads_check_marks_shortcuts_and_changes_as_they_happen(self):
+    def test_a_host_reads_check_marks_and_changes_as_they_happen(self):
         dusk = self.start_dusk()
         # A host listens for changes on a connection of its own, with a loop.
         listener = dbus.bus.BusConnection(self.session.env["DBUS_SESSION_BUS_ADDRESS"], mainloop=DBusGMainLoop())
         updates = []
         listener.add_signal_receiver(lambda changed, removed: updates.extend(changed), "ItemsPropertiesUpdated",
                                      "com.canonical.dbusmenu", dusk.service)
+        revisions = []
+        listener.add_signal_receiver(lambda revision, parent: revisions.append(int(revision)), "LayoutUpdated",
+                                     "com.canonical.dbusmenu", dusk.service)
         menu_path = str(dusk.item_property("Menu"))
         menu = dbus.Interface(listener.get_object(dusk.service, menu_path), "com.canonical.dbusmenu")
-
-        # Opening the menu brings its first title up to date, and says so.
-        menu.AboutToShow(0)
         context = GLib.MainContext.default()
 
-        def announced():
+        def announced(title):
             while context.iteration(False):
                 pass
-            return any(str(properties.get("label")) == "Switch to Dark Mode" for _, properties in updates)
-        wait_until(announced, what=lambda: f"the new title announced (updates so far: {updates})")
+            return any(str(properties.get("label")) == title for _, properties in updates)
+
+        # Opening the menu brings its first title up to date, says so, and
+        # has the host read the menu again before it sizes it.
+        self.assertTrue(menu.AboutToShow(0))
+        wait_until(lambda: announced("Switch to Dark Mode"),
+                   what=lambda: f"the new title announced (updates so far: {updates})")
+        self.assertFalse(menu.AboutToShow(0))
+        # A title changed comes as a new revision of the layout too, which a
+        # host lays out afresh: GetLayout answers the latest.
+        self.session.set_color_scheme("prefer-dark")
+        wait_until(lambda: dusk.tooltip() == "Dusk – switch to Light Mode", what="the dark tooltip")
+        self.assertTrue(menu.AboutToShow(0))
+        wait_until(lambda: announced("Switch to Light Mode"), what="the title changed from outside")
+        wait_until(lambda: len(revisions) >= 2 and int(menu.GetLayout(0, -1, [])[0]) == revisions[-1],
+                   what=lambda: f"the layout's revision to follow the signals ({revisions})")
+        self.assertEqual(revisions, sorted(set(revisions)))
+        self.session.set_color_scheme("default")
+        wait_until(lambda: dusk.titles()[0] == "Switch to Dark Mode", what="the first title back")
 
         layout = dusk.open_menu()
         self.assertEqual([label for _, label, _ in layout],
@@ -179,13 +228,25 @@ class ExportedMenu(TrayTestCase):
         login = entries["Launch at Login"][1]
         self.assertEqual((str(login["toggle-type"]), int(login["toggle-state"])), ("checkmark", 0))
         quit_item = entries["Quit Dusk"][1]
-        self.assertEqual([[str(key) for key in keys] for keys in quit_item["shortcut"]], [["Control", "q"]])
+        # No key beside it: a tray host shows one but never sends it.
+        self.assertNotIn("shortcut", quit_item)
         self.assertNotIn("toggle-type", quit_item)
         # Properties read one group at a time, and only those asked for.
         ids = [entries["Launch at Login"][0], entries["Quit Dusk"][0]]
         group = menu.GetGroupProperties(dbus.Array(ids, signature="i"), dbus.Array(["label"], signature="s"))
         self.assertEqual([(int(item_id), dict(properties)) for item_id, properties in group],
                          [(ids[0], {"label": "Launch at Login"}), (ids[1], {"label": "Quit Dusk"})])
+
+
+    def test_the_layout_a_host_reads_first_has_the_titles_of_now(self):
+        # Xfce's panel reads the layout when the item comes and sizes the menu
+        # by it: a title that grows once the menu opens is cut short there.
+        dusk = self.start_dusk()
+        menu = dbus.Interface(self.session.bus.get_object(dusk.service, str(dusk.item_property("Menu"))),
+                              "com.canonical.dbusmenu")
+        _, layout = menu.GetLayout(0, -1, dbus.Array(["label"], signature="s"))
+        self.assertEqual([str(dict(child[1]).get("label", "-")) for child in layout[2]],
+                         ["Switch to Dark Mode", "Hotkey: Ctrl+Alt+Super+D…", "-", "Launch at Login", "-", "Quit Dusk"])
 
 
 class NoTray(TrayTestCase):
@@ -271,6 +332,9 @@ class XEmbedOnly(TrayTestCase):
         self.wait_for_registrations(dusk, 1)
         time.sleep(2)  # an XEmbed icon would have been embedded within this
         self.assertEqual(self.embedded_icons(), [])
+        # One item, registered once: no icon of Qt's own came and went on a
+        # connection of its own while Dusk asked who runs the watcher.
+        self.assertEqual(self.session.registered_items(), [dusk.service])
 
 
 if __name__ == "__main__":

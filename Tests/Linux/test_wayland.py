@@ -300,6 +300,37 @@ class WithoutPortal(WaylandTestCase):
                     dusk.stop()
 
 
+class TraylessWaylandSession(WaylandSession):
+    def __init__(self):
+        super().__init__(tray_host=False)
+
+
+class NeitherTrayNorPortal(WaylandTestCase):
+    """weston as it comes: no tray, no shortcuts portal, no X display. Dusk
+    can show nothing and bind nothing, and its notice says so."""
+
+    session_kind = TraylessWaylandSession
+
+    def test_the_notice_says_there_is_no_icon_and_no_shortcut_and_what_to_do(self):
+        log = os.path.join(self.session.root, "notifications.log")
+        with open(log, "w") as output:
+            self.session.spawn([PYTHON, os.path.join(HERE, "notification_server.py")], stdout=output)
+        wait_until(lambda: "ready" in Session.read(log), what="the notification server")
+        dusk = self.start(wait_for_tray=False)
+        notices = wait_until(lambda: [line for line in Session.read(log).splitlines() if line.startswith("notify ")],
+                             timeout=20, what=lambda: f"the notice (Dusk's log: {dusk.log()!r})")
+        summary, body = notices[0].split(" ", 2)[2].split("\t")
+        self.assertEqual(summary, "Dusk is running without an icon or a shortcut")
+        self.assertEqual(body.split("\\n"), [
+            "This desktop has no system tray and lets no application have a global shortcut, so Dusk can show no "
+            "icon and its keyboard shortcut does nothing here.",
+            "weston runs no command on a key: run `dusk toggle` in a terminal to switch.",
+            "To quit Dusk without its menu, run: pkill -x dusk"])
+        line = dusk.wait_for_log("no system tray and no global shortcuts here")
+        self.assertNotIn("still switches", line)
+        self.assertIn("weston runs no command on a key", line)
+
+
 class WithRecorder(WithPortal):
     """Keys typed into Dusk's recorder, through weston on an Xvfb screen."""
 

@@ -1,6 +1,8 @@
 // The process's loop: QApplication for Dusk in the tray, QCoreApplication
 // for a command, which needs no display.
 #include <QApplication>
+#include <QDBusError>
+#include <QDBusMessage>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -32,6 +34,17 @@ int argc = 1;
 char programName[] = "dusk";
 char* argv[] = {programName, nullptr};
 
+// At exit, statics go in the reverse order of their making. Qt makes its
+// registry of custom types on first use, which QtDBus's first connection
+// comes to only after making its own connection manager: the registry went
+// first, and an error answer that QtDBus's thread passed on in the moment
+// between found QDBusError and QDBusMessage unknown ("Trying to construct an
+// instance of an invalid type"). Made here, before any bus, it goes last.
+void makeTypeRegistryBeforeTheBus() {
+    qRegisterMetaType<QDBusError>();
+    qRegisterMetaType<QDBusMessage>();
+}
+
 // Work the loop will never run goes while Qt is whole, with whatever it
 // holds on to; left queued, it would die inside the application's
 // destructor, where Qt's queue is locked.
@@ -50,6 +63,7 @@ using dusk::backend::loop;
 int Session::run(std::function<void()> launched) {
     dusk::backend::chooseQtPlatform();
     const QApplication application(dusk::backend::argc, dusk::backend::argv);
+    dusk::backend::makeTypeRegistryBeforeTheBus();
     QApplication::setApplicationName(QStringLiteral("dusk"));
     QApplication::setDesktopFileName(QStringLiteral("app.dusk.Dusk"));
     // A tray utility lives on after its recorder window closes.
@@ -79,6 +93,7 @@ int Session::run(std::function<void()> launched) {
 
 int Session::runCommand(const std::function<void(Finish)>& command) {
     const QCoreApplication application(dusk::backend::argc, dusk::backend::argv);
+    dusk::backend::makeTypeRegistryBeforeTheBus();
     std::optional<int> status;
     dusk::backend::prepareAppearance([&command, &status] {
         command([&status](int finished) {

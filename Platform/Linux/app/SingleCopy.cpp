@@ -9,13 +9,16 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <functional>
 #include <utility>
 
+#include "app/ApplicationObject.h"
 #include "common/Bus.h"
 #include "common/Installation.h"
 #include "common/Log.h"
 #include "common/Text.h"
 #include "platform/Session.h"
+#include "tray/Tray.h"
 
 namespace dusk::backend {
 namespace {
@@ -32,7 +35,34 @@ void releaseOnQuit(const QString& name) {
                      [name] { QDBusConnection::sessionBus().send(busDaemonCall("ReleaseName", {name})); });
 }
 
+// The running copy is to hear of this one before this one goes: a copy
+// started from the application menu must not seem to do nothing.
+constexpr int millisecondsToBeHeard = 2000;
+
+void makeTheRunningCopyKnown(const QString& name, std::function<void(bool)> answer) {
+    auto call = QDBusMessage::createMethodCall(
+        name, ApplicationObject::path(), QStringLiteral("org.freedesktop.Application"), QStringLiteral("Activate"));
+    call << QVariantMap{};
+    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, millisecondsToBeHeard),
+                                                QCoreApplication::instance());
+    // Whatever the answer: an older copy without the interface, or a busy
+    // one, is still running.
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished,
+                     [answer = std::move(answer)](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         answer(true);
+                     });
+}
+
 }  // namespace
+
+QString ApplicationObject::path() { return QStringLiteral("/app/dusk/Dusk"); }
+
+void ApplicationObject::Activate(const QVariantMap&) {
+    logNotice("started again from the application menu or a launcher: Dusk makes itself known");
+    Tray::announceRunning();
+}
+
 }  // namespace dusk::backend
 
 namespace platform {
@@ -49,6 +79,10 @@ void Session::findAnotherCopy(std::function<void(bool)> answer) {
         return answer(false);
     }
     const QString name = qt(applicationId);
+    // In place before the name is: a copy that finds the name taken
+    // activates whoever holds it.
+    bus.registerObject(ApplicationObject::path(), new ApplicationObject(QCoreApplication::instance()),
+                       QDBusConnection::ExportAllSlots);
     auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(busDaemonCall("RequestName", {name, doNotQueue})),
                                                 QCoreApplication::instance());
     QObject::connect(pending, &QDBusPendingCallWatcher::finished,
@@ -61,7 +95,7 @@ void Session::findAnotherCopy(std::function<void(bool)> answer) {
                                       "); Dusk cannot tell whether it already runs");
                              return answer(false);
                          }
-                         if (reply.value() != primaryOwner) return answer(true);
+                         if (reply.value() != primaryOwner) return makeTheRunningCopyKnown(name, answer);
                          releaseOnQuit(name);
                          answer(false);
                      });

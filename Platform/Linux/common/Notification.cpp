@@ -18,11 +18,12 @@ const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications
 
 }  // namespace
 
-void notify(const QString& summary, const QString& body, QObject* context, std::function<void(uint id)> shown) {
+void notify(const QString& summary, const QString& body, QObject* context, std::function<void(uint id)> shown,
+            uint replaces) {
     auto call =
         QDBusMessage::createMethodCall(notifications, notificationsPath, notifications, QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QString::fromUtf8(applicationId)}};
-    call << QStringLiteral("Dusk") << uint{0} << QStringLiteral("dusk-moon-symbolic") << summary << body
+    call << QStringLiteral("Dusk") << replaces << QStringLiteral("dusk-moon-symbolic") << summary << body
          << QStringList{} << hints << -1;
     auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), context);
     QObject::connect(pending, &QDBusPendingCallWatcher::finished, context,

@@ -9,8 +9,10 @@
 
 namespace dusk::backend {
 
-// `shown` gets the notification's id on the main thread, once it is up.
-void notify(const QString& summary, const QString& body, QObject* context, std::function<void(uint id)> shown);
+// `shown` gets the notification's id on the main thread, once it is up. A
+// notification with the id `replaces`, where still up, gives way to this one.
+void notify(const QString& summary, const QString& body, QObject* context, std::function<void(uint id)> shown,
+            uint replaces = 0);
 
 void withdrawNotification(uint id);
 

@@ -31,11 +31,15 @@
 
 #include "common/Log.h"
 #include "common/Xcb.h"
+#include "shortcuts/CompositorKeys.h"
 #include "shortcuts/KeyCodes.h"
 #include "shortcuts/Shortcuts.h"
 
 namespace dusk::backend {
 namespace {
+
+// The X error of a grab that another client holds.
+constexpr std::int32_t badAccess = 10;
 
 // The modifier (Mod1 to Mod5) that a key typing one of `wanted` sets; none
 // where no such key sets one.
@@ -279,7 +283,12 @@ private:
             if (*refusal != 0) wanted_.reset();
             held_ = wanted_ ? grabs : std::vector<Grab>{};
             // Another client holding the keys is BadAccess (10), which the
-            // core words for the user.
+            // core words for the user; the log says who refused.
+            if (*refusal == badAccess) {
+                logNotice(
+                    "another X client (another application, or another copy of Dusk) holds these keys, so "
+                    "the X server refused them to Dusk");
+            }
             done({"XGrabKey", *refusal, wanted_, {}});
         });
         xcb_flush(c);
@@ -324,6 +333,7 @@ private:
 
 std::function<void()> activated;
 std::function<void(const std::optional<platform::Shortcut>&)> rebound;
+std::optional<platform::Shortcut> noOneCanBind;
 
 bool waylandSession() {
     const char* display = std::getenv("WAYLAND_DISPLAY");
@@ -343,6 +353,7 @@ void grabOrGiveUp(const platform::Shortcut& shortcut, const platform::GlobalShor
         keys->grab(shortcut, done);
         return;
     }
+    noOneCanBind = shortcut;
     logError((whyNotPortal.empty() ? "" : whyNotPortal + ", and ") +
              "global shortcuts need an X11 display, which this session lacks; bind `dusk toggle` to a key in your "
              "desktop's keyboard settings");
@@ -352,6 +363,8 @@ void grabOrGiveUp(const platform::Shortcut& shortcut, const platform::GlobalShor
 }
 
 }  // namespace
+
+std::optional<platform::Shortcut> shortcutNoOneCanBind() { return noOneCanBind; }
 
 std::optional<Keymap> xServerKeymap(xkb_context* context) {
     XKeys* keys = XKeys::shared();
@@ -375,6 +388,7 @@ using namespace dusk::backend;
 
 void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
     unbind();
+    noOneCanBind.reset();
     if (waylandSession()) {
         auto fallBack = [shortcut, done](const std::string& whyNot) { grabOrGiveUp(shortcut, done, whyNot); };
         bindThroughPortal(shortcut, std::move(done), std::move(fallBack));

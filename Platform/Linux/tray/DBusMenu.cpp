@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDBusMetaType>
 #include <QGuiApplication>
-#include <QKeySequence>
 
 #include "common/DBusStructure.h"
 #include "tray/MenuModel.h"
@@ -29,23 +28,6 @@ QString dbusMenuLabel(const QString& qtText) {
         }
     }
     return label;
-}
-
-// "Ctrl+Q" as dbusmenu's list of key combinations: [["Control", "q"]].
-QList<QStringList> dbusMenuShortcut(const QKeySequence& sequence) {
-    QList<QStringList> combinations;
-    for (int i = 0; i < sequence.count(); ++i) {
-        const QKeyCombination combination = sequence[static_cast<uint>(i)];
-        QStringList keys;
-        const auto modifiers = combination.keyboardModifiers();
-        if (modifiers & Qt::ControlModifier) keys << QStringLiteral("Control");
-        if (modifiers & Qt::AltModifier) keys << QStringLiteral("Alt");
-        if (modifiers & Qt::ShiftModifier) keys << QStringLiteral("Shift");
-        if (modifiers & Qt::MetaModifier) keys << QStringLiteral("Super");
-        keys << QKeySequence(combination.key()).toString(QKeySequence::PortableText).toLower();
-        combinations << keys;
-    }
-    return combinations;
 }
 
 }  // namespace
@@ -109,7 +91,6 @@ void registerDBusMenuTypes() {
     qDBusRegisterMetaType<DBusMenuRemovedPropertiesList>();
     qDBusRegisterMetaType<DBusMenuEvent>();
     qDBusRegisterMetaType<DBusMenuEventList>();
-    qDBusRegisterMetaType<QList<QStringList>>();
 }
 }  // namespace
 
@@ -146,9 +127,6 @@ QVariantMap DBusMenu::properties(const QAction& action, const QStringList& names
             all.insert(QStringLiteral("toggle-type"), QStringLiteral("checkmark"));
             all.insert(QStringLiteral("toggle-state"), action.isChecked() ? 1 : 0);
         }
-        if (!action.shortcut().isEmpty()) {
-            all.insert(QStringLiteral("shortcut"), QVariant::fromValue(dbusMenuShortcut(action.shortcut())));
-        }
     }
     // Defaults go unsaid, as the protocol asks.
     if (!action.isEnabled()) all.insert(QStringLiteral("enabled"), false);
@@ -162,6 +140,10 @@ QVariantMap DBusMenu::properties(const QAction& action, const QStringList& names
 }
 
 uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, DBusMenuLayout& layout) {
+    // A host lays out and sizes the menu from what it reads here, often long
+    // before it shows it, and Xfce's does not widen it for a longer title
+    // later: the titles it reads are brought up to date first.
+    if (parentId == 0) aboutToShow();
     layout = DBusMenuLayout{parentId, {}, {}};
     // Dusk's menu is one level deep: only the root has children.
     if (parentId == 0 && menu_) {
@@ -212,13 +194,17 @@ QList<int> DBusMenu::EventGroup(const DBusMenuEventList& events) {
     return idErrors;
 }
 
+// A host sizes the menu from what it has before it shows it: one that
+// changed while refreshing is to be read again first, or a longer title is
+// cut to the old one's width.
 bool DBusMenu::AboutToShow(int id) {
+    const uint before = revision_;
     if (id == 0) aboutToShow();
-    // Changes made while refreshing have already gone out as signals.
-    return false;
+    return revision_ != before;
 }
 
 QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+    const uint before = revision_;
     for (const int id : ids) {
         if (id == 0) {
             aboutToShow();
@@ -226,7 +212,7 @@ QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idError
             idErrors << id;
         }
     }
-    return {};
+    return revision_ != before ? QList<int>{0} : QList<int>{};
 }
 
 void DBusMenu::aboutToShow() {
@@ -249,7 +235,17 @@ void DBusMenu::announceChange(QAction* action) {
     if (!menu_) return;
     const auto id = static_cast<int>(menu_->actions().indexOf(action)) + 1;
     if (id < 1) return;
-    emit ItemsPropertiesUpdated({DBusMenuItemProperties{id, properties(*action, {})}}, {});
+    // The item's properties for hosts that patch them in; a new revision
+    // for those that lay the menu out afresh, which is what fits a longer
+    // title into a menu already sized.
+    const QVariantMap now = properties(*action, {});
+    // A property back at its default goes unsaid, so is said to be gone.
+    QStringList gone;
+    for (const auto* name : {"enabled", "visible", "toggle-type", "toggle-state"}) {
+        if (!now.contains(QLatin1String(name))) gone << QLatin1String(name);
+    }
+    emit ItemsPropertiesUpdated({DBusMenuItemProperties{id, now}}, {DBusMenuRemovedProperties{id, gone}});
+    emit LayoutUpdated(++revision_, 0);
 }
 
 }  // namespace dusk::backend

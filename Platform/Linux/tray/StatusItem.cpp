@@ -4,7 +4,6 @@
 #include "platform/StatusItem.h"
 
 #include <QAction>
-#include <QKeySequence>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -40,12 +39,10 @@ void StatusItem::setSymbol(Symbol symbol, std::string_view) {
 
 void StatusItem::setToolTip(std::string_view toolTip) { impl_->tray.setToolTip(dusk::backend::qt(toolTip)); }
 
-StatusItem::ItemId StatusItem::addItem(std::string_view title, std::function<void()> action,
-                                       std::string_view keyEquivalent) {
+// A tray menu takes no keys: the host that draws it over dbusmenu shows a
+// key beside an item but never sends it, so none is shown.
+StatusItem::ItemId StatusItem::addItem(std::string_view title, std::function<void()> action, std::string_view) {
     auto item = std::make_unique<QAction>(menuText(title));
-    // Control is this desktop's Command.
-    if (!keyEquivalent.empty())
-        item->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + dusk::backend::qt(keyEquivalent)));
     // The action runs once the menu has closed, as on a menu bar.
     QObject::connect(item.get(), &QAction::triggered, item.get(),
                      [action = std::move(action)] { Session::post(action); });

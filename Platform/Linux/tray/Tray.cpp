@@ -62,8 +62,21 @@ private:
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 
-// At login Dusk may well start before the panel; give it time to come.
-constexpr int secondsToWaitForATray = 5;
+// At login Dusk may well start before the panel; give it time to come. A
+// desktop whose own panel carries a tray has one unless the user took it
+// away, and its panel may be slow at a busy login: there a tray is waited
+// for a minute, and one that comes later still is taken all the same.
+int secondsToWaitForATray() {
+    static const QStringList panelsWithATray{
+        QStringLiteral("KDE"),    QStringLiteral("XFCE"),         QStringLiteral("LXQt"),   QStringLiteral("LXDE"),
+        QStringLiteral("MATE"),   QStringLiteral("X-Cinnamon"),   QStringLiteral("Budgie"), QStringLiteral("Unity"),
+        QStringLiteral("Deepin"), QStringLiteral("Enlightenment")};
+    const auto desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(':');
+    const bool expectsATray = std::any_of(desktops.begin(), desktops.end(), [](const QString& desktop) {
+        return panelsWithATray.contains(desktop, Qt::CaseInsensitive);
+    });
+    return expectsATray ? 60 : 5;
+}
 // A panel paints itself a moment after it starts its tray.
 constexpr int millisecondsToPaint = 1500;
 
@@ -158,6 +171,31 @@ QIcon SymbolImage::icon(std::optional<QColor> colour) const {
     return QIcon(new SymbolicIconEngine(*this, colour));
 }
 
+namespace {
+// The one tray a process has, for the bus to reach.
+Tray* shown = nullptr;
+}  // namespace
+
+void Tray::announceRunning() {
+    if (shown == nullptr) return;
+    // Said once it is known whether there is a tray: at once where there is
+    // one or none came in time, else when either is so.
+    shown->announcing_ = true;
+    shown->announceOnceTheTrayIsKnown();
+}
+
+void Tray::announceOnceTheTrayIsKnown() {
+    if (!announcing_) return;
+    if (statusNotifierHost() || xembedIcon_) {
+        notice_.sayAlreadyRunning();
+    } else if (noticeTold_) {
+        notice_.tell(TrayNotice::EvenIfTold);
+    } else {
+        return;
+    }
+    announcing_ = false;
+}
+
 Tray::Tray()
     : watcherWatch_(watcherService, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForOwnerChange),
       xembed_(XEmbedTrayWatch::create()) {
@@ -176,15 +214,21 @@ Tray::Tray()
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         const QDBusPendingReply<QString> reply = *finished;
         finished->deleteLater();
-        if (reply.isValid() && watcherOwner_.isEmpty()) watcherOwnerChanged(reply.value());
+        watcherKnown_ = true;
+        if (reply.isValid() && watcherOwner_.isEmpty()) {
+            watcherOwnerChanged(reply.value());
+        } else {
+            update();
+        }
     });
+    shown = this;
     if (xembed_) connect(xembed_.get(), &XEmbedTrayWatch::presenceChanged, this, &Tray::update);
     if (xembed_) connect(xembed_.get(), &XEmbedTrayWatch::foregroundChanged, this, &Tray::updateXEmbedIcon);
     // Stopped as soon as a tray shows up, so that a Dusk in a tray does not
     // wake up for it.
     noticeTimer_.setSingleShot(true);
     connect(&noticeTimer_, &QTimer::timeout, this, &Tray::checkThereIsATray);
-    noticeTimer_.start(secondsToWaitForATray * 1000);
+    noticeTimer_.start(secondsToWaitForATray() * 1000);
     // The icon's widget and notifier must go while Qt is still whole; the
     // status item itself may live on until the process's last moments.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
@@ -195,7 +239,9 @@ Tray::Tray()
     });
 }
 
-Tray::~Tray() = default;
+Tray::~Tray() {
+    if (shown == this) shown = nullptr;
+}
 
 void Tray::setMenu(MenuModel* menu) {
     menu_ = menu;
@@ -222,6 +268,7 @@ void Tray::setToolTip(const QString& text) {
 }
 
 void Tray::watcherOwnerChanged(const QString& owner) {
+    watcherKnown_ = true;
     watcherOwner_ = owner;
     watcherPid_ = 0;
     drawsNamedIconsAsTheyAre_ = false;
@@ -258,7 +305,10 @@ void Tray::hostRegistered() {
 bool Tray::statusNotifierHost() const { return !watcherOwner_.isEmpty() && hostRegistered_; }
 
 void Tray::update() {
-    const bool xembedOnly = !statusNotifierHost() && xembed_ && xembed_->present();
+    // Qt's own tray icon is a StatusNotifierItem of its own, on a bus
+    // connection of its own, wherever a host is there: it is made only
+    // once the watcher is known to be missing.
+    const bool xembedOnly = watcherKnown_ && !statusNotifierHost() && xembed_ && xembed_->present();
     if (xembed_ && xembed_->present()) noticeTimer_.stop();
     if (xembedOnly && symbol_ && !xembedIcon_) {
         xembedIcon_ = std::make_unique<QSystemTrayIcon>();
@@ -278,6 +328,7 @@ void Tray::update() {
         xembedIcon_.reset();
     }
     if (noticeTold_ && (statusNotifierHost() || xembedIcon_)) notice_.withdraw();
+    announceOnceTheTrayIsKnown();
 }
 
 void Tray::updateStatusNotifierIcon() {
@@ -372,7 +423,7 @@ bool Tray::eventFilter(QObject* watched, QEvent* event) {
 void Tray::checkThereIsATray() {
     if (statusNotifierHost() || (xembed_ && xembed_->present())) return;
     noticeTold_ = true;
-    notice_.tell();
+    notice_.tell(std::exchange(announcing_, false) ? TrayNotice::EvenIfTold : TrayNotice::OncePerDesktop);
 }
 
 }  // namespace dusk::backend

@@ -51,6 +51,10 @@ public:
     void setSymbol(const SymbolImage& symbol);
     void setToolTip(const QString& text);
 
+    // Another copy was started while this one runs: the user is told that
+    // Dusk is already here, and where; nothing where no tray is made yet.
+    static void announceRunning();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -66,6 +70,7 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     void updateXEmbedIcon();
     bool statusNotifierHost() const;
     void checkThereIsATray();
+    void announceOnceTheTrayIsKnown();
     void askWhoRunsTheWatcher();
     void measurePanelNowAndOnceItHasPainted();
     void measurePanel();
@@ -75,6 +80,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     StatusNotifierItem item_;
     QDBusServiceWatcher watcherWatch_;
     QString watcherOwner_;
+    // Whether the bus has said who runs the watcher, if anyone.
+    bool watcherKnown_ = false;
     // Until the watcher answers, assume it has a host: most do.
     bool hostRegistered_ = true;
     uint watcherPid_ = 0;
@@ -90,6 +97,8 @@ private:  // NOLINT(readability-redundant-access-specifiers): slots need their o
     TrayNotice notice_;
     QTimer noticeTimer_;
     bool noticeTold_ = false;
+    // Another copy was started, and the user is yet to hear of this one.
+    bool announcing_ = false;
 };
 
 }  // namespace dusk::backend
