@@ -237,7 +237,7 @@ class OnPlasmaWithoutAPortal(CommandLineSession):
         # just after a change: a portal that says Dark is not asked.
         log = os.path.join(self.session.root, "portal.log")
         with open(log, "w") as out:
-            portal = self.session.spawn([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "portal.py"), "1"], stdout=out)
+            portal = self.session.spawn([sys.executable, PORTAL, "1"], stdout=out)
         self.addCleanup(lambda: (portal.terminate(), portal.wait()))
         wait_until(lambda: "ready" in Session.read(log), what="the portal peer")
         self.plasma(self.BREEZE_LIGHT)
