@@ -17,7 +17,7 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from portal import activatable_portal, no_portal  # noqa: E402
+from portal import PORTAL_NAME, no_portal  # noqa: E402
 from session import Session, SessionTestCase, wait_until  # noqa: E402
 
 DUSK = os.environ.get("DUSK_EXECUTABLE", "")
@@ -291,7 +291,7 @@ class QuietExit(CommandLineSession):
     QtDBus gone before the registry."""
 
     def test_an_answer_landing_as_the_command_exits_says_nothing(self):
-        activatable_portal(self.session, f"{sys.executable} {PORTAL} 0 --error-after 0.6")
+        self.session.activatable(PORTAL_NAME, f"{sys.executable} {PORTAL} 0 --error-after 0.6")
         self.addCleanup(no_portal, self.session)
         for run in range(3):
             result = self.dusk("status", LD_PRELOAD=SLOW_EXIT)
