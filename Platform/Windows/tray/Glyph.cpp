@@ -1,5 +1,6 @@
 #include "tray/Glyph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -25,10 +26,10 @@ bool insideMoon(double x, double y) {
 }  // namespace
 
 std::vector<std::uint32_t> drawGlyph(platform::Symbol symbol, int size, bool onDarkTaskbar) {
-    const std::uint32_t colour = onDarkTaskbar ? 0xFFFFFF : 0x1F1F1F;
     const auto inside = symbol == platform::Symbol::Sun ? &insideSun : &insideMoon;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size) * static_cast<std::size_t>(size));
-    // Four by four samples a pixel smooth the edges.
+    const auto count = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+    // The share of each pixel the symbol covers, from four by four samples.
+    std::vector<double> cover(count);
     constexpr int samples = 4;
     for (int row = 0; row < size; ++row) {
         for (int column = 0; column < size; ++column) {
@@ -40,8 +41,34 @@ std::vector<std::uint32_t> drawGlyph(platform::Symbol symbol, int size, bool onD
                     if (inside(x, y)) ++covered;
                 }
             }
-            const auto alpha = static_cast<std::uint32_t>(covered * 255 / (samples * samples));
-            pixels[static_cast<std::size_t>(row * size + column)] = (alpha << 24) | colour;
+            cover[static_cast<std::size_t>(row * size + column)] = covered / double{samples * samples};
+        }
+    }
+    // A thin edge of the other colour keeps the symbol visible on a taskbar
+    // that does not follow the mode: an accent colour, or Wine's.
+    const double colour = onDarkTaskbar ? 255 : 31;
+    const double edgeColour = onDarkTaskbar ? 0 : 255;
+    constexpr double edgeStrength = 0.6;
+    std::vector<std::uint32_t> pixels(count);
+    for (int row = 0; row < size; ++row) {
+        for (int column = 0; column < size; ++column) {
+            double edge = 0;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int y = row + dy;
+                    const int x = column + dx;
+                    if (x >= 0 && y >= 0 && x < size && y < size) {
+                        edge = std::max(edge, cover[static_cast<std::size_t>(y * size + x)]);
+                    }
+                }
+            }
+            const double symbolAlpha = cover[static_cast<std::size_t>(row * size + column)];
+            const double edgeAlpha = edge * edgeStrength * (1 - symbolAlpha);
+            const double alpha = symbolAlpha + edgeAlpha;
+            const double value = alpha == 0 ? colour : (colour * symbolAlpha + edgeColour * edgeAlpha) / alpha;
+            const auto channel = static_cast<std::uint32_t>(std::lround(value));
+            pixels[static_cast<std::size_t>(row * size + column)] =
+                (static_cast<std::uint32_t>(std::lround(alpha * 255)) << 24) | channel << 16 | channel << 8 | channel;
         }
     }
     return pixels;

@@ -10,7 +10,8 @@
 namespace dusk::backend {
 
 // `size` × `size` pixels, rows from the top, each 0xAARRGGBB with straight
-// alpha: white on a Dark taskbar, near black on a Light one.
+// alpha: white on a Dark taskbar, near black on a Light one, each with a
+// thin edge of the other.
 std::vector<std::uint32_t> drawGlyph(platform::Symbol symbol, int size, bool onDarkTaskbar);
 
 }  // namespace dusk::backend

@@ -45,26 +45,22 @@ std::wstring menuText(std::string_view title, char keyEquivalent) {
 
 UniqueIcon makeIcon(platform::Symbol symbol, int size, bool onDarkTaskbar) {
     const auto pixels = drawGlyph(symbol, size, onDarkTaskbar);
-    BITMAPV5HEADER header{};
-    header.bV5Size = sizeof header;
-    header.bV5Width = size;
-    header.bV5Height = -size;  // rows from the top
-    header.bV5Planes = 1;
-    header.bV5BitCount = 32;
-    header.bV5Compression = BI_BITFIELDS;
-    header.bV5RedMask = 0x00FF0000;
-    header.bV5GreenMask = 0x0000FF00;
-    header.bV5BlueMask = 0x000000FF;
-    header.bV5AlphaMask = 0xFF000000;
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof header.bmiHeader;
+    header.bmiHeader.biWidth = size;
+    header.bmiHeader.biHeight = -size;  // rows from the top
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     const HDC screen = ::GetDC(nullptr);
-    UniqueBitmap colour(::CreateDIBSection(screen, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                           &bits, nullptr, 0));
+    UniqueBitmap colour(::CreateDIBSection(screen, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
     ::ReleaseDC(nullptr, screen);
     if (!colour || bits == nullptr) return {};
     std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(bits));
     // The alpha channel draws the icon; the mask only has to be there.
-    UniqueBitmap mask(::CreateBitmap(size, size, 1, 1, nullptr));
+    const std::vector<BYTE> clear(static_cast<std::size_t>((size + 15) / 16 * 2 * size), 0);
+    UniqueBitmap mask(::CreateBitmap(size, size, 1, 1, clear.data()));
     ICONINFO info{TRUE, 0, 0, mask.get(), colour.get()};
     return UniqueIcon(::CreateIconIndirect(&info));
 }
