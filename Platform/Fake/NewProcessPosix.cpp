@@ -29,7 +29,8 @@ int runInNewProcess(const std::function<int()>& body) {
     ::close(fds[1]);
     std::string received;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        received.append(buffer, static_cast<std::size_t>(n));
     ::close(fds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -35,8 +35,8 @@ const std::wstring& stateFolder() {
         if (auto inherited = variable(folderVariable)) return *inherited;
         wchar_t temporary[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temporary);
-        std::wstring made = std::wstring(temporary) + L"dusk-fake-" + std::to_wstring(::GetCurrentProcessId()) +
-                            L"-" + std::to_wstring(::GetTickCount64());
+        std::wstring made = std::wstring(temporary) + L"dusk-fake-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(::GetTickCount64());
         ::CreateDirectoryW(made.c_str(), nullptr);
         return made;
     }();
@@ -71,8 +71,8 @@ int runChild(int call) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::fflush(nullptr);
-    const bool started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                          &startup, &process);
+    const bool started =
+        ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
     ::SetEnvironmentVariableW(callVariable, nullptr);
     if (!started) return -1;
     ::WaitForSingleObject(process.hProcess, INFINITE);

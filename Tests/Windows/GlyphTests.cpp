@@ -42,7 +42,8 @@ TEST(Glyph, TheMoonIsACrescentOpenToTheUpperRight) {
 
 TEST(Glyph, WhiteOnADarkTaskbarNearBlackOnALightOneEachEdgedWithTheOther) {
     // A pixel each symbol covers whole: the sun's middle, the moon's lit side.
-    for (const auto& [symbol, covered] : {std::pair{Symbol::Sun, 16 * size + 16}, std::pair{Symbol::Moon, 16 * size + 7}}) {
+    for (const auto& [symbol, covered] :
+         {std::pair{Symbol::Sun, 16 * size + 16}, std::pair{Symbol::Moon, 16 * size + 7}}) {
         const auto onDark = drawGlyph(symbol, size, true);
         const auto onLight = drawGlyph(symbol, size, false);
         EXPECT_EQ(onDark[covered], 0xFFFFFFFFu);

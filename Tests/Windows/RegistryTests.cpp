@@ -99,6 +99,6 @@ TEST(LaunchAtLogin, AnEntryWhoseProgramIsGoneIsNotEnabled) {
     // Unquoted, the program is the first word.
     setRunValue(thisProgram() + L" --from-login");
     EXPECT_EQ(LoginItem::status(), thisProgram().find(L' ') == std::wstring::npos ? LoginItemStatus::Enabled
-                                                                                   : LoginItemStatus::NotRegistered);
+                                                                                  : LoginItemStatus::NotRegistered);
     EXPECT_EQ(LoginItem::disable(), std::nullopt);
 }

@@ -79,7 +79,8 @@ TEST_F(Folder, MakingFoldersMakesEachLevelAndAcceptsWhatIsThere) {
 TEST_F(Folder, OnlyTheLeftoversOfDusksOwnSavesAreRemoved) {
     const std::string leftover = path + ".dusk-unfinished-save4242";
     write(leftover, "half");
-    for (const char* kept : {".dusk-unfinished-save-mine", ".bak", ".dusk-unfinished-save"}) write(path + kept, "user's");
+    for (const char* kept : {".dusk-unfinished-save-mine", ".bak", ".dusk-unfinished-save"})
+        write(path + kept, "user's");
     EXPECT_EQ(removeUnfinishedSaves(path), std::vector<std::string>{leftover});
     EXPECT_FALSE(exists(leftover));
     for (const char* kept : {".dusk-unfinished-save-mine", ".bak", ".dusk-unfinished-save"}) {
@@ -151,6 +152,6 @@ TEST_F(Folder, TheStoreKeepsADamagedFileAsideAndStartsFromNothing) {
     EXPECT_TRUE(store.values().empty());
     EXPECT_EQ(read(path + ".corrupt-stamp"), "hotKeyCode=two\n");
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_EQ(host.errors[0], path + " is not a settings file; kept aside as " + path +
-                                  ".corrupt-stamp, starting from defaults");
+    EXPECT_EQ(host.errors[0],
+              path + " is not a settings file; kept aside as " + path + ".corrupt-stamp, starting from defaults");
 }

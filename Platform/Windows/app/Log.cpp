@@ -1,7 +1,7 @@
 // Dusk's log on Windows is the debugger's output: DebugView, a debugger, or
 // Wine's debugstr channel show it.
-#include "common/Text.h"
 #include "platform/Log.h"
+#include "common/Text.h"
 
 namespace platform {
 

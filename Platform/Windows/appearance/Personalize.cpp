@@ -24,8 +24,8 @@ bool taskbarIsDark() { return isDark(systemValue); }
 
 std::optional<std::string> writeSide(bool dark) {
     HKEY opened = nullptr;
-    LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, personalizeKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                       &opened, nullptr);
+    LSTATUS status =
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, personalizeKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
     if (status != ERROR_SUCCESS) return "Dusk could not open the Personalize settings: " + errorText(status);
     const UniqueKey key(opened);
     const DWORD light = dark ? 0 : 1;

@@ -33,8 +33,8 @@ HWND messageWindow() {
         windowClass.hInstance = ::GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"DuskMessages";
         ::RegisterClassExW(&windowClass);
-        return UniqueWindow(::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"Dusk", WS_POPUP, 0, 0,
-                                              0, 0, nullptr, nullptr, windowClass.hInstance, nullptr));
+        return UniqueWindow(::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"Dusk", WS_POPUP, 0, 0, 0,
+                                              0, nullptr, nullptr, windowClass.hInstance, nullptr));
     }();
     return window.get();
 }

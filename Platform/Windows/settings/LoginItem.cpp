@@ -36,8 +36,7 @@ std::wstring executablePath() {
 
 std::optional<std::wstring> runValue() {
     DWORD size = 0;
-    if (::RegGetValueW(HKEY_CURRENT_USER, runKey, valueName, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS) {
+    if (::RegGetValueW(HKEY_CURRENT_USER, runKey, valueName, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     std::wstring value(size / sizeof(wchar_t), L'\0');
@@ -89,7 +88,8 @@ std::optional<std::string> LoginItem::enable() {
         status = ::RegSetValueExW(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
     }
-    if (status != ERROR_SUCCESS) return "Dusk could not add itself to the programs Windows starts: " + errorText(status);
+    if (status != ERROR_SUCCESS)
+        return "Dusk could not add itself to the programs Windows starts: " + errorText(status);
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, approvedKey, valueName);
     writeLog(LogLevel::Default, "launch at login enabled: HKCU\\" + narrow(runKey) + "\\Dusk");
     return std::nullopt;

@@ -66,8 +66,8 @@ bool writeFileAtomically(const std::string& path, std::string_view contents) {
     const std::wstring target = wide(path);
     const std::wstring temporary = target + unfinishedSuffix + std::to_wstring(::GetCurrentProcessId());
     {
-        const UniqueHandle file = dusk::backend::file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const UniqueHandle file = dusk::backend::file(
+            ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return failed();
         DWORD written = 0;
         const bool complete =
@@ -103,9 +103,9 @@ bool makeDirectories(const std::string& path) {
 
 std::optional<std::string> readRegularFile(const std::string& path, std::string& problem, std::size_t limitMiB) {
     problem.clear();
-    const UniqueHandle file = dusk::backend::file(::CreateFileW(wide(path).c_str(), GENERIC_READ,
-                                                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file =
+        dusk::backend::file(::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_ACCESS_DENIED && (::GetFileAttributesW(wide(path).c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -166,9 +166,11 @@ std::vector<std::string> removeUnfinishedSaves(const std::string& path) {
     const UniqueFind search(first);
     do {
         const std::wstring_view name = found.cFileName;
-        const auto process = name.substr(std::min(name.size(), name.rfind(unfinishedSuffix) + std::size(unfinishedSuffix) - 1));
+        const auto process =
+            name.substr(std::min(name.size(), name.rfind(unfinishedSuffix) + std::size(unfinishedSuffix) - 1));
         const bool ours = !process.empty() && process.find_first_not_of(L"0123456789") == std::wstring_view::npos;
-        if (!ours || (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
+        if (!ours || (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+            continue;
         const std::wstring leftover = folder + L"\\" + found.cFileName;
         if (::DeleteFileW(leftover.c_str())) removed.push_back(narrow(leftover));
     } while (::FindNextFileW(search.get(), &found));

@@ -101,9 +101,7 @@ void GlobalShortcut::unbind() {
 // Windows binds any modifiers, or none, from any program.
 bool GlobalShortcut::refusesModifiers(ModifierFlags) { return false; }
 
-void GlobalShortcut::onActivated(std::function<void()> activated) {
-    registration().activated = std::move(activated);
-}
+void GlobalShortcut::onActivated(std::function<void()> activated) { registration().activated = std::move(activated); }
 
 // Nobody moves or drops a hot key once Windows has registered it.
 void GlobalShortcut::onRebound(std::function<void(const std::optional<Shortcut>&)>) {}

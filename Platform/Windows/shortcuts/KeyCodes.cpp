@@ -73,8 +73,8 @@ std::vector<KeyPlace> placesOf(std::uint32_t macKeyCode) {
 }
 
 std::optional<std::uint32_t> macKeyCodeAt(std::uint16_t scanCode) {
-    const auto found =
-        std::find_if(std::begin(rows), std::end(rows), [scanCode](const Row& row) { return row.place.scanCode == scanCode; });
+    const auto found = std::find_if(std::begin(rows), std::end(rows),
+                                    [scanCode](const Row& row) { return row.place.scanCode == scanCode; });
     if (found == std::end(rows)) return std::nullopt;
     return found->macKeyCode;
 }

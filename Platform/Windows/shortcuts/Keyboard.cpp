@@ -35,8 +35,8 @@ std::optional<std::string> keyCaption(std::uint16_t keyCode) {
     // Windows maps case one character to one; of the characters whose full
     // upper case is longer, a keyboard layout types only "ß".
     std::array<wchar_t, 16> upper{};
-    const int upperLength = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, typed.data(), count,
-                                            upper.data(), static_cast<int>(upper.size()), nullptr, nullptr, 0);
+    const int upperLength = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, typed.data(), count, upper.data(),
+                                            static_cast<int>(upper.size()), nullptr, nullptr, 0);
     std::wstring caption(upper.data(), static_cast<std::size_t>(std::max(upperLength, 0)));
     if (upperLength <= 0) caption.assign(typed.data(), static_cast<std::size_t>(count));
     for (std::size_t at = caption.find(L'\u00DF'); at != std::wstring::npos; at = caption.find(L'\u00DF', at)) {

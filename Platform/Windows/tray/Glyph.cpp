@@ -19,9 +19,7 @@ bool insideSun(double x, double y) {
     return std::abs(distance * std::sin(offset)) <= 0.045;
 }
 
-bool insideMoon(double x, double y) {
-    return std::hypot(x, y) <= 0.40 && std::hypot(x - 0.20, y + 0.16) > 0.33;
-}
+bool insideMoon(double x, double y) { return std::hypot(x, y) <= 0.40 && std::hypot(x - 0.20, y + 0.16) > 0.33; }
 
 }  // namespace
 

@@ -90,7 +90,8 @@ struct platform::StatusItem::Impl {
     }
 
     ~Impl() {
-        for (const UINT message : {UINT{trayIconMessage}, taskbarCreated, UINT{WM_MENUCHAR}}) handleMessage(message, {});
+        for (const UINT message : {UINT{trayIconMessage}, taskbarCreated, UINT{WM_MENUCHAR}})
+            handleMessage(message, {});
         ::Shell_NotifyIconW(NIM_DELETE, &data);
     }
     Impl(const Impl&) = delete;
@@ -121,9 +122,9 @@ struct platform::StatusItem::Impl {
         // The menu closes when the user clicks elsewhere only if Dusk's
         // window is in front; the empty message after it lets it close.
         ::SetForegroundWindow(data.hWnd);
-        const auto chosen = static_cast<UINT>(::TrackPopupMenuEx(
-            menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, data.hWnd,
-            nullptr));
+        const auto chosen = static_cast<UINT>(
+            ::TrackPopupMenuEx(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y,
+                               data.hWnd, nullptr));
         ::PostMessageW(data.hWnd, WM_NULL, 0, 0);
         // The action runs once the menu has closed, as on a menu bar.
         if (chosen >= 1 && chosen <= entries.size() && entries[chosen - 1].action) {
