@@ -57,24 +57,36 @@ class DesktopTestCase(unittest.TestCase):
         if folder:
             self.desktop.save_screenshot(os.path.join(folder, name), crop)
 
+    def toggle_from_the_menu(self, side):
+        """Opens the menu, keeps a picture of it with the icon below for the
+        docs, and chooses its first item."""
+        items, (x, y, w, h) = self.desktop.open_menu()
+        self.assertEqual(len(items), 4)
+        left = min(x, 1024 - 40) - 8
+        self.screenshot_for_docs(f"windows-menu-{side}.png", f"{1024 - left}x{768 - y + 8}+{left}+{y - 8}")
+        self.desktop.click(items[0])
+
 
 class TrayAndMenu(DesktopTestCase):
     def test_the_icon_follows_the_side_and_the_menu_toggles_both_values(self):
         dusk = self.launch()
         self.wait_for_sun()
         self.screenshot_for_docs("windows-tray-light.png", "160x28+864+740")
-        self.desktop.choose(0)  # Switch to Dark Mode
+        self.toggle_from_the_menu("light")  # Switch to Dark Mode
         dusk.wait_for_log(r"toggle succeeded, now dark=true")
         self.assert_side(DARK)
         self.wait_for_moon()
         self.screenshot_for_docs("windows-tray-dark.png", "160x28+864+740")
+        self.toggle_from_the_menu("dark")  # Switch to Light Mode
+        self.wait_for_side(LIGHT)
+        self.wait_for_sun()
 
         # Changed elsewhere, without a broadcast: Dusk watches the key.
-        self.set_side(dark=False)
-        self.wait_for_sun()
-        self.desktop.choose(0)
-        self.wait_for_side(DARK)
+        self.set_side(dark=True)
         self.wait_for_moon()
+        self.desktop.choose(0)
+        self.wait_for_side(LIGHT)
+        self.wait_for_sun()
 
     def test_quit_ends_the_process_and_takes_the_icon_away(self):
         dusk = self.launch()

@@ -201,7 +201,8 @@ class WineDesktop:
 
     def open_menu(self):
         """Opens the tray icon's menu and answers the middle of each item, in
-        order, found in a screenshot: text rows between separator lines."""
+        order, found in a screenshot (text rows between separator lines), and
+        the menu's place on the screen."""
         self.click_tray_icon()
         x, y, w, h, _ = wait_until(lambda: next((win for win in self.dusk_windows() if win[4] is None), None),
                                    "the menu")
@@ -222,12 +223,15 @@ class WineDesktop:
                     middle = (band[0][0] + band[-1][0]) // 2 + y + 2
                     items.append((x + 30, middle))
                 band = []
-        return items
+        return items, (x, y, w, h)
+
+    def click(self, point):
+        self.xdotool("mousemove", str(point[0]), str(point[1]), "click", "1")
 
     def choose(self, index, expected_items=4):
-        items = self.open_menu()
+        items, _ = self.open_menu()
         assert len(items) == expected_items, f"the menu shows {len(items)} items, not {expected_items}"
-        self.xdotool("mousemove", str(items[index][0]), str(items[index][1]), "click", "1")
+        self.click(items[index])
 
     def press(self, keys):
         # Keys reach Wine while one of its windows has the keyboard: the desktop.
