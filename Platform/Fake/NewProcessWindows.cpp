@@ -29,18 +29,38 @@ std::optional<std::wstring> variable(const wchar_t* name) {
     return std::wstring(value, length);
 }
 
-// Where the children of this test leave their states; made once.
-const std::wstring& stateFolder() {
-    static const std::wstring folder = [] {
-        if (auto inherited = variable(folderVariable)) return *inherited;
+// Where the children of this test leave their states: made once by the
+// test's own process, which removes it as it ends.
+class StateFolder {
+public:
+    StateFolder() {
+        if (auto inherited = variable(folderVariable)) {
+            path_ = *inherited;
+            return;
+        }
         wchar_t temporary[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temporary);
-        std::wstring made = std::wstring(temporary) + L"dusk-fake-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(::GetTickCount64());
-        ::CreateDirectoryW(made.c_str(), nullptr);
-        return made;
-    }();
-    return folder;
+        path_ = std::wstring(temporary) + L"dusk-fake-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                std::to_wstring(::GetTickCount64());
+        made_ = ::CreateDirectoryW(path_.c_str(), nullptr) != FALSE;
+    }
+    ~StateFolder() {
+        if (!made_) return;
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(path_), ignored);
+    }
+    StateFolder(const StateFolder&) = delete;
+    StateFolder& operator=(const StateFolder&) = delete;
+    const std::wstring& path() const { return path_; }
+
+private:
+    std::wstring path_;
+    bool made_ = false;
+};
+
+const std::wstring& stateFolder() {
+    static const StateFolder folder;
+    return folder.path();
 }
 
 std::wstring stateFile(int call) { return stateFolder() + L"\\state-" + std::to_wstring(call); }
