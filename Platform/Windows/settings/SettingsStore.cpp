@@ -23,7 +23,7 @@ std::string settingsDirectory() {
     wchar_t* folder = nullptr;
     const HRESULT found = ::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &folder);
     const std::unique_ptr<wchar_t, decltype(&::CoTaskMemFree)> owned(folder, &::CoTaskMemFree);
-    const std::string directory = SUCCEEDED(found) ? narrow(folder) + "\\Dusk" : "Dusk";
+    std::string directory = SUCCEEDED(found) ? narrow(folder) + "\\Dusk" : "Dusk";
     platform::writeLog(platform::LogLevel::Default, "settings file: " + directory + "\\settings.conf");
     return directory;
 }

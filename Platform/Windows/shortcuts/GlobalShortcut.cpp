@@ -60,6 +60,7 @@ namespace platform {
 
 using namespace dusk::backend;
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): see onRebound
 void GlobalShortcut::bind(const Shortcut& shortcut, Done done) {
     unbind();
     listen();
@@ -103,7 +104,10 @@ bool GlobalShortcut::refusesModifiers(ModifierFlags) { return false; }
 
 void GlobalShortcut::onActivated(std::function<void()> activated) { registration().activated = std::move(activated); }
 
-// Nobody moves or drops a hot key once Windows has registered it.
-void GlobalShortcut::onRebound(std::function<void(const std::optional<Shortcut>&)>) {}
+// Nobody moves or drops a hot key once Windows has registered it. The port
+// hands callbacks over by value, and Windows answers at once without keeping
+// them.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
+void GlobalShortcut::onRebound(std::function<void(const std::optional<Shortcut>&)> /*rebound*/) {}
 
 }  // namespace platform

@@ -7,7 +7,7 @@ namespace dusk::backend {
 namespace {
 
 struct Row {
-    std::uint8_t macKeyCode;
+    std::uint8_t macKeyCode = 0;
     KeyPlace place;
 };
 

@@ -25,7 +25,11 @@ bool insideMoon(double x, double y) { return std::hypot(x, y) <= 0.40 && std::hy
 
 std::vector<std::uint32_t> drawGlyph(platform::Symbol symbol, int size, bool onDarkTaskbar) {
     const auto inside = symbol == platform::Symbol::Sun ? &insideSun : &insideMoon;
-    const auto count = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+    const auto side = static_cast<std::size_t>(size);
+    const auto at = [side](int column, int row) {
+        return static_cast<std::size_t>(row) * side + static_cast<std::size_t>(column);
+    };
+    const std::size_t count = side * side;
     // The share of each pixel the symbol covers, from four by four samples.
     std::vector<double> cover(count);
     constexpr int samples = 4;
@@ -39,7 +43,7 @@ std::vector<std::uint32_t> drawGlyph(platform::Symbol symbol, int size, bool onD
                     if (inside(x, y)) ++covered;
                 }
             }
-            cover[static_cast<std::size_t>(row * size + column)] = covered / double{samples * samples};
+            cover[at(column, row)] = covered / double{samples * samples};
         }
     }
     // A thin edge of the other colour keeps the symbol visible on a taskbar
@@ -56,16 +60,16 @@ std::vector<std::uint32_t> drawGlyph(platform::Symbol symbol, int size, bool onD
                     const int y = row + dy;
                     const int x = column + dx;
                     if (x >= 0 && y >= 0 && x < size && y < size) {
-                        edge = std::max(edge, cover[static_cast<std::size_t>(y * size + x)]);
+                        edge = std::max(edge, cover[at(x, y)]);
                     }
                 }
             }
-            const double symbolAlpha = cover[static_cast<std::size_t>(row * size + column)];
+            const double symbolAlpha = cover[at(column, row)];
             const double edgeAlpha = edge * edgeStrength * (1 - symbolAlpha);
             const double alpha = symbolAlpha + edgeAlpha;
             const double value = alpha == 0 ? colour : (colour * symbolAlpha + edgeColour * edgeAlpha) / alpha;
             const auto channel = static_cast<std::uint32_t>(std::lround(value));
-            pixels[static_cast<std::size_t>(row * size + column)] =
+            pixels[at(column, row)] =
                 (static_cast<std::uint32_t>(std::lround(alpha * 255)) << 24) | channel << 16 | channel << 8 | channel;
         }
     }

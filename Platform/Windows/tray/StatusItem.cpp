@@ -175,7 +175,7 @@ void StatusItem::setToolTip(std::string_view toolTip) {
 
 StatusItem::ItemId StatusItem::addItem(std::string_view title, std::function<void()> action,
                                        std::string_view keyEquivalent) {
-    const char key = keyEquivalent.size() == 1 ? static_cast<char>(std::toupper(keyEquivalent.front())) : 0;
+    const char key = keyEquivalent.size() == 1 ? static_cast<char>(std::toupper(keyEquivalent.front())) : '\0';
     impl_->entries.push_back({std::move(action), key});
     const auto id = static_cast<ItemId>(impl_->entries.size() - 1);
     ::AppendMenuW(impl_->menu.get(), MF_STRING, static_cast<UINT_PTR>(id) + 1, menuText(title, key).c_str());

@@ -8,12 +8,16 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "common/Text.h"
 
 namespace platform {
 
+// The port hands the callback over by value; a modal dialog answers before
+// returning and keeps nothing.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void showAlert(const Alert& alert, std::function<void(std::size_t button)> answered) {
     using dusk::backend::wide;
     constexpr int firstButton = 100;
