@@ -2,7 +2,9 @@
 ; needed, into %LOCALAPPDATA%\Programs\Dusk, with a Start menu entry and an
 ; uninstaller that Settings › Apps lists. Built by CMake with makensis:
 ;   makensis -DVERSION=... -DEXE=dusk.exe -DICON=Dusk.ico -DLICENSE=LICENSE -DOUTFILE=setup.exe installer.nsi
-Unicode true
+; A 64-bit installer for the 64-bit dusk.exe: it runs wherever Dusk can, and
+; under a 64-bit Wine without its 32-bit half.
+Target amd64-unicode
 !include "MUI2.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Dusk"
@@ -18,6 +20,7 @@ VIAddVersionKey "ProductName" "Dusk"
 VIAddVersionKey "FileDescription" "Dusk Setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 The Dusk authors, MIT License"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"

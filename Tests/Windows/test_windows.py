@@ -4,12 +4,14 @@ shortcut across the whole system (Wine hands a hot key over only while one
 of its windows has the keyboard) and the look of Windows 11."""
 
 import os
+import struct
 import subprocess
 import sys
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from wine_desktop import PERSONALIZE, PROBE_EXE, RUN_KEY, WINE, WineDesktop, wait_until  # noqa: E402
+from wine_desktop import DUSK_EXE, PERSONALIZE, PROBE_EXE, RUN_KEY, WINE, WineDesktop, wait_until  # noqa: E402
 
 LIGHT = ("REG_DWORD", "0x1")
 DARK = ("REG_DWORD", "0x0")
@@ -187,6 +189,54 @@ class Commands(DesktopTestCase):
         self.wait_for_sun()
         self.assertEqual(self.desktop.command("dark").returncode, 0)
         self.wait_for_moon()
+
+
+class Package(DesktopTestCase):
+    """What users install: the zip, and the installer run silently, as an
+    administrator's script would, then the uninstaller."""
+
+    UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Dusk"
+
+    def test_the_zip_holds_the_program_and_its_licence(self):
+        with zipfile.ZipFile(os.environ["DUSK_ZIP"]) as archive:
+            self.assertEqual(sorted(archive.namelist()), ["LICENSE", "dusk.exe"])
+            with open(DUSK_EXE, "rb") as built:
+                self.assertEqual(archive.read("dusk.exe"), built.read())
+
+    def test_the_icon_holds_every_size_windows_asks_for(self):
+        with open(os.environ["DUSK_ICON"], "rb") as file:
+            header = file.read(6 + 16 * 8)
+        reserved, kind, count = struct.unpack_from("<HHH", header)
+        self.assertEqual((reserved, kind), (0, 1), "an icon file")
+        sizes = sorted(header[6 + 16 * i] or 256 for i in range(count))
+        self.assertEqual(sizes, [16, 20, 24, 32, 40, 48, 64, 256])
+
+    def test_the_installer_installs_for_the_user_and_the_uninstaller_takes_everything_but_the_settings(self):
+        self.assertEqual(self.desktop.wine(os.environ["DUSK_INSTALLER"], "/S", timeout=120).returncode, 0)
+        folder = os.path.join(self.desktop.prefix, "drive_c", "users", os.environ.get("USER", "root"), "AppData",
+                              "Local", "Programs", "Dusk")
+        installed = os.path.join(folder, "dusk.exe")
+        wait_until(lambda: os.path.exists(os.path.join(folder, "uninstall.exe")), "the uninstaller")
+        with open(installed, "rb") as copy, open(DUSK_EXE, "rb") as built:
+            self.assertEqual(copy.read(), built.read())
+        values = self.desktop.reg_values(self.UNINSTALL_KEY)
+        self.assertEqual(values["DisplayName"], ("REG_SZ", "Dusk"))
+        self.assertEqual(values["DisplayVersion"], ("REG_SZ", "1.0.0"))
+        status = subprocess.run([WINE, installed, "status"], env=self.desktop.env, capture_output=True, text=True,
+                                timeout=60)
+        self.assertEqual((status.returncode, status.stdout), (0, "light\n"))
+
+        self.desktop.reg("add", RUN_KEY, "/v", "Dusk", "/d", f'"{installed}"', "/f")
+        settings = os.path.join(self.desktop.appdata(), "Dusk")
+        os.makedirs(settings, exist_ok=True)
+        with open(os.path.join(settings, "settings.conf"), "w") as file:
+            file.write("hotKeyCode=38\n")
+        # The uninstaller copies itself away and runs from there: wait for the folder to go.
+        self.assertEqual(self.desktop.wine(os.path.join(folder, "uninstall.exe"), "/S", timeout=120).returncode, 0)
+        wait_until(lambda: not os.path.exists(folder), "the program's folder to go", timeout=60)
+        self.assertEqual(self.desktop.reg_values(self.UNINSTALL_KEY), {})
+        self.assertIsNone(self.desktop.reg_value(RUN_KEY, "Dusk"))
+        self.assertTrue(os.path.exists(os.path.join(settings, "settings.conf")), "the user's settings stay")
 
 
 if __name__ == "__main__":
