@@ -160,7 +160,8 @@ StatusItem::StatusItem() : impl_(std::make_unique<Impl>()) {}
 
 StatusItem::~StatusItem() = default;
 
-void StatusItem::setSymbol(Symbol symbol, std::string_view) {
+// A screen reader reads a notification icon's tooltip; it has no other name.
+void StatusItem::setSymbol(Symbol symbol, std::string_view /*accessibilityDescription*/) {
     impl_->symbol = symbol;
     impl_->drawSymbol();
 }
