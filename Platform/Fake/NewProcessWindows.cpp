@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -95,11 +96,12 @@ int runChild(int call) {
         ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
     ::SetEnvironmentVariableW(callVariable, nullptr);
     if (!started) return -1;
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+    const auto close = [](HANDLE handle) { ::CloseHandle(handle); };
+    const std::unique_ptr<void, decltype(close)> child(process.hProcess, close);
+    const std::unique_ptr<void, decltype(close)> childThread(process.hThread, close);
+    ::WaitForSingleObject(child.get(), INFINITE);
     DWORD exitCode = 0;
-    const bool exited = ::GetExitCodeProcess(process.hProcess, &exitCode);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    const bool exited = ::GetExitCodeProcess(child.get(), &exitCode);
     const auto status = takeState(call);
     return exited && status ? static_cast<int>(exitCode) : -1;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -86,10 +87,9 @@ void useParentConsole() {
 // Before main: a command prints its usage or version without a loop.
 const bool consoleReady = [] {
     int count = 0;
-    if (const auto arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-        ::LocalFree(arguments);
-        if (count > 1) useParentConsole();
-    }
+    const std::unique_ptr<LPWSTR, decltype(&::LocalFree)> arguments(::CommandLineToArgvW(::GetCommandLineW(), &count),
+                                                                    &::LocalFree);
+    if (arguments && count > 1) useParentConsole();
     return true;
 }();
 

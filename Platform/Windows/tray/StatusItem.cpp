@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "appearance/Personalize.h"
+#include "common/Gdi.h"
 #include "common/Handles.h"
 #include "common/MessageWindow.h"
 #include "common/Text.h"
@@ -53,9 +54,8 @@ UniqueIcon makeIcon(platform::Symbol symbol, int size, bool onDarkTaskbar) {
     header.bmiHeader.biBitCount = 32;
     header.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    const HDC screen = ::GetDC(nullptr);
-    UniqueBitmap colour(::CreateDIBSection(screen, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
-    ::ReleaseDC(nullptr, screen);
+    const ScreenContext screen;
+    UniqueBitmap colour(::CreateDIBSection(screen.get(), &header, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!colour || bits == nullptr) return {};
     std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(bits));
     // The alpha channel draws the icon; the mask only has to be there.

@@ -7,6 +7,7 @@
 #include <array>
 #include <utility>
 
+#include "common/Gdi.h"
 #include "common/Handles.h"
 #include "common/MessageWindow.h"
 #include "common/Text.h"
@@ -98,26 +99,22 @@ struct platform::RecorderWindow::Impl {
     }
 
     void paintBox(HWND control) const {
-        PAINTSTRUCT paint{};
-        const HDC dc = ::BeginPaint(control, &paint);
+        const Painting painting(control);
+        const HDC dc = painting.get();
         RECT area{};
         ::GetClientRect(control, &area);
         const bool focused = ::GetFocus() == control;
-        const HBRUSH fill = ::GetSysColorBrush(COLOR_WINDOW);
         const Unique<HPEN, &::DeleteObject> pen(
             ::CreatePen(PS_SOLID, focused ? 2 : 1, ::GetSysColor(focused ? COLOR_HIGHLIGHT : COLOR_GRAYTEXT)));
-        const HGDIOBJ oldPen = ::SelectObject(dc, pen.get());
-        const HGDIOBJ oldBrush = ::SelectObject(dc, fill);
+        const Selection penSelected(dc, pen.get());
+        const Selection brushSelected(dc, ::GetSysColorBrush(COLOR_WINDOW));
+        const Selection fontSelected(dc, boxFont.get());
         const int corner = ::MulDiv(16, static_cast<int>(::GetDpiForWindow(control)), USER_DEFAULT_SCREEN_DPI);
         ::RoundRect(dc, area.left, area.top, area.right, area.bottom, corner, corner);
-        ::SelectObject(dc, boxFont.get());
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
         ::DrawTextW(dc, recorderText.c_str(), static_cast<int>(recorderText.size()), &area,
                     DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        ::SelectObject(dc, oldBrush);
-        ::SelectObject(dc, oldPen);
-        ::EndPaint(control, &paint);
     }
 
     // A key in the box: a modifier going down or up, or a key pressed.
