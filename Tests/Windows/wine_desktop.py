@@ -5,7 +5,8 @@ unreliable), keys pressed while the desktop has the keyboard, the registry
 read back with `wine reg query`.
 
 Each WineDesktop has its own X server and its own copy of the prefix that
-Tests/Windows/run.sh prepared (hard links, with the registry files copied),
+Tests/Windows/run.sh prepared (hard links, the registry files copied, the
+temporary folders empty),
 so its wineserver can be ended without touching another test's. Every wait
 has a deadline."""
 
@@ -82,7 +83,10 @@ class WineDesktop:
         self.folder = tempfile.mkdtemp(prefix="dusk-wine-")
         self.prefix = os.path.join(self.folder, "prefix")
         base = os.environ["WINEPREFIX"]
-        subprocess.run(["cp", "-al", base, self.prefix], check=True)
+        # Hard links, but not what the unit tests running beside put in the
+        # temporary folders, which may go while it is copied.
+        shutil.copytree(base, self.prefix, symlinks=True, copy_function=os.link,
+                        ignore=lambda folder, names: names if os.path.basename(folder).lower() == "temp" else [])
         for name in ("system.reg", "user.reg", "userdef.reg"):
             os.unlink(os.path.join(self.prefix, name))
             shutil.copy2(os.path.join(base, name), os.path.join(self.prefix, name))
