@@ -81,6 +81,14 @@ class Dusk:
 class WineDesktop:
     def __init__(self):
         self.folder = tempfile.mkdtemp(prefix="dusk-wine-")
+        try:
+            self._prepare()
+        except BaseException:
+            shutil.rmtree(self.folder, ignore_errors=True)
+            raise
+        self.started = []
+
+    def _prepare(self):
         self.prefix = os.path.join(self.folder, "prefix")
         base = os.environ["WINEPREFIX"]
         # Hard links, but not what the unit tests running beside put in the
@@ -98,7 +106,6 @@ class WineDesktop:
             number = display.readline().strip()
         self.env = dict(os.environ, WINEPREFIX=self.prefix, DISPLAY=f":{number}", WINEDEBUG="-all,warn+seh",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
-        self.started = []
 
     def close(self):
         subprocess.run([WINESERVER, "-k"], env=self.env)
