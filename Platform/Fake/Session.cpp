@@ -1,8 +1,5 @@
 // The process: its main queue, its log, its settings and login item, and
 // fresh processes that share what outlives one.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <sstream>
 #include <utility>
 
@@ -17,8 +14,6 @@ Desktop& desktop() {
     static Desktop state;
     return state;
 }
-
-namespace {
 
 // What a process leaves behind for the next: one value a line.
 std::string persistentState() {
@@ -39,6 +34,8 @@ void restorePersistentState(const std::string& text) {
     while (in >> key >> value) desktop().savedSettings[key] = value;
 }
 
+namespace {
+
 bool runOne() {
     auto& queue = desktop().mainQueue;
     if (queue.empty()) return false;
@@ -58,37 +55,6 @@ std::size_t drainMainQueue() {
     std::size_t ran = 0;
     while (runOne()) ++ran;
     return ran;
-}
-
-int runInNewProcess(const std::function<int()>& body) {
-    int fds[2];
-    if (::pipe(fds) != 0) return -1;
-    const pid_t child = ::fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        ::close(fds[0]);
-        // A new process starts from what the last one saved.
-        desktop().settings = desktop().savedSettings;
-        const int status = body();
-        const auto state = persistentState();
-        for (std::size_t written = 0; written < state.size();) {
-            const auto n = ::write(fds[1], state.data() + written, state.size() - written);
-            if (n <= 0) break;
-            written += static_cast<std::size_t>(n);
-        }
-        ::close(fds[1]);
-        ::_exit(status);
-    }
-    ::close(fds[1]);
-    std::string received;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        received.append(buffer, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!received.empty()) restorePersistentState(received);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 const std::vector<LogLine>& logLines() { return desktop().logLines; }

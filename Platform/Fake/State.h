@@ -96,4 +96,9 @@ struct Desktop {
 
 Desktop& desktop();
 
+// What outlives a process (the stored settings, the appearance, the login
+// item) as text a new process reads back.
+std::string persistentState();
+void restorePersistentState(const std::string& text);
+
 }  // namespace fake

@@ -7,11 +7,12 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 sources="$here/../../../Platform/Linux"
 settings="$sources/settings"
+common="$here/../../../Platform/Common"
 seconds="${1:-60}"
 out="${DUSK_FUZZ_DIR:-$here/../../../build/fuzz}"
 mkdir -p "$out"
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$sources")
-clang++ "${flags[@]}" "$here/settings_fuzzer.cpp" "$settings/SettingsFile.cpp" -o "$out/settings_fuzzer"
+flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$sources" -I"$common")
+clang++ "${flags[@]}" "$here/settings_fuzzer.cpp" "$common/settings/SettingsText.cpp" -o "$out/settings_fuzzer"
 clang++ "${flags[@]}" "$here/desktop_entry_fuzzer.cpp" "$settings/DesktopEntry.cpp" -o "$out/desktop_entry_fuzzer"
 for target in settings desktop_entry; do
   echo "== fuzzing the $target reader for ${seconds}s =="

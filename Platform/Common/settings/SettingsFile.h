@@ -1,5 +1,8 @@
-// Dusk's settings file: one "key=value" line per signed 64-bit integer.
-// Kept free of Qt so the reader can be fuzzed on its own.
+// Dusk's settings file: one "key=value" line per signed 64-bit integer, the
+// same file on every desktop. Its text is read and written in portable C++
+// (SettingsText.cpp), kept free of any toolkit so the reader can be fuzzed on
+// its own; the file operations below are each backend's, in the words of its
+// own system (SettingsFile.cpp beside the backend).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +24,9 @@ std::optional<SettingsValues> parseSettings(std::string_view text);
 // lines of its keys take their new values, every other line (a comment, a
 // blank) stays, and new keys follow at the end.
 std::string formatSettings(std::string_view previous, const SettingsValues& values);
+
+// `name` inside `directory`, with the system's separator.
+std::string pathInside(const std::string& directory, std::string_view name);
 
 // Writes `contents` to `path` so that a crash at any moment leaves either
 // the old file or the new one: a temporary file beside it, flushed to the

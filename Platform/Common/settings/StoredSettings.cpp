@@ -7,7 +7,7 @@
 namespace dusk::backend {
 
 StoredSettings::StoredSettings(std::string directory, Host& host, std::string_view stamp)
-    : directory_(std::move(directory)), path_(directory_ + "/settings.conf"), host_(host) {
+    : directory_(std::move(directory)), path_(pathInside(directory_, "settings.conf")), host_(host) {
     load(stamp);
 }
 

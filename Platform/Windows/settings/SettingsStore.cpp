@@ -1,0 +1,84 @@
+// Dusk's settings on Windows: the same file as on Linux, in %APPDATA%\Dusk.
+// The writes of one turn of the loop are saved together on the next, and
+// a save still pending when the process ends runs as it ends.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
+
+#include <memory>
+#include <utility>
+
+#include "common/Text.h"
+#include "platform/Log.h"
+#include "platform/Session.h"
+#include "platform/SettingsStore.h"
+#include "settings/StoredSettings.h"
+
+namespace dusk::backend {
+namespace {
+
+using SaveFailed = std::function<void(const std::string&, const std::string&)>;
+
+std::string settingsDirectory() {
+    wchar_t* folder = nullptr;
+    const HRESULT found = ::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &folder);
+    const std::unique_ptr<wchar_t, decltype(&::CoTaskMemFree)> owned(folder, &::CoTaskMemFree);
+    std::string directory = SUCCEEDED(found) ? narrow(folder) + "\\Dusk" : "Dusk";
+    platform::writeLog(platform::LogLevel::Default, "settings file: " + directory + "\\settings.conf");
+    return directory;
+}
+
+std::string localTimeStamp() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u%02u%02uT%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    return stamp;
+}
+
+class Settings final : StoredSettings::Host {
+public:
+    Settings() : stored_(settingsDirectory(), *this, localTimeStamp()) {}
+
+    StoredSettings& stored() { return stored_; }
+    SaveFailed saveFailed_;
+
+private:
+    void later(std::function<void()> work) override { platform::Session::post(std::move(work)); }
+
+    void logError(std::string_view line) override { platform::writeLog(platform::LogLevel::Error, line); }
+
+    void saveFailed(const std::string& path, const std::string& reason) override {
+        if (saveFailed_) saveFailed_(path, reason);
+    }
+
+    StoredSettings stored_;
+};
+
+Settings& settings() {
+    static Settings instance;
+    return instance;
+}
+
+}  // namespace
+}  // namespace dusk::backend
+
+namespace platform {
+
+std::optional<std::int64_t> SettingsStore::integer(std::string_view key) {
+    const auto& values = dusk::backend::settings().stored().values();
+    const auto found = values.find(key);
+    if (found == values.end()) return std::nullopt;
+    return found->second;
+}
+
+void SettingsStore::setInteger(std::string_view key, std::int64_t value) {
+    dusk::backend::settings().stored().set(key, value);
+}
+
+void SettingsStore::onSaveFailed(std::function<void(const std::string&, const std::string&)> failed) {
+    dusk::backend::settings().saveFailed_ = std::move(failed);
+}
+
+}  // namespace platform
