@@ -9,13 +9,10 @@
 
 #include "common/Installation.h"
 #include "common/Log.h"
-#include "platform/SettingsStore.h"
-#include "settings/StoredSettings.h"
+#include "settings/SettingsStore.h"
 
 namespace dusk::backend {
 namespace {
-
-using SaveFailed = std::function<void(const std::string&, const std::string&)>;
 
 // Logged before the store exists, which makes the backend's log first and so
 // last to go: the store's destructor may still write to it.
@@ -73,23 +70,9 @@ Settings& settings() {
 }
 
 }  // namespace
+
+StoredSettings& storedSettings() { return settings().stored(); }
+
+void tellSaveFailures(SaveFailed failed) { settings().saveFailed_ = std::move(failed); }
+
 }  // namespace dusk::backend
-
-namespace platform {
-
-std::optional<std::int64_t> SettingsStore::integer(std::string_view key) {
-    const auto& values = dusk::backend::settings().stored().values();
-    const auto found = values.find(key);
-    if (found == values.end()) return std::nullopt;
-    return found->second;
-}
-
-void SettingsStore::setInteger(std::string_view key, std::int64_t value) {
-    dusk::backend::settings().stored().set(key, value);
-}
-
-void SettingsStore::onSaveFailed(std::function<void(const std::string&, const std::string&)> failed) {
-    dusk::backend::settings().saveFailed_ = std::move(failed);
-}
-
-}  // namespace platform

@@ -11,13 +11,10 @@
 #include "common/Text.h"
 #include "platform/Log.h"
 #include "platform/Session.h"
-#include "platform/SettingsStore.h"
-#include "settings/StoredSettings.h"
+#include "settings/SettingsStore.h"
 
 namespace dusk::backend {
 namespace {
-
-using SaveFailed = std::function<void(const std::string&, const std::string&)>;
 
 std::string settingsDirectory() {
     wchar_t* folder = nullptr;
@@ -62,23 +59,9 @@ Settings& settings() {
 }
 
 }  // namespace
+
+StoredSettings& storedSettings() { return settings().stored(); }
+
+void tellSaveFailures(SaveFailed failed) { settings().saveFailed_ = std::move(failed); }
+
 }  // namespace dusk::backend
-
-namespace platform {
-
-std::optional<std::int64_t> SettingsStore::integer(std::string_view key) {
-    const auto& values = dusk::backend::settings().stored().values();
-    const auto found = values.find(key);
-    if (found == values.end()) return std::nullopt;
-    return found->second;
-}
-
-void SettingsStore::setInteger(std::string_view key, std::int64_t value) {
-    dusk::backend::settings().stored().set(key, value);
-}
-
-void SettingsStore::onSaveFailed(std::function<void(const std::string&, const std::string&)> failed) {
-    dusk::backend::settings().saveFailed_ = std::move(failed);
-}
-
-}  // namespace platform
