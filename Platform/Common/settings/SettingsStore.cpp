@@ -1,8 +1,26 @@
 #include "settings/SettingsStore.h"
 
+#include <functional>
+#include <string>
 #include <utility>
 
 #include "platform/SettingsStore.h"
+
+namespace dusk::backend {
+namespace {
+
+std::function<void(const std::string&, const std::string&)>& saveFailed() {
+    static std::function<void(const std::string&, const std::string&)> told;
+    return told;
+}
+
+}  // namespace
+
+void tellOfFailedSave(const std::string& path, const std::string& reason) {
+    if (saveFailed()) saveFailed()(path, reason);
+}
+
+}  // namespace dusk::backend
 
 namespace platform {
 
@@ -18,7 +36,7 @@ void SettingsStore::setInteger(std::string_view key, std::int64_t value) {
 }
 
 void SettingsStore::onSaveFailed(std::function<void(const std::string&, const std::string&)> failed) {
-    dusk::backend::tellSaveFailures(std::move(failed));
+    dusk::backend::saveFailed() = std::move(failed);
 }
 
 }  // namespace platform

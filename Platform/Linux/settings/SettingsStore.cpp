@@ -36,7 +36,6 @@ public:
     Settings() : stored_(settingsDirectory(), *this, localTimeStamp()) {}
 
     StoredSettings& stored() { return stored_; }
-    SaveFailed saveFailed_;
 
 private:
     void later(std::function<void()> work) override {
@@ -56,23 +55,17 @@ private:
 
     void logError(std::string_view line) override { dusk::backend::logError(line); }
 
-    void saveFailed(const std::string& path, const std::string& reason) override {
-        if (saveFailed_) saveFailed_(path, reason);
-    }
+    void saveFailed(const std::string& path, const std::string& reason) override { tellOfFailedSave(path, reason); }
 
     QPointer<QCoreApplication> connectedTo_;
     StoredSettings stored_;
 };
 
-Settings& settings() {
-    static Settings instance;
-    return instance;
-}
-
 }  // namespace
 
-StoredSettings& storedSettings() { return settings().stored(); }
-
-void tellSaveFailures(SaveFailed failed) { settings().saveFailed_ = std::move(failed); }
+StoredSettings& storedSettings() {
+    static Settings settings;
+    return settings.stored();
+}
 
 }  // namespace dusk::backend

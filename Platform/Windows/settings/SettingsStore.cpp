@@ -39,29 +39,22 @@ public:
     Settings() : stored_(settingsDirectory(), *this, localTimeStamp()) {}
 
     StoredSettings& stored() { return stored_; }
-    SaveFailed saveFailed_;
 
 private:
     void later(std::function<void()> work) override { platform::Session::post(std::move(work)); }
 
     void logError(std::string_view line) override { platform::writeLog(platform::LogLevel::Error, line); }
 
-    void saveFailed(const std::string& path, const std::string& reason) override {
-        if (saveFailed_) saveFailed_(path, reason);
-    }
+    void saveFailed(const std::string& path, const std::string& reason) override { tellOfFailedSave(path, reason); }
 
     StoredSettings stored_;
 };
 
-Settings& settings() {
-    static Settings instance;
-    return instance;
-}
-
 }  // namespace
 
-StoredSettings& storedSettings() { return settings().stored(); }
-
-void tellSaveFailures(SaveFailed failed) { settings().saveFailed_ = std::move(failed); }
+StoredSettings& storedSettings() {
+    static Settings settings;
+    return settings.stored();
+}
 
 }  // namespace dusk::backend
