@@ -102,8 +102,12 @@ using namespace dusk::backend;
 
 int Session::run(std::function<void()> launched) {
     prepareLoop();
-    post(std::move(launched));
-    return runLoop();
+    // The launch action owns Dusk's parts: it lives as long as the loop, and
+    // they go, windows and all, when the loop has ended.
+    post([&launched] { launched(); });
+    const int status = runLoop();
+    launched = nullptr;
+    return status;
 }
 
 int Session::runCommand(const std::function<void(Finish finish)>& command) {
