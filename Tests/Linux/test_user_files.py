@@ -27,7 +27,6 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from gi.repository import Gio, GLib  # noqa: E402
-from portal import no_portal  # noqa: E402
 from session import PYTHON, Session, rss_kib, run_as_nobody, wait_until  # noqa: E402
 from test_desktop import installed_prefix  # noqa: E402
 from test_settings import (NEW, NEW_TITLE, OLD, OLD_TITLE, UNFINISHED, SettingsTestCase, parse,  # noqa: E402
@@ -141,9 +140,6 @@ class NotRegularFiles(InstalledTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        # Nothing the bus would start in their place: a desktop's own servers
-        # outlive the test.
-        no_portal(cls.session)
         cls.notifications = os.path.join(cls.session.root, "notifications.log")
         with open(cls.notifications, "w") as log:
             cls.session.spawn([PYTHON, os.path.join(HERE, "notification_server.py")], stdout=log)
