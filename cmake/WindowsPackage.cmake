@@ -5,7 +5,7 @@ set(DUSK_WINDOWS_ICON ${PROJECT_BINARY_DIR}/Dusk.ico)
 add_custom_command(OUTPUT ${DUSK_WINDOWS_ICON}
   COMMAND ${CMAKE_COMMAND} -DSVG=${PROJECT_SOURCE_DIR}/Resources/icons/app.dusk.Dusk.svg -DICO=${DUSK_WINDOWS_ICON}
           -P ${PROJECT_SOURCE_DIR}/Platform/Windows/AppIcon.cmake
-  DEPENDS Resources/icons/app.dusk.Dusk.svg Platform/Windows/AppIcon.cmake
+  DEPENDS Resources/icons/app.dusk.Dusk.svg Platform/Windows/AppIcon.cmake cmake/CheckedRun.cmake
   COMMENT "Drawing Dusk.ico"
   VERBATIM)
 configure_file(Platform/Windows/Dusk.rc.in ${PROJECT_BINARY_DIR}/Dusk.rc @ONLY)

@@ -10,12 +10,7 @@ set(iconset "${work}/Dusk.iconset")
 file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${iconset}")
 
-function(run what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${status}):\n${output}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/CheckedRun.cmake)
 
 # Quick Look names what it draws after the file, with .png added.
 run("Quick Look drawing ${SVG}" qlmanage -t -s 1024 -o "${work}" "${SVG}")
